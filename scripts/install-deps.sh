@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs everything Pictora needs to build, test and benchmark on Debian 12.
+# Idempotent: when every package is present it does nothing.
+set -euo pipefail
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
+  # libraries
+  qt6-base-dev qt6-image-formats-plugins libvips-dev libturbojpeg0-dev libjpeg62-turbo-dev
+  # tests
+  libgtest-dev googletest fonts-ipafont-gothic chromium libvips-tools
+  # benchmarks
+  hyperfine time
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo_cmd=(sudo)
+fi
+echo "Installing: ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "album/prompts.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace pictora::test {
+
+/// A prompter that expects an exact sequence of message texts and gives scripted answers.
+/// Any unexpected text fails the test; prompts left unasked fail it when the script is destroyed.
+class ScriptedPrompter final : public album::Prompter {
+public:
+    struct Step {
+        std::string text;
+        album::Answer answer = album::Answer::Ok;
+        album::PromptKind kind = album::PromptKind::Information;
+    };
+
+    ScriptedPrompter() = default;
+    ScriptedPrompter(std::initializer_list<Step> steps);
+    ~ScriptedPrompter() override;
+
+    void expect(std::string text, album::Answer answer, album::PromptKind kind);
+    album::Answer ask(const album::Prompt &prompt) override;
+
+    /// Every prompt asked so far, in order.
+    [[nodiscard]] const std::vector<album::Prompt> &asked() const { return m_asked; }
+
+private:
+    std::deque<Step> m_script;
+    std::vector<album::Prompt> m_asked;
+};
+
+/// A progress sink that records every call as text ("show", "pos 25", "label [ 1 / 4 ]", "hide").
+class RecordingProgress final : public album::ProgressSink {
+public:
+    void show() override { calls.push_back("show"); }
+    void setPosition(int percent) override { calls.push_back("pos " + std::to_string(percent)); }
+    void setLabel(const std::string &text) override { calls.push_back("label " + text); }
+    void hide() override { calls.push_back("hide"); }
+    std::vector<std::string> calls;
+};
+
+} // namespace pictora::test
