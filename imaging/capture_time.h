@@ -1,0 +1,12 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <string>
+
+namespace pictora::imaging {
+
+/// The capture time stamp text of a picture file: from its Exif date ("2004年05月01日 13時05分")
+/// or else from the file's last-write time in local time.
+[[nodiscard]] std::string captureTimeStamp(const std::string &path);
+
+} // namespace pictora::imaging

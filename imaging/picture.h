@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace pictora::imaging {
+
+/// Reports the progress of a long operation, 0 to 100.
+using ProgressCallback = std::function<void(int percent)>;
+
+/// What a file's header tells without decoding its pixels. All zero when the file is not a
+/// picture this program can read.
+struct PictureInfo {
+    int width = 0;
+    int height = 0;
+    int bitsPerPixel = 0;
+    [[nodiscard]] bool valid() const { return width > 0 && height > 0; }
+};
+
+/// A decoded picture held in memory, upright (Exif orientation applied) and in sRGB.
+/// A value type: copies share the pixels, which are never changed in place, and the memory goes
+/// with the last copy. A default-constructed Picture is "no picture": width and height 0.
+class Picture {
+public:
+    Picture();
+    ~Picture();
+    Picture(const Picture &);
+    Picture &operator=(const Picture &);
+    Picture(Picture &&) noexcept;
+    Picture &operator=(Picture &&) noexcept;
+
+    [[nodiscard]] bool empty() const;
+    [[nodiscard]] int width() const;
+    [[nodiscard]] int height() const;
+    /// 8 for grey, 24 for RGB, 32 for RGB with alpha (as the source decoded).
+    [[nodiscard]] int bitsPerPixel() const;
+
+    /// Pixel access for tests and the preview: channel c (0 = red) of pixel (x, y), 0 outside.
+    [[nodiscard]] int sample(int x, int y, int channel) const;
+
+    struct Impl;
+    explicit Picture(std::shared_ptr<Impl> impl);
+    [[nodiscard]] const std::shared_ptr<Impl> &impl() const { return m_impl; }
+
+private:
+    std::shared_ptr<Impl> m_impl;
+};
+
+/// A rectangle in picture pixels.
+struct Region {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+/// Chroma subsampling of a written JPEG.
+enum class Sampling { S411, S422, S444 };
+
+/// "4:1:1" → S411, "4:4:4" → S444, anything else → S422.
+[[nodiscard]] Sampling samplingFromText(const std::string &text);
+
+/// Reads the header only (cheap). Never throws.
+[[nodiscard]] PictureInfo probe(const std::string &path);
+
+/// Decodes a whole picture. Any failure (missing, empty, truncated, not a picture, absurd size)
+/// gives an empty Picture. Never throws.
+[[nodiscard]] Picture load(const std::string &path);
+
+/// Decodes a picture and resizes it to exactly width × height. When the target is at most half
+/// the source, a JPEG is decoded at a reduced DCT scale first (shrink-on-load). Empty on failure.
+[[nodiscard]] Picture loadResized(const std::string &path, int width, int height);
+
+// Operations below leave their input unchanged and write their result to `out`; they return
+// false (leaving `out` empty) on failure and never throw.
+
+/// Scales to exactly width × height (enlargement allowed).
+bool Resize(const Picture &in, Picture &out, int width, int height);
+/// Converts to 24-bit RGB; transparency is flattened onto white, grey becomes RGB.
+bool ConvertColor(const Picture &in, Picture &out);
+/// Turns by quarter turns; angle in hundredths of a degree, positive turns left (9000 = a quarter turn).
+bool Rotation(const Picture &in, Picture &out, int angle);
+/// 10 × 10 blocks inside the region, each filled with its mean colour.
+bool Mosaic(const Picture &in, Picture &out, const Region &region);
+/// Median filter with a level × level window inside the region.
+bool RemoveNoise(const Picture &in, Picture &out, const Region &region, int level);
+/// Emboss inside the region.
+bool Emboss(const Picture &in, Picture &out, const Region &region);
+/// Grey scale (kept as three channels).
+bool SetGray(const Picture &in, Picture &out, const Region &region);
+/// Adds the given amounts to red, green and blue inside the region, clamped to 0..255.
+bool RGBLevel(const Picture &in, Picture &out, const Region &region, int red, int green, int blue);
+
+/// Writes a 24-bit baseline JPEG through TurboJPEG with exactly this quality (0–100) and sampling.
+/// Writes to a temporary file beside `path` and renames it, so a failure leaves no half-written
+/// file. On failure returns false and puts a message naming the file into *error when given.
+bool saveJpeg(const Picture &picture,
+              const std::string &path,
+              int quality,
+              Sampling sampling,
+              std::string *error = nullptr,
+              const ProgressCallback &progress = {});
+
+/// Initialises libvips once per process (safe to call many times, from any thread).
+void initialise();
+
+} // namespace pictora::imaging
