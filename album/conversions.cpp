@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <limits>
 
-namespace pictora::album {
+namespace pictora::album
+{
 
-namespace {
+namespace
+{
 
 int hexDigit(char c)
 {
@@ -31,7 +33,10 @@ std::string_view piece(std::string_view text, std::size_t offset, std::size_t le
     return text.substr(offset, length);
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 } // namespace
 
@@ -57,12 +62,8 @@ std::uint32_t HexTextToColor(std::string_view colourText)
 std::string ColorToHexText(std::uint32_t colour)
 {
     char text[7];
-    std::snprintf(text,
-                  sizeof text,
-                  "%02X%02X%02X",
-                  colour & 0xFFu,
-                  (colour >> 8) & 0xFFu,
-                  (colour >> 16) & 0xFFu);
+    std::snprintf(
+        text, sizeof text, "%02X%02X%02X", colour & 0xFFu, (colour >> 8) & 0xFFu, (colour >> 16) & 0xFFu);
     return text;
 }
 
@@ -106,8 +107,9 @@ double toDouble(std::string_view text)
     if (!body.empty() && body.front() == '+')
         body.remove_prefix(1);
     double value = 0;
-    bool ok = !body.empty() && (std::isdigit(static_cast<unsigned char>(body.front())) || body.front() == '-'
-                                || body.front() == '.');
+    bool ok = !body.empty()
+        && (std::isdigit(static_cast<unsigned char>(body.front())) || body.front() == '-'
+            || body.front() == '.');
     if (ok) {
         auto [ptr, ec] = std::from_chars(body.data(), body.data() + body.size(), value);
         ok = ec == std::errc() && ptr == body.data() + body.size();

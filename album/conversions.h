@@ -5,7 +5,8 @@
 #include <string>
 #include <string_view>
 
-namespace pictora::album {
+namespace pictora::album
+{
 
 /// Colour text (RRGGBB) to screen colour value (0x00BBGGRR); not hexadecimal gives 0 (black).
 [[nodiscard]] std::uint32_t HexTextToColor(std::string_view colourText);

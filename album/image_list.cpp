@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "album/image_list.h"
 
-namespace pictora::album {
+namespace pictora::album
+{
 
 std::string fileNamePart(const std::string &path)
 {

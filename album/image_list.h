@@ -4,12 +4,13 @@
 #include <string>
 #include <vector>
 
-namespace pictora::album {
+namespace pictora::album
+{
 
 /// One picture of the album.
 struct ImageEntry {
-    std::string path;      ///< full file path of the source picture
-    std::string comment;   ///< the picture's comment, lines separated by CR LF
+    std::string path; ///< full file path of the source picture
+    std::string comment; ///< the picture's comment, lines separated by CR LF
     std::string timeStamp; ///< capture time stamp as display text
     bool operator==(const ImageEntry &) const = default;
 };

@@ -4,7 +4,8 @@
 #include <string>
 #include <vector>
 
-namespace pictora::album {
+namespace pictora::album
+{
 
 enum class PromptKind { Information, Warning, Error, Confirmation };
 enum class Answer { Ok, Cancel, Yes, No };
@@ -13,21 +14,23 @@ enum class Answer { Ok, Cancel, Yes, No };
 struct Prompt {
     PromptKind kind = PromptKind::Information;
     std::string text;
-    std::vector<Answer> buttons{Answer::Ok};
+    std::vector<Answer> buttons { Answer::Ok };
 };
 
 /// Every message box and question goes through this seam, so that the windows, the command line
 /// and the tests share one implementation of every rule that asks the user something.
-class Prompter {
+class Prompter
+{
 public:
     virtual ~Prompter() = default;
     virtual Answer ask(const Prompt &prompt) = 0;
 
-    void inform(PromptKind kind, const std::string &text) { ask(Prompt{kind, text, {Answer::Ok}}); }
+    void inform(PromptKind kind, const std::string &text) { ask(Prompt { kind, text, { Answer::Ok } }); }
 };
 
 /// The progress window's operations, so that long runs report without knowing who draws them.
-class ProgressSink {
+class ProgressSink
+{
 public:
     virtual ~ProgressSink() = default;
     virtual void show() = 0;
@@ -37,7 +40,8 @@ public:
 };
 
 /// A progress sink that draws nothing.
-class NullProgress final : public ProgressSink {
+class NullProgress final : public ProgressSink
+{
 public:
     void show() override { }
     void setPosition(int) override { }

@@ -7,24 +7,26 @@
 #include <algorithm>
 #include <cassert>
 
-namespace pictora::album {
+namespace pictora::album
+{
 
-namespace {
+namespace
+{
 
 using namespace std::string_view_literals;
 
-constexpr std::string_view kBt1Controls[] = {"lbBt11"sv, "lbBt12"sv, "edBt1Face"sv, "edBt1URL"sv};
-constexpr std::string_view kBt2Controls[] = {"lbBt21"sv, "lbBt22"sv, "edBt2Face"sv, "edBt2URL"sv};
-constexpr std::string_view kBt3Controls[] = {"lbBt31"sv, "lbBt32"sv, "edBt3Face"sv, "edBt3URL"sv};
-constexpr std::string_view kFixedWidthControls[] = {"csFCW"sv, "lbFCW"sv};
-constexpr std::string_view kCellColourControls[] = {"sCellBGColor"sv, "edCellBGColor"sv};
-constexpr std::string_view kBorderColourControls[] = {"sBorderColor"sv, "edBorderColor"sv};
-constexpr std::string_view kMemoControls[] = {"Memo"sv, "lbMemo"sv};
-constexpr std::string_view kTimeStampControls[] = {"edTimeStamp"sv, "lbTimeStamp"sv};
-constexpr std::string_view kThumbModeButtons[] = {"rbL"sv, "rbS"sv};
-constexpr std::string_view kMainModeButtons[] = {"rbLmain"sv, "rbSmain"sv};
-constexpr std::string_view kTitleAlignButtons[] = {"rbTL"sv, "rbTC"sv, "rbTR"sv};
-constexpr std::string_view kCommentAlignButtons[] = {"rbCL"sv, "rbCC"sv, "rbCR"sv};
+constexpr std::string_view kBt1Controls[] = { "lbBt11"sv, "lbBt12"sv, "edBt1Face"sv, "edBt1URL"sv };
+constexpr std::string_view kBt2Controls[] = { "lbBt21"sv, "lbBt22"sv, "edBt2Face"sv, "edBt2URL"sv };
+constexpr std::string_view kBt3Controls[] = { "lbBt31"sv, "lbBt32"sv, "edBt3Face"sv, "edBt3URL"sv };
+constexpr std::string_view kFixedWidthControls[] = { "csFCW"sv, "lbFCW"sv };
+constexpr std::string_view kCellColourControls[] = { "sCellBGColor"sv, "edCellBGColor"sv };
+constexpr std::string_view kBorderColourControls[] = { "sBorderColor"sv, "edBorderColor"sv };
+constexpr std::string_view kMemoControls[] = { "Memo"sv, "lbMemo"sv };
+constexpr std::string_view kTimeStampControls[] = { "edTimeStamp"sv, "lbTimeStamp"sv };
+constexpr std::string_view kThumbModeButtons[] = { "rbL"sv, "rbS"sv };
+constexpr std::string_view kMainModeButtons[] = { "rbLmain"sv, "rbSmain"sv };
+constexpr std::string_view kTitleAlignButtons[] = { "rbTL"sv, "rbTC"sv, "rbTR"sv };
+constexpr std::string_view kCommentAlignButtons[] = { "rbCL"sv, "rbCC"sv, "rbCR"sv };
 
 constexpr unsigned C = kMarksChanged;
 constexpr unsigned R = kWithdrawsRebuild;
@@ -126,9 +128,15 @@ bool fitsKind(OptionKind kind, const OptionValue &value)
 
 } // namespace
 
-std::span<const OptionSpec, kOptionCount> optionTable() { return kTable; }
+std::span<const OptionSpec, kOptionCount> optionTable()
+{
+    return kTable;
+}
 
-const OptionSpec &optionSpec(OptionId id) { return kTable[static_cast<std::size_t>(id)]; }
+const OptionSpec &optionSpec(OptionId id)
+{
+    return kTable[static_cast<std::size_t>(id)];
+}
 
 std::optional<OptionId> findOption(std::string_view control)
 {
@@ -154,13 +162,25 @@ AlbumSettings::AlbumSettings()
         m_values[index(spec.id)] = spec.start;
 }
 
-const std::string &AlbumSettings::text(OptionId id) const { return std::get<std::string>(value(id)); }
+const std::string &AlbumSettings::text(OptionId id) const
+{
+    return std::get<std::string>(value(id));
+}
 
-int AlbumSettings::number(OptionId id) const { return std::get<int>(value(id)); }
+int AlbumSettings::number(OptionId id) const
+{
+    return std::get<int>(value(id));
+}
 
-bool AlbumSettings::checked(OptionId id) const { return std::get<bool>(value(id)); }
+bool AlbumSettings::checked(OptionId id) const
+{
+    return std::get<bool>(value(id));
+}
 
-std::uint32_t AlbumSettings::swatch(OptionId id) const { return HexTextToColor(text(id)); }
+std::uint32_t AlbumSettings::swatch(OptionId id) const
+{
+    return HexTextToColor(text(id));
+}
 
 void AlbumSettings::store(OptionId id, OptionValue newValue)
 {

@@ -10,7 +10,8 @@
 #include <variant>
 #include <vector>
 
-namespace pictora::album {
+namespace pictora::album
+{
 
 class Prompter;
 
@@ -81,24 +82,24 @@ enum class OptionId : int {
 inline constexpr std::size_t kOptionCount = static_cast<std::size_t>(OptionId::Count);
 
 enum class OptionKind {
-    Text,       ///< single-line edit
+    Text, ///< single-line edit
     NumberText, ///< edit holding a whole number as text, converted where it is used
-    Spin,       ///< whole number kept within [minimum, maximum]
-    Check,      ///< ticked or not
-    Choice,     ///< radio group: index of the selected button, -1 for none
-    Slider,     ///< 0 to 100
+    Spin, ///< whole number kept within [minimum, maximum]
+    Check, ///< ticked or not
+    Choice, ///< radio group: index of the selected button, -1 for none
+    Slider, ///< 0 to 100
     ChoiceText, ///< editable drop-down
-    Memo,       ///< lines separated by CR LF
-    Colour,     ///< colour text RRGGBB; its swatch shows HexTextToColor of it
+    Memo, ///< lines separated by CR LF
+    Colour, ///< colour text RRGGBB; its swatch shows HexTextToColor of it
 };
 
 /// What a change of an option does besides storing the value.
 enum ChangeEffect : unsigned {
     kNoEffect = 0,
-    kMarksChanged = 1u << 0,     ///< MarkProjectChanged
+    kMarksChanged = 1u << 0, ///< MarkProjectChanged
     kWithdrawsRebuild = 1u << 1, ///< WithdrawRebuild
-    kCellLimit = 1u << 2,        ///< pulled back to the thumbnail size, marking changed only then
-    kQualityPair = 1u << 3,      ///< qJPEG and edqJPEG follow each other
+    kCellLimit = 1u << 2, ///< pulled back to the thumbnail size, marking changed only then
+    kQualityPair = 1u << 3, ///< qJPEG and edqJPEG follow each other
 };
 
 using OptionValue = std::variant<bool, int, std::string>;
@@ -106,20 +107,20 @@ using OptionValue = std::variant<bool, int, std::string>;
 /// The declaration of one option: everything the window, the reset and the project file need.
 struct OptionSpec {
     OptionId id;
-    std::string_view control;                  ///< control name, e.g. "edTitle"
+    std::string_view control; ///< control name, e.g. "edTitle"
     OptionKind kind;
-    std::string_view caption;                  ///< caption or label shown in the window
-    OptionValue start;                         ///< value at program start
-    std::optional<OptionValue> reset;          ///< value after New/Open; nullopt = unchanged
-    int minimum = 0;                           ///< range of spin edits and sliders
+    std::string_view caption; ///< caption or label shown in the window
+    OptionValue start; ///< value at program start
+    std::optional<OptionValue> reset; ///< value after New/Open; nullopt = unchanged
+    int minimum = 0; ///< range of spin edits and sliders
     int maximum = 0;
     unsigned effects = kNoEffect;
     std::span<const std::string_view> enables; ///< controls enabled exactly when this box is ticked
     std::span<const std::string_view> disables; ///< controls enabled exactly when it is not ticked
     std::span<const std::string_view> buttons; ///< a choice's radio buttons, in order
-    bool saved = false;                        ///< kept in the project file
-    std::optional<OptionId> limitedBy;         ///< the number text a cell size may not exceed
-    std::string_view limitMessage;             ///< shown when that limit pulls the value back
+    bool saved = false; ///< kept in the project file
+    std::optional<OptionId> limitedBy; ///< the number text a cell size may not exceed
+    std::string_view limitMessage; ///< shown when that limit pulls the value back
 };
 
 [[nodiscard]] std::span<const OptionSpec, kOptionCount> optionTable();
@@ -130,7 +131,8 @@ struct OptionSpec {
 [[nodiscard]] int clampToRange(const OptionSpec &spec, int value);
 
 /// The album options' values. Plain storage: coupling rules live in SettingsEditor.
-class AlbumSettings {
+class AlbumSettings
+{
 public:
     AlbumSettings(); ///< every option at its start value
 
@@ -155,7 +157,8 @@ private:
 };
 
 /// Receives the two document-wide change effects.
-class ChangeSink {
+class ChangeSink
+{
 public:
     virtual ~ChangeSink() = default;
     virtual void markProjectChanged() = 0;
@@ -165,7 +168,8 @@ public:
 /// Changes options the way the window does: stores the value, then runs the option's coupling rules
 /// (quality pair, cell-size limit, changed mark, rebuild withdrawal) in their order. The reset of
 /// New/Open and the project reader change options through here too, so the rules always hold.
-class SettingsEditor {
+class SettingsEditor
+{
 public:
     SettingsEditor(AlbumSettings &settings, ChangeSink &changes, Prompter &prompts);
 

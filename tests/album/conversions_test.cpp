@@ -18,7 +18,7 @@ TEST(Colour, HexTextToColorReadsBlueGreenRedPieces)
 TEST(Colour, ShortTextsContributeOnlyTheCharactersThatExist)
 {
     EXPECT_EQ(HexTextToColor("FF00"), 255u); // pieces "", "00", "FF"
-    EXPECT_EQ(HexTextToColor("1"), 1u);      // pieces "", "", "1": a very dark red
+    EXPECT_EQ(HexTextToColor("1"), 1u); // pieces "", "", "1": a very dark red
     EXPECT_EQ(HexTextToColor("ABC"), 0xCABu);
     EXPECT_EQ(HexTextToColor(""), 0u);
 }
@@ -40,7 +40,7 @@ TEST(Colour, ColorToHexTextWritesRedGreenBlueUpperCase)
 
 TEST(Colour, RoundTripThroughBothConversions)
 {
-    for (std::uint32_t c : {0u, 1u, 128u, 65280u, 8388608u, 16711680u, 0x00ABCDEFu})
+    for (std::uint32_t c : { 0u, 1u, 128u, 65280u, 8388608u, 16711680u, 0x00ABCDEFu })
         EXPECT_EQ(HexTextToColor(ColorToHexText(c)), c);
 }
 
@@ -55,7 +55,7 @@ TEST(Numbers, IntegerConversionAcceptsBlanksAndSign)
 
 TEST(Numbers, IntegerConversionFailsWithTheRuntimeMessage)
 {
-    for (const char *bad : {"", "abc", "12px", "1.5", "-", "2147483648", "99999999999999999999"}) {
+    for (const char *bad : { "", "abc", "12px", "1.5", "-", "2147483648", "99999999999999999999" }) {
         try {
             (void)toInteger(bad);
             ADD_FAILURE() << "accepted " << bad;

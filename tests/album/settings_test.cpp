@@ -8,7 +8,8 @@
 using namespace pictora::album;
 using pictora::test::ScriptedPrompter;
 
-namespace {
+namespace
+{
 
 struct CountingSink final : ChangeSink {
     int marked = 0;
@@ -21,11 +22,13 @@ struct Editing : ::testing::Test {
     AlbumSettings settings;
     CountingSink sink;
     ScriptedPrompter prompts;
-    SettingsEditor editor{settings, sink, prompts};
+    SettingsEditor editor { settings, sink, prompts };
 };
 
-const char *kWidthLimit = "カラムの横幅をこれ以上大きくするには、\nサムネイルオプションで横サイズをより大きく設定してください。";
-const char *kHeightLimit = "カラムの縦幅をこれ以上大きくするには、\nサムネイルオプションで縦サイズをより大きく設定してください。";
+const char *kWidthLimit
+    = "カラムの横幅をこれ以上大きくするには、\nサムネイルオプションで横サイズをより大きく設定してください。";
+const char *kHeightLimit
+    = "カラムの縦幅をこれ以上大きくするには、\nサムネイルオプションで縦サイズをより大きく設定してください。";
 
 } // namespace
 
@@ -61,17 +64,17 @@ TEST(OptionTable, ExactlyTheStaleMakingOptionsWithdrawTheRebuild)
             withdrawing.push_back(spec.control);
     }
     EXPECT_EQ(withdrawing,
-              (std::vector<std::string_view>{"edBGImage",
-                                             "edThumbX",
-                                             "edThumbY",
-                                             "rbL",
-                                             "edMainX",
-                                             "edMainY",
-                                             "rbLmain",
-                                             "qJPEG",
-                                             "edqJPEG",
-                                             "cbJPEGc",
-                                             "cbMainOrigin"}));
+        (std::vector<std::string_view> { "edBGImage",
+            "edThumbX",
+            "edThumbY",
+            "rbL",
+            "edMainX",
+            "edMainY",
+            "rbLmain",
+            "qJPEG",
+            "edqJPEG",
+            "cbJPEGc",
+            "cbMainOrigin" }));
 }
 
 TEST(EnablingRules, FollowTheCheckBoxes)

@@ -3,7 +3,8 @@
 
 #include <gtest/gtest.h>
 
-namespace pictora::test {
+namespace pictora::test
+{
 
 ScriptedPrompter::ScriptedPrompter(std::initializer_list<Step> steps)
     : m_script(steps)
@@ -18,7 +19,7 @@ ScriptedPrompter::~ScriptedPrompter()
 
 void ScriptedPrompter::expect(std::string text, album::Answer answer, album::PromptKind kind)
 {
-    m_script.push_back({std::move(text), answer, kind});
+    m_script.push_back({ std::move(text), answer, kind });
 }
 
 album::Answer ScriptedPrompter::ask(const album::Prompt &prompt)

@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
-namespace pictora::test {
+namespace pictora::test
+{
 
 /// A prompter that expects an exact sequence of message texts and gives scripted answers.
 /// Any unexpected text fails the test; prompts left unasked fail it when the script is destroyed.
-class ScriptedPrompter final : public album::Prompter {
+class ScriptedPrompter final : public album::Prompter
+{
 public:
     struct Step {
         std::string text;
@@ -35,7 +37,8 @@ private:
 };
 
 /// A progress sink that records every call as text ("show", "pos 25", "label [ 1 / 4 ]", "hide").
-class RecordingProgress final : public album::ProgressSink {
+class RecordingProgress final : public album::ProgressSink
+{
 public:
     void show() override { calls.push_back("show"); }
     void setPosition(int percent) override { calls.push_back("pos " + std::to_string(percent)); }

@@ -6,7 +6,8 @@
 #include <sstream>
 #include <stdexcept>
 
-namespace pictora::test {
+namespace pictora::test
+{
 
 TempDir::TempDir()
 {
@@ -23,11 +24,11 @@ TempDir::~TempDir()
     for (auto it = std::filesystem::recursive_directory_iterator(m_path, ignored);
          it != std::filesystem::recursive_directory_iterator();
          it.increment(ignored)) {
-        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ignored);
+        std::filesystem::permissions(
+            it->path(), std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
     }
-    std::filesystem::permissions(m_path, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::permissions(
+        m_path, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, ignored);
     std::filesystem::remove_all(m_path, ignored);
 }
 

@@ -4,10 +4,12 @@
 #include <filesystem>
 #include <string>
 
-namespace pictora::test {
+namespace pictora::test
+{
 
 /// A fresh folder under the system's temporary folder, removed with everything in it at the end.
-class TempDir {
+class TempDir
+{
 public:
     TempDir();
     ~TempDir();
