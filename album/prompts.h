@@ -15,6 +15,8 @@ struct Prompt {
     PromptKind kind = PromptKind::Information;
     std::string text;
     std::vector<Answer> buttons { Answer::Ok };
+    /// A stable name for questions that a front end answers without showing them (command line).
+    std::string topic = {};
 };
 
 /// Every message box and question goes through this seam, so that the windows, the command line
