@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "generate/layout.h"
+
+#include <string>
+#include <vector>
+
+namespace pictora::album
+{
+class AlbumSettings;
+class Prompter;
+class ProgressSink;
+struct ImageEntry;
+} // namespace pictora::album
+
+namespace pictora::generate
+{
+
+/// Platform services and window hooks the runs use; front ends and tests implement it.
+class RunPlatform
+{
+public:
+    virtual ~RunPlatform() = default;
+    /// Moves a folder tree to the trash; false when that failed.
+    virtual bool moveToTrash(const std::string &path) = 0;
+    /// Opens a document with the user's associated program (the cover page in the browser).
+    virtual void openDocument(const std::string &path) = 0;
+    /// The preview window is hidden while pictures are converted and shown again at the end.
+    virtual void hidePreview() { }
+    virtual void showPreview() { }
+    /// Selects and shows the first entry of the list once the album is written.
+    virtual void selectFirstEntry() { }
+};
+
+/// Everything a make or rebuild run reads and reports through.
+struct RunContext {
+    album::AlbumSettings &settings; ///< read; the author address may be filled in
+    const std::vector<album::ImageEntry> &entries;
+    album::Prompter &prompts;
+    album::ProgressSink &progress;
+    RunPlatform &platform;
+    int workers = 0; ///< picture workers; 0 = one per core
+};
+
+struct RunResult {
+    bool completed = false; ///< false when a question or message ended the run early
+    std::string albumFolder;
+    std::string indexPath;
+    PictureSizes sizes;
+};
+
+/// The make-album run: checks the settings with its questions, prepares the folders, converts
+/// every picture, writes the pages and the style sheet and opens the cover page. A completed run
+/// makes the rebuild available. Throws album::UserError (a number that is not a number, a file
+/// that cannot be written); the progress window is hidden again whatever happens.
+RunResult makeAlbum(RunContext &context);
+
+/// Rewrites the pages and the style sheet of an album made before, writing no picture file.
+RunResult rebuildPages(RunContext &context);
+
+} // namespace pictora::generate

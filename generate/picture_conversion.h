@@ -1,0 +1,69 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "generate/layout.h"
+#include "imaging/picture.h"
+
+#include <string>
+
+namespace pictora::album
+{
+class AlbumSettings;
+}
+
+namespace pictora::generate
+{
+
+/// The options of the picture step, fixed once per run.
+struct ConversionOptions {
+    double mainX = 640;
+    double mainY = 640;
+    double thumbX = 160;
+    double thumbY = 160;
+    bool mainLongSide = true; ///< rbLmain: fit the long side, otherwise the short side
+    bool thumbLongSide = true; ///< rbL
+    bool resizeMain = true; ///< cbTransMain: scale the pixels of the main picture
+    bool useOriginal = false; ///< cbMainOrigin: the pages show the source itself
+    int quality = 90;
+    imaging::Sampling sampling = imaging::Sampling::S422;
+    bool writeFiles = true; ///< false when only the sizes are wanted (rebuild)
+};
+
+[[nodiscard]] ConversionOptions conversionOptions(
+    const album::AlbumSettings &settings, const RunValues &values);
+
+/// A size in doubles, as the fitting formulas give it; stored sizes truncate toward zero.
+struct FittedSize {
+    double width = 0;
+    double height = 0;
+};
+
+/// Fits a picture of width × height into targetX × targetY by its long side or its short side
+/// (a square counts as portrait for the long side and as landscape for the short side).
+[[nodiscard]] FittedSize fitSize(double width, double height, double targetX, double targetY, bool longSide);
+
+/// What the picture step gives for one picture.
+struct PictureOutcome {
+    SizeRow sizes;
+    bool unreadable = false; ///< the source could not be decoded
+    int workingWidth = 0; ///< W0 and H0 as the message shows them
+    int workingHeight = 0;
+    std::string writeError; ///< a main picture or thumbnail could not be written
+};
+
+/// The picture step for picture `index`: loads the source, writes the main picture and the
+/// thumbnail (unless the options say otherwise) and works out the sizes. Never throws.
+[[nodiscard]] PictureOutcome convertPicture(
+    const std::string &sourcePath, int index, const AlbumLayout &layout, const ConversionOptions &options);
+
+/// The message for a picture that could not be read ("img0003.jpg\nimageX : 0\nimageY : 0").
+[[nodiscard]] std::string unreadableMessage(int index, const PictureOutcome &outcome);
+
+/// Re-encodes the background picture as back.jpg in the album folder. Returns false with a
+/// message in *error when the picture cannot be read or written.
+bool convertBackground(const std::string &backgroundPath,
+    const AlbumLayout &layout,
+    const ConversionOptions &options,
+    std::string *error);
+
+} // namespace pictora::generate
