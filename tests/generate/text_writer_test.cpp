@@ -1,0 +1,105 @@
+// SPDX-License-Identifier: MIT
+#include "album/errors.h"
+#include "generate/page_text.h"
+#include "generate/text_writer.h"
+#include "tests/generate/byte_compare.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+using namespace pictora;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+std::set<std::string> namesIn(const fs::path &folder)
+{
+    std::set<std::string> names;
+    for (const auto &item : fs::directory_iterator(folder))
+        names.insert(item.path().filename().string());
+    return names;
+}
+
+} // namespace
+
+TEST(TextWriter, JapaneseAndUnfitCharactersOnDisk)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("title.htm");
+    generate::writeTextFile(path, "<TITLE>旅行～①</TITLE>\n😀\u00A5\u301C");
+    EXPECT_TRUE(test::sameBytes(
+        "<TITLE>\x97\xB7\x8D\x73\x81\x60\x87\x40</TITLE>\r\n&#128512;&#165;&#12316;", test::readFile(path)));
+}
+
+TEST(TextWriter, LineEndsAndConvertedCommentsEndInCrCrLf)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("page.htm");
+    generate::writeTextFile(path, "<P>\n" + generate::convertComment("a\r\nb\r\n\r\n") + "</P>\n\n");
+    EXPECT_TRUE(test::sameBytes("<P>\r\na<BR>b\r\r\n</P>\r\n\r\n", test::readFile(path)));
+}
+
+TEST(TextWriter, ReplacesAnExistingFileAndLeavesNoTemporaryFile)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("index.htm");
+    test::writeFile(path, std::string(10000, 'x'));
+    generate::writeTextFile(path, "short\n");
+    EXPECT_EQ(test::readFile(path), "short\r\n");
+    EXPECT_EQ(namesIn(dir.path()), std::set<std::string> { "index.htm" });
+}
+
+TEST(TextWriter, LargeTextWrittenWhole)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("big.htm");
+    std::string text;
+    for (int i = 0; i < 20000; ++i)
+        text += "行" + std::to_string(i) + "\n";
+    generate::writeTextFile(path, text);
+    EXPECT_TRUE(test::sameBytes(generate::encodeText(text), test::readFile(path)));
+    EXPECT_EQ(generate::encodeText("行\n").size(), 4u);
+}
+
+TEST(TextWriter, UnwritablePlaceIsReportedByPathAndNothingIsLeft)
+{
+    test::TempDir dir;
+    // A regular file as the parent folder fails even for root.
+    test::writeFile(dir.file("notafolder"), "keep");
+    const std::string path = dir.file("notafolder") + "/index.htm";
+    try {
+        generate::writeTextFile(path, "text\n");
+        FAIL() << "no error";
+    } catch (const album::UserError &e) {
+        EXPECT_NE(std::string(e.what()).find(path + "\nに書き込めません。"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(namesIn(dir.path()), std::set<std::string> { "notafolder" });
+    EXPECT_EQ(test::readFile(dir.file("notafolder")), "keep");
+}
+
+TEST(TextWriter, FolderInTheWayIsReportedAndKept)
+{
+    test::TempDir dir;
+    fs::create_directory(dir.file("index.htm"));
+    test::writeFile(dir.file("index.htm") + "/inside", "keep");
+    EXPECT_THROW(generate::writeTextFile(dir.file("index.htm"), "text\n"), album::UserError);
+    EXPECT_EQ(namesIn(dir.path()), std::set<std::string> { "index.htm" });
+    EXPECT_EQ(test::readFile(dir.file("index.htm") + "/inside"), "keep");
+}
+
+TEST(TextWriter, UncommittedFileLeavesTheOldOneAlone)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("index.htm");
+    test::writeFile(path, "old");
+    {
+        generate::TextFile file(path);
+        file.write(std::string(100000, 'n')); // past the buffer, so bytes reach the temporary file
+    }
+    EXPECT_EQ(test::readFile(path), "old");
+    EXPECT_EQ(namesIn(dir.path()), std::set<std::string> { "index.htm" });
+}
