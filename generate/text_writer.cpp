@@ -39,7 +39,8 @@ std::string temporaryName(const std::string &path)
     thread_local std::mt19937 random { std::random_device {}() };
     const auto slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    // Shortened so that a final name near the length limit still leaves room for the suffix.
+    const std::string name = (slash == std::string::npos ? path : path.substr(slash + 1)).substr(0, 100);
     return folder + "." + name + "." + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-"
         + std::to_string(random() % 1000000) + ".tmp";
 }

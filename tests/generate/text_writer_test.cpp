@@ -103,3 +103,12 @@ TEST(TextWriter, UncommittedFileLeavesTheOldOneAlone)
     EXPECT_EQ(test::readFile(path), "old");
     EXPECT_EQ(namesIn(dir.path()), std::set<std::string> { "index.htm" });
 }
+
+TEST(TextWriter, NameAtTheLengthLimit)
+{
+    test::TempDir dir;
+    const std::string path = dir.file(std::string(251, 'n') + ".htm");
+    generate::writeTextFile(path, "x\n");
+    EXPECT_EQ(test::readFile(path), "x\r\n");
+    EXPECT_EQ(namesIn(dir.path()).size(), 1u);
+}
