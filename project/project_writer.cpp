@@ -1,0 +1,222 @@
+// SPDX-License-Identifier: MIT
+#include "project/project_writer.h"
+
+#include "album/cp932.h"
+#include "album/errors.h"
+#include "project/layout.h"
+
+#include <cassert>
+#include <cerrno>
+#include <fcntl.h>
+#include <filesystem>
+#include <random>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace pictora::project
+{
+
+namespace
+{
+
+constexpr std::string_view kLineBreak = "<BR>";
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+bool holdsLineBreak(std::string_view text)
+{
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+const std::string &singleLine(const std::string &text, const std::string &what)
+{
+    if (holdsLineBreak(text))
+        throw album::UserError(what + "に改行が含まれているため、プロジェクトファイルに保存できません。");
+    return text;
+}
+
+std::string optionLine(const album::AlbumSettings &settings, album::OptionId id)
+{
+    using K = album::OptionKind;
+    const auto &spec = album::optionSpec(id);
+    switch (spec.kind) {
+    case K::Text:
+    case K::NumberText:
+    case K::ChoiceText:
+        return singleLine(
+            settings.text(id), "「" + std::string(spec.caption) + "」(" + std::string(spec.control) + ")");
+    case K::Memo:
+        return joinLines(settings.text(id));
+    case K::Spin:
+    case K::Slider:
+        return std::to_string(settings.number(id));
+    case K::Check:
+        return settings.checked(id) ? "1" : "0";
+    case K::Choice:
+        // A pair is stored as the state of its first button; a group of three as the index.
+        if (spec.buttons.size() == 2)
+            return settings.number(id) == 0 ? "1" : "0";
+        return std::to_string(settings.number(id));
+    case K::Colour:
+        return std::to_string(settings.swatch(id));
+    }
+    return {};
+}
+
+/// Writes the bytes under a temporary name beside `path`, then renames that over `path`: until the
+/// new file is complete and on disk the old one stays as it was. `fail` makes the error to throw.
+template <typename Fail> void replaceFile(const std::string &path, std::string_view bytes, const Fail &fail)
+{
+    namespace fs = std::filesystem;
+    const auto systemFail = [&fail](int error) { return fail(std::generic_category().message(error)); };
+    // Saving through a link replaces the file it points to, not the link.
+    std::string target = path;
+    std::error_code ec;
+    if (fs::is_symlink(path, ec)) {
+        const auto resolved = fs::weakly_canonical(path, ec);
+        if (!ec)
+            target = resolved.string();
+    }
+    struct stat old {
+    };
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    // A write-protected file is not silently replaced.
+    if (exists && ::access(target.c_str(), W_OK) != 0)
+        throw systemFail(errno);
+
+    const fs::path targetPath(target);
+    std::string temp;
+    int fd = -1;
+    std::minstd_rand random(std::random_device {}());
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = (targetPath.parent_path()
+            / ("." + targetPath.filename().string() + "." + std::to_string(random())))
+                   .string();
+        // 0666 so that the umask decides for a new file, as for any file the user creates.
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0)
+        throw systemFail(errno);
+    const auto discard = [&](int error) {
+        if (fd >= 0)
+            ::close(fd);
+        ::unlink(temp.c_str());
+        return systemFail(error);
+    };
+    if (exists && ::fchmod(fd, old.st_mode & 07777) != 0)
+        throw discard(errno);
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            throw discard(errno);
+        done += static_cast<std::size_t>(n);
+    }
+    // A full disk may show only when the data reaches it.
+    if (::fsync(fd) != 0)
+        throw discard(errno);
+    const int closing = ::close(fd);
+    fd = -1;
+    if (closing != 0 || ::rename(temp.c_str(), target.c_str()) != 0)
+        throw discard(errno);
+}
+
+} // namespace
+
+std::string joinLines(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            // CR LF, a lone LF and a lone CR are each one break: a raw CR would split the line on reading.
+            out += kLineBreak;
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+                ++i;
+        } else {
+            out += c;
+        }
+    }
+    // Breaks and blanks at the end go in turns, so that a last line of blanks leaves no break behind
+    // and a saved, loaded and saved text stays the same.
+    for (;;) {
+        if (out.ends_with(kLineBreak))
+            out.resize(out.size() - kLineBreak.size());
+        else if (!out.empty() && static_cast<unsigned char>(out.back()) <= 32)
+            out.pop_back();
+        else
+            return out;
+    }
+}
+
+std::vector<std::string> projectFileLines(
+    const album::AlbumSettings &settings, const std::vector<album::ImageEntry> &images)
+{
+    std::vector<std::string> lines;
+    lines.reserve(84 + 3 * images.size());
+    lines.emplace_back(versionHeader(kCurrentVersion));
+    for (const auto &section : projectLayout(kCurrentVersion)) {
+        lines.emplace_back();
+        lines.emplace_back(section.header);
+        [[maybe_unused]] const std::size_t headerLine = lines.size() - 1;
+        for (const auto &field : section.fields) {
+            // The current layout has no gaps: every value line follows the previous one.
+            assert(static_cast<std::size_t>(field.offset) == lines.size() - headerLine);
+            switch (field.kind) {
+            case FieldKind::Option:
+                lines.push_back(optionLine(settings, field.option));
+                break;
+            case FieldKind::EntryCount:
+                lines.push_back(std::to_string(images.size()));
+                break;
+            case FieldKind::Entries:
+                for (std::size_t i = 0; i < images.size(); ++i) {
+                    const auto &entry = images[i];
+                    const std::string which = "画像リストの " + std::to_string(i + 1) + " 番目の";
+                    lines.push_back(singleLine(entry.path, which + "ファイル名"));
+                    lines.push_back(joinLines(entry.comment));
+                    lines.push_back(singleLine(entry.timeStamp, which + "タイムスタンプ"));
+                }
+                break;
+            }
+        }
+    }
+    return lines;
+}
+
+std::string projectFileBytes(
+    const album::AlbumSettings &settings, const std::vector<album::ImageEntry> &images)
+{
+    std::string text;
+    for (const auto &line : projectFileLines(settings, images)) {
+        text += line;
+        text += "\r\n";
+    }
+    if (auto bytes = album::cp932::encode(text))
+        return *bytes;
+    // Some text would come back as a different one from CP932 (a path with a yen sign or a wave
+    // dash, say): keep every character, and make older readers refuse the file rather than misread it.
+    return std::string(kByteOrderMark) + text;
+}
+
+void SaveProjectFile(const std::string &path,
+    const album::AlbumSettings &settings,
+    const std::vector<album::ImageEntry> &images)
+{
+    const auto fail = [&path](const std::string &reason) {
+        return album::UserError(path + "\nに書き込めません。\n(" + reason + ")");
+    };
+    std::string bytes;
+    try {
+        bytes = projectFileBytes(settings, images);
+    } catch (const album::UserError &e) {
+        throw fail(e.what());
+    }
+    replaceFile(path, bytes, fail);
+}
+
+} // namespace pictora::project

@@ -1,0 +1,32 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "album/image_list.h"
+#include "album/settings.h"
+
+#include <string>
+#include <vector>
+
+namespace pictora::test
+{
+
+struct CountingChanges final : album::ChangeSink {
+    int marked = 0;
+    int withdrawn = 0;
+    void markProjectChanged() override { ++marked; }
+    void withdrawRebuild() override { ++withdrawn; }
+};
+
+/// The document New leaves: start values, then the reset.
+[[nodiscard]] album::AlbumSettings newDocument();
+
+/// The lines of a file whose every line ends in CR LF; a line without one fails the test.
+[[nodiscard]] std::vector<std::string> crlfLines(const std::string &bytes);
+
+/// A file written by hand: "\n" line ends become CR LF, the text CP932.
+[[nodiscard]] std::string handWritten(const std::string &utf8Text);
+
+/// The same bytes with line `index` (from 0, CR LF lines) replaced.
+[[nodiscard]] std::string withLine(const std::string &bytes, std::size_t index, const std::string &line);
+
+} // namespace pictora::test
