@@ -9,9 +9,9 @@ packages=(
   # libraries
   qt6-base-dev qt6-image-formats-plugins libvips-dev libturbojpeg0-dev libjpeg62-turbo-dev
   # tests
-  libgtest-dev googletest fonts-ipafont-gothic chromium libvips-tools
+  libgtest-dev googletest fonts-ipafont-gothic chromium libvips-tools python3
   # benchmarks
-  hyperfine time
+  hyperfine time libjpeg-turbo-progs
 )
 
 missing=()
