@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace pictora::imaging {
 
@@ -41,6 +42,14 @@ public:
     /// Pixel access for tests and the preview: channel c (0 = red) of pixel (x, y), 0 outside.
     [[nodiscard]] int sample(int x, int y, int channel) const;
 
+    /// All pixels, rows top to bottom, bitsPerPixel() / 8 bytes per pixel (grey; R G B; R G B A).
+    [[nodiscard]] std::vector<std::uint8_t> pixels() const;
+    /// All pixels as 8-bit R G B, converted as ConvertColor does; what saveJpeg writes and the preview shows.
+    [[nodiscard]] std::vector<std::uint8_t> rgbPixels() const;
+    /// A picture made of given pixels (bands 1, 3 or 4, laid out as pixels() returns them); empty when
+    /// the size or the band count is not sane.
+    [[nodiscard]] static Picture fromPixels(int width, int height, int bands, const std::uint8_t *pixels);
+
     struct Impl;
     explicit Picture(std::shared_ptr<Impl> impl);
     [[nodiscard]] const std::shared_ptr<Impl> &impl() const { return m_impl; }
@@ -57,6 +66,9 @@ struct Region {
     int height = 0;
 };
 
+/// The region that covers the whole picture.
+[[nodiscard]] Region wholeRegion(const Picture &picture);
+
 /// Chroma subsampling of a written JPEG.
 enum class Sampling { S411, S422, S444 };
 
@@ -69,13 +81,18 @@ enum class Sampling { S411, S422, S444 };
 /// Decodes a whole picture. Any failure (missing, empty, truncated, not a picture, absurd size)
 /// gives an empty Picture. Never throws.
 [[nodiscard]] Picture load(const std::string &path);
+/// The same; when the result is empty, *reason says why (for logs, not for the user's eyes).
+[[nodiscard]] Picture load(const std::string &path, std::string *reason);
 
 /// Decodes a picture and resizes it to exactly width × height. When the target is at most half
 /// the source, a JPEG is decoded at a reduced DCT scale first (shrink-on-load). Empty on failure.
 [[nodiscard]] Picture loadResized(const std::string &path, int width, int height);
+[[nodiscard]] Picture loadResized(const std::string &path, int width, int height, std::string *reason);
 
 // Operations below leave their input unchanged and write their result to `out`; they return
-// false (leaving `out` empty) on failure and never throw.
+// false (leaving `out` empty) on failure and never throw. `in` and `out` may be the same object.
+// Region effects clip the region to the picture and fail when nothing of it is left; pixels
+// outside the region keep their exact values (a grey picture becomes RGB where colour is needed).
 
 /// Scales to exactly width × height (enlargement allowed).
 bool Resize(const Picture &in, Picture &out, int width, int height);
@@ -93,6 +110,8 @@ bool Emboss(const Picture &in, Picture &out, const Region &region);
 bool SetGray(const Picture &in, Picture &out, const Region &region);
 /// Adds the given amounts to red, green and blue inside the region, clamped to 0..255.
 bool RGBLevel(const Picture &in, Picture &out, const Region &region, int red, int green, int blue);
+/// SetGray, then RGBLevel(+10, −10, −35): the sepia tint.
+bool Sepia(const Picture &in, Picture &out, const Region &region);
 
 /// Writes a 24-bit baseline JPEG through TurboJPEG with exactly this quality (0–100) and sampling.
 /// Writes to a temporary file beside `path` and renames it, so a failure leaves no half-written
@@ -104,7 +123,13 @@ bool saveJpeg(const Picture &picture,
               std::string *error = nullptr,
               const ProgressCallback &progress = {});
 
-/// Initialises libvips once per process (safe to call many times, from any thread).
+/// Initialises libvips once per process (safe to call many times, from any thread). Every function
+/// here calls it, so callers need not.
 void initialise();
+
+/// Threads libvips may use inside one operation, for the whole process (0 = one per core). The
+/// default is 1, because album runs already convert one picture per core; a front end that works on
+/// one picture at a time may raise it.
+void setThreadsPerOperation(int threads);
 
 } // namespace pictora::imaging

@@ -1,0 +1,436 @@
+// SPDX-License-Identifier: MIT
+// Loading pictures: which decoder, size checks before any pixel is decoded, shrink-on-load for JPEG,
+// orientation and colour profile, and the resampler that Resize shares.
+#include "imaging/picture.h"
+
+#include "imaging/picture_impl.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pictora::imaging
+{
+
+using vips::VError;
+using vips::VImage;
+
+namespace
+{
+
+enum class Kind { None, Jpeg, Png, Tiff, Gif, Bmp, Pcx };
+
+/// A file opened for decoding: its kind, and for the ImageMagick formats the whole file, which is
+/// handed over as a buffer so that ImageMagick never interprets the file name.
+struct Source {
+    std::string path;
+    Kind kind = Kind::None;
+    std::string bytes;
+};
+
+unsigned le16(const unsigned char *p)
+{
+    return p[0] | (p[1] << 8);
+}
+
+long le32s(const unsigned char *p)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0])
+        | (static_cast<std::uint32_t>(p[1]) << 8) | (static_cast<std::uint32_t>(p[2]) << 16)
+        | (static_cast<std::uint32_t>(p[3]) << 24));
+}
+
+Kind sniff(const unsigned char *b, std::size_t n)
+{
+    if (n >= 2 && b[0] == 0xFF && b[1] == 0xD8)
+        return Kind::Jpeg;
+    if (n >= 8 && std::memcmp(b, "\x89PNG\r\n\x1a\n", 8) == 0)
+        return Kind::Png;
+    if (n >= 4
+        && (std::memcmp(b, "II*\0", 4) == 0 || std::memcmp(b, "MM\0*", 4) == 0
+            || std::memcmp(b, "II+\0", 4) == 0 || std::memcmp(b, "MM\0+", 4) == 0))
+        return Kind::Tiff;
+    if (n >= 6 && (std::memcmp(b, "GIF87a", 6) == 0 || std::memcmp(b, "GIF89a", 6) == 0))
+        return Kind::Gif;
+    if (n >= 26 && b[0] == 'B' && b[1] == 'M')
+        return Kind::Bmp;
+    if (n >= 12 && b[0] == 0x0A && b[1] <= 5 && b[2] == 1)
+        return Kind::Pcx;
+    return Kind::None;
+}
+
+/// Width and height from a BMP or PCX header, which ImageMagick would otherwise only tell after
+/// decoding everything.
+bool magickHeaderSize(Kind kind, const unsigned char *b, long long &width, long long &height)
+{
+    if (kind == Kind::Bmp) {
+        if (le32s(b + 14) == 12) { // OS/2 header: 16-bit sides
+            width = le16(b + 18);
+            height = le16(b + 20);
+        } else {
+            width = le32s(b + 18);
+            height = std::llabs(le32s(b + 22)); // negative: rows top to bottom
+        }
+        return true;
+    }
+    width = static_cast<long long>(le16(b + 8)) - le16(b + 4) + 1;
+    height = static_cast<long long>(le16(b + 10)) - le16(b + 6) + 1;
+    return true;
+}
+
+bool readAll(int fd, std::string &bytes)
+{
+    char chunk[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (got == 0)
+            return true;
+        bytes.append(chunk, static_cast<std::size_t>(got));
+    }
+}
+
+bool openSource(const std::string &path, Source &source, std::string &reason)
+{
+    source.path = path;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        reason = path + ": " + std::strerror(errno);
+        return false;
+    }
+    unsigned char head[32] = {};
+    std::size_t n = 0;
+    while (n < sizeof head) {
+        const ssize_t got = ::read(fd, head + n, sizeof head - n);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        n += static_cast<std::size_t>(got);
+    }
+    source.kind = sniff(head, n);
+    bool ok = source.kind != Kind::None;
+    if (!ok)
+        reason = path + ": not a JPEG, PNG, TIFF, GIF, BMP or PCX picture";
+    if (ok && (source.kind == Kind::Bmp || source.kind == Kind::Pcx)) {
+        long long width = 0;
+        long long height = 0;
+        magickHeaderSize(source.kind, head, width, height);
+        if (!detail::saneSize(width, height)) {
+            reason = path + ": picture size " + std::to_string(width) + " x " + std::to_string(height)
+                + " is not sane";
+            ok = false;
+        } else {
+            source.bytes.assign(reinterpret_cast<const char *>(head), n);
+            if (!readAll(fd, source.bytes)) {
+                reason = path + ": " + std::strerror(errno);
+                ok = false;
+            }
+        }
+    }
+    ::close(fd);
+    return ok;
+}
+
+struct BlobRef {
+    VipsBlob *blob;
+    ~BlobRef() { vips_area_unref(VIPS_AREA(blob)); }
+};
+
+/// The decoder for the source, header read, pixels not yet decoded.
+VImage open(const Source &source, int shrink = 1)
+{
+    // Truncated files count as unreadable; warnings such as stray bytes between JPEG markers do not.
+    vips::VOption *options
+        = VImage::option()->set("fail_on", VIPS_FAIL_ON_TRUNCATED)->set("access", VIPS_ACCESS_SEQUENTIAL);
+    const char *path = source.path.c_str();
+    switch (source.kind) {
+    case Kind::Jpeg:
+        if (shrink > 1)
+            options->set("shrink", shrink);
+        return VImage::jpegload(path, options);
+    case Kind::Png:
+        return VImage::pngload(path, options);
+    case Kind::Tiff:
+        return VImage::tiffload(path, options);
+    case Kind::Gif:
+        return VImage::gifload(path, options);
+    case Kind::Bmp:
+    case Kind::Pcx: {
+        BlobRef blob { vips_blob_copy(source.bytes.data(), source.bytes.size()) };
+        return VImage::magickload_buffer(blob.blob, options);
+    }
+    case Kind::None:
+        break;
+    }
+    delete options;
+    throw VError("no decoder");
+}
+
+int orientationOf(const VImage &image)
+{
+    if (image.get_typeof(VIPS_META_ORIENTATION) == 0)
+        return 1;
+    return image.get_int(VIPS_META_ORIENTATION);
+}
+
+bool swapsSides(int orientation)
+{
+    return orientation >= 5 && orientation <= 8;
+}
+
+bool isCmyk(const VImage &image)
+{
+    return image.interpretation() == VIPS_INTERPRETATION_CMYK && image.bands() >= 4;
+}
+
+/// How many bands the finished picture will have: grey 1, RGB 3, with alpha 4.
+int finishedBands(const VImage &image)
+{
+    int bands = image.bands();
+    if (isCmyk(image))
+        --bands;
+    if (bands == 2)
+        return 4;
+    if (bands > 4)
+        return 3;
+    return bands;
+}
+
+/// Without its colour profile, so a later step does not convert it again.
+VImage withoutProfile(VImage image)
+{
+    if (image.get_typeof(VIPS_META_ICC_NAME) == 0)
+        return image;
+    VImage copy = image.copy();
+    copy.remove(VIPS_META_ICC_NAME);
+    return copy;
+}
+
+/// sRGB (or grey) in 8-bit samples with 1, 3 or 4 bands; an embedded profile is applied.
+VImage toSrgb8(VImage image)
+{
+    const int bands = finishedBands(image);
+    const bool cmyk = isCmyk(image);
+    const bool grey = !cmyk && image.bands() <= 2;
+    if (cmyk || (!grey && image.get_typeof(VIPS_META_ICC_NAME) != 0)) {
+        try {
+            image = withoutProfile(image.icc_transform("srgb",
+                VImage::option()
+                    ->set("embedded", true)
+                    ->set("input_profile", cmyk ? "cmyk" : "srgb")
+                    ->set("depth", 8)));
+        } catch (const VError &) {
+            // A broken profile on an RGB picture: show the pixels as they are rather than nothing.
+            detail::clearVipsError();
+            if (cmyk)
+                throw;
+            image = withoutProfile(image);
+        }
+    }
+    if (vips_colourspace_issupported(image.get_image()))
+        image = image.colourspace(grey ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB);
+    if (image.format() == VIPS_FORMAT_USHORT || image.format() == VIPS_FORMAT_SHORT)
+        image = (image >> 8);
+    if (image.format() != VIPS_FORMAT_UCHAR)
+        image = image.cast(VIPS_FORMAT_UCHAR);
+    if (image.bands() == 2)
+        image = VImage::bandjoin({ image[0], image[0], image[0], image[1] });
+    else if (image.bands() > bands)
+        image = image.extract_band(0, VImage::option()->set("n", bands));
+    return image.copy(VImage::option()->set(
+        "interpretation", bands == 1 ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB));
+}
+
+/// The shrink-on-load factor for a JPEG of storedWidth × storedHeight that is to become at least
+/// targetWidth × targetHeight (both in stored orientation): the largest of 8, 4, 2 whose decoded
+/// size still covers the target, else 1. libvips gives the decoded size rounded down (and a side
+/// rounded down to 0 would be fatal there).
+int jpegShrink(int storedWidth, int storedHeight, int targetWidth, int targetHeight)
+{
+    for (int shrink : { 8, 4, 2 }) {
+        if (storedWidth / shrink >= targetWidth && storedHeight / shrink >= targetHeight)
+            return shrink;
+    }
+    return 1;
+}
+
+bool checkSize(const VImage &image, const Source &source, std::string &reason)
+{
+    if (detail::saneSize(image.width(), image.height()))
+        return true;
+    reason = source.path + ": picture size " + std::to_string(image.width()) + " x "
+        + std::to_string(image.height()) + " is not sane";
+    return false;
+}
+
+Picture failed(std::string *reason, const std::string &text)
+{
+    if (reason)
+        *reason = text;
+    return {};
+}
+
+Picture loadWhole(const std::string &path, std::string *reason)
+{
+    std::string why;
+    Source source;
+    if (!openSource(path, source, why))
+        return failed(reason, why);
+    VImage image = open(source);
+    if (!checkSize(image, source, why))
+        return failed(reason, why);
+    return detail::finish(image);
+}
+
+Picture loadAtSize(const std::string &path, int width, int height, std::string *reason)
+{
+    std::string why;
+    if (!detail::saneSize(width, height))
+        return failed(reason,
+            path + ": target size " + std::to_string(width) + " x " + std::to_string(height)
+                + " is not sane");
+    Source source;
+    if (!openSource(path, source, why))
+        return failed(reason, why);
+    VImage image = open(source);
+    if (!checkSize(image, source, why))
+        return failed(reason, why);
+    // Resampling happens before the picture is turned upright, so the target is turned the other way.
+    const bool swap = swapsSides(orientationOf(image));
+    const int storedWidth = swap ? height : width;
+    const int storedHeight = swap ? width : height;
+    if (source.kind == Kind::Jpeg) {
+        const int shrink = jpegShrink(image.width(), image.height(), storedWidth, storedHeight);
+        if (shrink > 1)
+            image = open(source, shrink);
+    }
+    // Four-band CMYK must not be taken for RGB with alpha while resampling.
+    if (isCmyk(image))
+        image = toSrgb8(image);
+    return detail::finish(detail::resample(image, storedWidth, storedHeight));
+}
+
+template <typename F> Picture guarded(std::string *reason, const std::string &path, F &&load)
+{
+    if (!detail::ready())
+        return failed(reason, "libvips could not be initialised");
+    try {
+        return load();
+    } catch (const std::exception &e) {
+        detail::clearVipsError();
+        return failed(reason, path + ": " + e.what());
+    } catch (...) {
+        detail::clearVipsError();
+        return failed(reason, path + ": cannot be decoded");
+    }
+}
+
+} // namespace
+
+namespace detail
+{
+
+Picture finish(VImage image)
+{
+    const int orientation = orientationOf(image);
+    VImage memory = toSrgb8(image).copy_memory();
+    if (orientation > 1 && orientation <= 8)
+        memory = memory.autorot();
+    return fromMemoryImage(memory);
+}
+
+VImage resample(VImage image, int width, int height)
+{
+    if (image.width() == width && image.height() == height)
+        return image;
+    const VipsBandFormat format = image.format();
+    const bool alpha = image.has_alpha();
+    if (alpha)
+        image = image.premultiply();
+    const double hshrink = static_cast<double>(image.width()) / width;
+    const double vshrink = static_cast<double>(image.height()) / height;
+    if (hshrink >= 1.0 && vshrink >= 1.0) {
+        // reduce alone is fastest up to about 8×; beyond it an integer box average first takes the bulk
+        // off cheaply and leaves at least 2× for the lanczos filter.
+        const int hbox = hshrink >= 8.0 ? static_cast<int>(hshrink / 2.0) : 1;
+        const int vbox = vshrink >= 8.0 ? static_cast<int>(vshrink / 2.0) : 1;
+        if (hbox > 1 || vbox > 1)
+            image = image.shrink(hbox, vbox);
+        image = image.reduce(static_cast<double>(image.width()) / width,
+            static_cast<double>(image.height()) / height,
+            VImage::option()->set("kernel", VIPS_KERNEL_LANCZOS3));
+    } else {
+        image = image.resize(static_cast<double>(width) / image.width(),
+            VImage::option()
+                ->set("vscale", static_cast<double>(height) / image.height())
+                ->set("kernel", VIPS_KERNEL_LANCZOS3));
+    }
+    // Rounding inside libvips may leave a side one pixel off; the edge pixel is cut or repeated.
+    if (image.width() > width || image.height() > height)
+        image = image.crop(0, 0, std::min(width, image.width()), std::min(height, image.height()));
+    if (image.width() < width || image.height() < height)
+        image = image.embed(0, 0, width, height, VImage::option()->set("extend", VIPS_EXTEND_COPY));
+    if (alpha)
+        image = image.unpremultiply().round(VIPS_OPERATION_ROUND_RINT).cast(format);
+    return image;
+}
+
+} // namespace detail
+
+PictureInfo probe(const std::string &path)
+{
+    if (!detail::ready())
+        return {};
+    try {
+        std::string why;
+        Source source;
+        if (!openSource(path, source, why))
+            return {};
+        if (source.kind == Kind::Bmp || source.kind == Kind::Pcx) {
+            // ImageMagick decodes everything to tell the header, so a load costs no more.
+            const Picture picture = loadWhole(path, nullptr);
+            return { picture.width(), picture.height(), picture.bitsPerPixel() };
+        }
+        const VImage image = open(source);
+        if (!checkSize(image, source, why))
+            return {};
+        const bool swap = swapsSides(orientationOf(image));
+        return { swap ? image.height() : image.width(),
+            swap ? image.width() : image.height(),
+            8 * finishedBands(image) };
+    } catch (...) {
+        detail::clearVipsError();
+        return {};
+    }
+}
+
+Picture load(const std::string &path)
+{
+    return load(path, nullptr);
+}
+
+Picture load(const std::string &path, std::string *reason)
+{
+    return guarded(reason, path, [&] { return loadWhole(path, reason); });
+}
+
+Picture loadResized(const std::string &path, int width, int height)
+{
+    return loadResized(path, width, height, nullptr);
+}
+
+Picture loadResized(const std::string &path, int width, int height, std::string *reason)
+{
+    return guarded(reason, path, [&] { return loadAtSize(path, width, height, reason); });
+}
+
+} // namespace pictora::imaging

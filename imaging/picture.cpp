@@ -1,0 +1,219 @@
+// SPDX-License-Identifier: MIT
+#include "imaging/picture.h"
+
+#include "imaging/picture_impl.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <mutex>
+
+namespace pictora::imaging
+{
+
+using vips::VImage;
+
+namespace
+{
+
+std::once_flag g_initOnce;
+bool g_initialised = false;
+
+// libvips reports every bad file on stderr as well; the callers get the failure as a value and decide
+// what the user sees.
+void dropVipsWarning(const char *, GLogLevelFlags, const char *, gpointer) { }
+
+} // namespace
+
+void initialise()
+{
+    std::call_once(g_initOnce, [] {
+        if (VIPS_INIT("pictora") != 0)
+            return;
+        // Loaders are cached by file name: a picture edited on disk would come back stale, and a cache of
+        // decoded pictures only costs memory when every picture is read once.
+        vips_cache_set_max(0);
+        // Pictures are converted one per core already; more threads inside each picture only fight
+        // over the same cores.
+        if (!std::getenv("VIPS_CONCURRENCY"))
+            vips_concurrency_set(1);
+        g_log_set_handler("VIPS", G_LOG_LEVEL_WARNING, dropVipsWarning, nullptr);
+        g_initialised = true;
+    });
+}
+
+void setThreadsPerOperation(int threads)
+{
+    initialise();
+    if (g_initialised)
+        vips_concurrency_set(std::max(0, threads));
+}
+
+namespace detail
+{
+
+bool ready()
+{
+    initialise();
+    return g_initialised;
+}
+
+bool saneSize(long long width, long long height)
+{
+    return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide && width * height <= kMaxPixels;
+}
+
+void clearVipsError()
+{
+    vips_error_clear();
+}
+
+Picture fromMemoryImage(VImage image)
+{
+    VImage memory = image.copy_memory();
+    auto impl = std::make_shared<Picture::Impl>();
+    impl->image = memory;
+    impl->width = memory.width();
+    impl->height = memory.height();
+    impl->bands = memory.bands();
+    impl->data = static_cast<const std::uint8_t *>(VIPS_IMAGE_ADDR(memory.get_image(), 0, 0));
+    return Picture(std::move(impl));
+}
+
+Picture fromBuffer(const PixelBuffer &buffer)
+{
+    VipsImage *image = vips_image_new_from_memory_copy(buffer.bytes.data(),
+        buffer.bytes.size(),
+        buffer.width,
+        buffer.height,
+        buffer.bands,
+        VIPS_FORMAT_UCHAR);
+    if (!image)
+        throw vips::VError();
+    VImage wrapped(image);
+    wrapped = wrapped.copy(VImage::option()->set(
+        "interpretation", buffer.bands < 3 ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB));
+    return fromMemoryImage(wrapped);
+}
+
+PixelBuffer toBuffer(const Picture &picture)
+{
+    PixelBuffer buffer;
+    const auto &impl = picture.impl();
+    if (!impl)
+        return buffer;
+    buffer.width = impl->width;
+    buffer.height = impl->height;
+    buffer.bands = impl->bands;
+    buffer.bytes.assign(
+        impl->data, impl->data + static_cast<std::size_t>(impl->width) * impl->height * impl->bands);
+    return buffer;
+}
+
+} // namespace detail
+
+Picture::Picture() = default;
+Picture::~Picture() = default;
+Picture::Picture(const Picture &) = default;
+Picture &Picture::operator=(const Picture &) = default;
+Picture::Picture(Picture &&) noexcept = default;
+Picture &Picture::operator=(Picture &&) noexcept = default;
+Picture::Picture(std::shared_ptr<Impl> impl)
+    : m_impl(std::move(impl))
+{
+}
+
+bool Picture::empty() const
+{
+    return !m_impl || m_impl->width <= 0 || m_impl->height <= 0;
+}
+
+int Picture::width() const
+{
+    return empty() ? 0 : m_impl->width;
+}
+
+int Picture::height() const
+{
+    return empty() ? 0 : m_impl->height;
+}
+
+int Picture::bitsPerPixel() const
+{
+    return empty() ? 0 : 8 * m_impl->bands;
+}
+
+int Picture::sample(int x, int y, int channel) const
+{
+    if (empty() || x < 0 || y < 0 || x >= m_impl->width || y >= m_impl->height || channel < 0 || channel > 3)
+        return 0;
+    const std::uint8_t *p = m_impl->data + (static_cast<std::size_t>(y) * m_impl->width + x) * m_impl->bands;
+    if (channel == 3)
+        return m_impl->bands == 4 ? p[3] : 255;
+    return m_impl->bands == 1 ? p[0] : p[channel];
+}
+
+std::vector<std::uint8_t> Picture::pixels() const
+{
+    return detail::toBuffer(*this).bytes;
+}
+
+std::vector<std::uint8_t> Picture::rgbPixels() const
+{
+    std::vector<std::uint8_t> rgb;
+    if (empty())
+        return rgb;
+    const std::size_t count = static_cast<std::size_t>(m_impl->width) * m_impl->height;
+    rgb.resize(count * 3);
+    const int bands = m_impl->bands;
+    const std::uint8_t *p = m_impl->data;
+    std::uint8_t *q = rgb.data();
+    for (std::size_t i = 0; i < count; ++i, p += bands, q += 3) {
+        if (bands == 1) {
+            q[0] = q[1] = q[2] = p[0];
+        } else if (bands == 3) {
+            q[0] = p[0];
+            q[1] = p[1];
+            q[2] = p[2];
+        } else {
+            // Over white: c·a + 255·(255 − a), divided by 255 and rounded.
+            const unsigned a = p[3];
+            for (int c = 0; c < 3; ++c)
+                q[c] = static_cast<std::uint8_t>((p[c] * a + 255u * (255u - a) + 127u) / 255u);
+        }
+    }
+    return rgb;
+}
+
+Picture Picture::fromPixels(int width, int height, int bands, const std::uint8_t *pixels)
+{
+    if (!detail::ready() || !pixels || !detail::saneSize(width, height)
+        || (bands != 1 && bands != 3 && bands != 4))
+        return {};
+    try {
+        detail::PixelBuffer buffer;
+        buffer.width = width;
+        buffer.height = height;
+        buffer.bands = bands;
+        buffer.bytes.assign(pixels, pixels + static_cast<std::size_t>(width) * height * bands);
+        return detail::fromBuffer(buffer);
+    } catch (...) {
+        detail::clearVipsError();
+        return {};
+    }
+}
+
+Region wholeRegion(const Picture &picture)
+{
+    return { 0, 0, picture.width(), picture.height() };
+}
+
+Sampling samplingFromText(const std::string &text)
+{
+    if (text == "4:1:1")
+        return Sampling::S411;
+    if (text == "4:4:4")
+        return Sampling::S444;
+    return Sampling::S422;
+}
+
+} // namespace pictora::imaging

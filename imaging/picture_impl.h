@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: MIT
+// Inside the imaging layer only: how a Picture holds its pixels, and the helpers the sources share.
+#pragma once
+
+#include "imaging/picture.h"
+
+#include <vips/vips8>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pictora::imaging
+{
+
+/// The pixels of a Picture: always a finished memory image of 8-bit samples with 1 (grey), 3 (RGB)
+/// or 4 (RGB + alpha) bands, so reading a pixel never runs a libvips pipeline.
+struct Picture::Impl {
+    vips::VImage image;
+    const std::uint8_t *data = nullptr;
+    int width = 0;
+    int height = 0;
+    int bands = 0;
+};
+
+namespace detail
+{
+
+/// Interleaved 8-bit pixels that the effects change directly.
+struct PixelBuffer {
+    int width = 0;
+    int height = 0;
+    int bands = 0;
+    std::vector<std::uint8_t> bytes;
+
+    [[nodiscard]] std::uint8_t *at(int x, int y)
+    {
+        return bytes.data() + (static_cast<std::size_t>(y) * width + x) * bands;
+    }
+    [[nodiscard]] const std::uint8_t *at(int x, int y) const
+    {
+        return bytes.data() + (static_cast<std::size_t>(y) * width + x) * bands;
+    }
+};
+
+/// Pictures beyond these sizes are refused before their pixels are decoded.
+inline constexpr int kMaxSide = 65535;
+inline constexpr long long kMaxPixels = 100'000'000;
+
+[[nodiscard]] bool ready();
+[[nodiscard]] bool saneSize(long long width, long long height);
+
+/// Turns any decoded image into a Picture: colour profile to sRGB, 8 bits per sample, 1/3/4 bands,
+/// pixels computed into memory. Throws vips::VError when the pixels cannot be computed.
+[[nodiscard]] Picture finish(vips::VImage image);
+
+/// An image of 8-bit samples, 1/3/4 bands, already in the shape a Picture holds.
+[[nodiscard]] Picture fromMemoryImage(vips::VImage image);
+
+[[nodiscard]] Picture fromBuffer(const PixelBuffer &buffer);
+[[nodiscard]] PixelBuffer toBuffer(const Picture &picture);
+
+/// Scales to exactly width × height; alpha is premultiplied while resampling.
+[[nodiscard]] vips::VImage resample(vips::VImage image, int width, int height);
+
+/// Forgets libvips' error text after a failure has been turned into a return value.
+void clearVipsError();
+
+} // namespace detail
+} // namespace pictora::imaging
