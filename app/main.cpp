@@ -1,10 +1,19 @@
 // SPDX-License-Identifier: MIT
-#include "album/branding.h"
+#include "app/cli.h"
 
-#include <cstdio>
+#include <QCoreApplication>
 
-int main()
+#include <iostream>
+#include <string>
+#include <vector>
+
+int main(int argc, char **argv)
 {
-    std::printf("Pictora %s\n", pictora::branding::kVersion);
-    return 0;
+    QCoreApplication app(argc, argv);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        std::cerr << "The desktop window is not part of this build yet; use the command line:\n\n";
+        return pictora::app::runCommandLine({ "--help" }, std::cerr, std::cerr);
+    }
+    return pictora::app::runCommandLine(args, std::cout, std::cerr);
 }

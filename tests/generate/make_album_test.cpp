@@ -1,0 +1,375 @@
+// SPDX-License-Identifier: MIT
+#include "album/errors.h"
+#include "album/image_list.h"
+#include "album/settings.h"
+#include "generate/make_album.h"
+#include "imaging/picture.h"
+#include "tests/support/scripted_prompter.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <vips/vips8>
+
+#include <filesystem>
+#include <map>
+
+using namespace pictora;
+using album::Answer;
+using album::OptionId;
+using album::PromptKind;
+using test::ScriptedPrompter;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+const std::string kAuthorQuestion = "HTML作者連絡先が空欄です。\n「support@pictora.example.org("
+                                    "たぶりサポート)」をHTML作者連絡先にしますか?";
+const std::string kHtmlQuestion
+    = "出力先フォルダにhtmlフォルダを作成しますか?\n\n\t「はい」　… "
+      "指定した出力先に新規で\"html\"という名前のフォルダを作成し、そこにアルバムファイルを作成します。\n\t「"
+      "いいえ」… 指定した出力先に直接アルバムファイルを作成します。";
+const std::string kCreateQuestion = "HTML出力先フォルダが存在しません。\n作成しますか?";
+
+struct FakePlatform final : generate::RunPlatform {
+    std::vector<std::string> opened;
+    std::vector<std::string> trashed;
+    bool trashWorks = true;
+    bool moveToTrash(const std::string &path) override
+    {
+        trashed.push_back(path);
+        if (!trashWorks)
+            return false;
+        fs::remove_all(path);
+        return true;
+    }
+    void openDocument(const std::string &path) override { opened.push_back(path); }
+};
+
+/// A picture with a gradient, so that resized versions differ from each other.
+void writePicture(const std::string &path, int width, int height)
+{
+    imaging::initialise();
+    vips::VImage xy = vips::VImage::xyz(width, height);
+    vips::VImage rgb = xy[0].linear(255.0 / width, 0).bandjoin(xy[1].linear(255.0 / height, 0)).bandjoin(64);
+    rgb.cast(VIPS_FORMAT_UCHAR)
+        .copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB))
+        .write_to_file(path.c_str());
+}
+
+struct MakeAlbum : ::testing::Test {
+    test::TempDir dir;
+    album::AlbumSettings settings;
+    std::vector<album::ImageEntry> entries;
+    ScriptedPrompter prompts;
+    test::RecordingProgress progress;
+    FakePlatform platform;
+
+    MakeAlbum()
+    {
+        settings.store(OptionId::edHTMLPath, dir.file("out"));
+        settings.store(OptionId::edTitle, std::string("旅行"));
+        settings.store(OptionId::edRevMade, std::string("me@example.org"));
+        fs::create_directory(dir.file("out"));
+    }
+
+    void addPictures(int count, int width = 400, int height = 300)
+    {
+        for (int i = 0; i < count; ++i) {
+            const std::string path = dir.file("src" + std::to_string(entries.size()) + ".png");
+            writePicture(path, width, height);
+            entries.push_back({ path, "comment", "2004年05月01日 13時05分" });
+        }
+    }
+
+    generate::RunResult make(int workers = 2)
+    {
+        generate::RunContext context { settings, entries, prompts, progress, platform, workers };
+        return generate::makeAlbum(context);
+    }
+    generate::RunResult rebuild()
+    {
+        generate::RunContext context { settings, entries, prompts, progress, platform, 2 };
+        return generate::rebuildPages(context);
+    }
+};
+
+} // namespace
+
+TEST_F(MakeAlbum, NoToTheAuthorQuestionEndsBeforeAnyOtherCheck)
+{
+    settings.store(OptionId::edRevMade, std::string());
+    settings.store(OptionId::edTitle, std::string());
+    prompts.expect(kAuthorQuestion, Answer::No, PromptKind::Warning);
+    EXPECT_FALSE(make().completed);
+    EXPECT_EQ(settings.text(OptionId::edRevMade), "");
+}
+
+TEST_F(MakeAlbum, YesFillsTheAuthorEvenWhenALaterCheckEndsTheRun)
+{
+    settings.store(OptionId::edRevMade, std::string());
+    settings.store(OptionId::edTitle, std::string());
+    prompts.expect(kAuthorQuestion, Answer::Yes, PromptKind::Warning);
+    prompts.expect("タイトルを入力してください。(HTMLオプション)", Answer::Ok, PromptKind::Error);
+    EXPECT_FALSE(make().completed);
+    EXPECT_EQ(settings.text(OptionId::edRevMade), "support@pictora.example.org");
+}
+
+TEST_F(MakeAlbum, MissingSettingsEndTheRunWithTheirErrorsInOrder)
+{
+    const std::vector<std::pair<OptionId, std::string>> cases = {
+        { OptionId::edHTMLPath, "HTML出力先フォルダを指定してください。" },
+        { OptionId::edIndex, "アルバム表紙のHTMLファイル名を指定してください。" },
+        { OptionId::edThumbY, "サムネイルサイズを入力してください。(画像オプション)" },
+        { OptionId::edMainX, "メイン画像サイズを入力してください。(画像オプション)" },
+    };
+    for (const auto &[option, message] : cases) {
+        album::AlbumSettings saved = settings;
+        settings.store(option, std::string());
+        ScriptedPrompter local { { message, Answer::Ok, PromptKind::Error } };
+        generate::RunContext context { settings, entries, local, progress, platform, 1 };
+        EXPECT_FALSE(generate::makeAlbum(context).completed);
+        settings = saved;
+    }
+    EXPECT_TRUE(progress.calls.empty());
+}
+
+TEST_F(MakeAlbum, MissingOutputFolderIsCreatedOnYesOnly)
+{
+    settings.store(OptionId::edHTMLPath, dir.file("new"));
+    prompts.expect(kCreateQuestion, Answer::No, PromptKind::Warning);
+    EXPECT_FALSE(make().completed);
+    EXPECT_FALSE(fs::exists(dir.file("new")));
+
+    prompts.expect(kCreateQuestion, Answer::Yes, PromptKind::Warning);
+    prompts.expect(kHtmlQuestion, Answer::Cancel, PromptKind::Confirmation);
+    EXPECT_FALSE(make().completed);
+    EXPECT_TRUE(fs::is_directory(dir.file("new")));
+}
+
+TEST_F(MakeAlbum, SizeThatIsNotANumberStopsWithTheFloatingPointMessage)
+{
+    settings.store(OptionId::edMainX, std::string("64O"));
+    try {
+        make();
+        ADD_FAILURE();
+    } catch (const album::ConversionError &e) {
+        EXPECT_STREQ(e.what(), "'64O' は浮動小数点数ではありません");
+    }
+}
+
+TEST_F(MakeAlbum, ExistingHtmlFolderIsTrashedAndTheRunEnds)
+{
+    fs::create_directories(dir.file("out/html/images"));
+    const std::string a = dir.file("out") + "/html";
+    prompts.expect(kHtmlQuestion, Answer::Yes, PromptKind::Confirmation);
+    prompts.expect("「" + a + "」が既に存在します。\n削除しますか?", Answer::Ok, PromptKind::Warning);
+    prompts.expect("削除が完了しました。\nもういちど「アルバム作成」ボタンを押してください。",
+        Answer::Ok,
+        PromptKind::Information);
+    EXPECT_FALSE(make().completed);
+    EXPECT_EQ(platform.trashed, std::vector<std::string> { a });
+    EXPECT_FALSE(fs::exists(a));
+
+    // Pressing the button again makes the album in a fresh html folder.
+    prompts.expect(kHtmlQuestion, Answer::Yes, PromptKind::Confirmation);
+    EXPECT_TRUE(make().completed);
+    EXPECT_TRUE(fs::is_regular_file(a + "/index.htm"));
+}
+
+TEST_F(MakeAlbum, FailedTrashIsReportedAndNothingIsWritten)
+{
+    fs::create_directories(dir.file("out/html"));
+    platform.trashWorks = false;
+    const std::string a = dir.file("out") + "/html";
+    prompts.expect(kHtmlQuestion, Answer::Yes, PromptKind::Confirmation);
+    prompts.expect("「" + a + "」が既に存在します。\n削除しますか?", Answer::Ok, PromptKind::Warning);
+    prompts.expect("他のプログラムが「" + a
+            + "」を開いています。\n他のプログラムを終了させてから再実行してください。\n\nあるいは、「" + a
+            + "」フォルダを手動で削除してから再実行してください。",
+        Answer::Ok,
+        PromptKind::Warning);
+    EXPECT_FALSE(make().completed);
+    EXPECT_FALSE(fs::exists(a + "/index.htm"));
+}
+
+TEST_F(MakeAlbum, ExistingCoverIsOverwrittenOnlyAfterOk)
+{
+    const std::string index = dir.file("out") + "/index.htm";
+    test::writeFile(index, "old");
+    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect("「" + index + "」が既に存在します。\n上書きしてよろしいですか?",
+        Answer::Cancel,
+        PromptKind::Warning);
+    prompts.expect("アルバム表紙のHTMLファイル名、あるいはHTMLアルバム出力先フォルダを変更してください。",
+        Answer::Ok,
+        PromptKind::Warning);
+    EXPECT_FALSE(make().completed);
+    EXPECT_EQ(test::readFile(index), "old");
+
+    fs::create_directories(dir.file("out/images"));
+    test::writeFile(dir.file("out/images/0042.htm"), "stale page");
+    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect(
+        "「" + index + "」が既に存在します。\n上書きしてよろしいですか?", Answer::Ok, PromptKind::Warning);
+    EXPECT_TRUE(make().completed);
+    EXPECT_NE(test::readFile(index), "old");
+    EXPECT_EQ(test::readFile(dir.file("out/images/0042.htm")), "stale page"); // nothing is deleted
+}
+
+TEST_F(MakeAlbum, ProgressForFourPicturesAndTheFinish)
+{
+    addPictures(4);
+    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    const auto result = make();
+    ASSERT_TRUE(result.completed);
+    EXPECT_EQ(progress.calls,
+        (std::vector<std::string> { "show",
+            "label [ 1 / 4 ]",
+            "pos 0",
+            "label [ 2 / 4 ]",
+            "pos 25",
+            "label [ 3 / 4 ]",
+            "pos 50",
+            "label [ 4 / 4 ]",
+            "pos 75",
+            "pos 100",
+            "label ",
+            "hide" }));
+    EXPECT_EQ(platform.opened, std::vector<std::string> { dir.file("out") + "/index.htm" });
+}
+
+TEST_F(MakeAlbum, ProgressForThreePicturesTruncates)
+{
+    addPictures(3);
+    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    ASSERT_TRUE(make().completed);
+    EXPECT_EQ(progress.calls[2], "pos 0");
+    EXPECT_EQ(progress.calls[4], "pos 33");
+    EXPECT_EQ(progress.calls[6], "pos 66");
+}
+
+TEST_F(MakeAlbum, WritesPicturesWithTheirTableSizes)
+{
+    addPictures(1, 1600, 1200);
+    addPictures(1, 300, 400);
+    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    const auto result = make();
+    ASSERT_TRUE(result.completed);
+    EXPECT_EQ(result.sizes[0], (generate::SizeRow { 640, 480, 160, 120 }));
+    EXPECT_EQ(result.sizes[1], (generate::SizeRow { 480, 640, 120, 160 }));
+    const auto main1 = imaging::probe(dir.file("out/images/img0001.jpg"));
+    EXPECT_EQ(main1.width, 480);
+    EXPECT_EQ(main1.height, 640);
+    const auto thumb0 = imaging::probe(dir.file("out/thumb/img0000_t.jpg"));
+    EXPECT_EQ(thumb0.width, 160);
+    EXPECT_EQ(thumb0.height, 120);
+    EXPECT_TRUE(fs::is_regular_file(dir.file("out/default.css")));
+    EXPECT_TRUE(fs::is_regular_file(dir.file("out/images/0001s.htm")));
+}
+
+TEST_F(MakeAlbum, WithoutResizingTheMainPictureKeepsTheSourcePixels)
+{
+    settings.store(OptionId::cbTransMain, false);
+    addPictures(1, 1600, 1200);
+    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    const auto result = make();
+    EXPECT_EQ(result.sizes[0], (generate::SizeRow { 640, 480, 160, 120 }));
+    EXPECT_EQ(imaging::probe(dir.file("out/images/img0000.jpg")).width, 1600);
+    // The thumbnail is fitted to the source size here.
+    EXPECT_EQ(imaging::probe(dir.file("out/thumb/img0000_t.jpg")).width, 160);
+}
+
+TEST_F(MakeAlbum, UsingOriginalsWritesNoMainPicture)
+{
+    settings.store(OptionId::cbMainOrigin, true);
+    addPictures(1, 800, 600);
+    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    ASSERT_TRUE(make().completed);
+    EXPECT_FALSE(fs::exists(dir.file("out/images/img0000.jpg")));
+    EXPECT_TRUE(fs::exists(dir.file("out/thumb/img0000_t.jpg")));
+}
+
+TEST_F(MakeAlbum, UnreadablePictureIsReportedBetweenItsNeighboursAndTheRunGoesOn)
+{
+    addPictures(2);
+    test::writeFile(dir.file("broken.jpg"), "this is not a picture");
+    entries.insert(entries.begin() + 1, { dir.file("broken.jpg"), "", "" });
+    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect("img0001.jpg\nimageX : 0\nimageY : 0", Answer::Ok, PromptKind::Confirmation);
+    const auto result = make(4);
+    ASSERT_TRUE(result.completed);
+    EXPECT_EQ(result.sizes[1], (generate::SizeRow { 640, 640, 160, 160 }));
+    // The message came after the first picture's progress and before the second's.
+    EXPECT_EQ(progress.calls[1], "label [ 1 / 3 ]");
+    EXPECT_EQ(progress.calls[3], "label [ 2 / 3 ]");
+    EXPECT_TRUE(fs::exists(dir.file("out/images/img0002.jpg")));
+}
+
+TEST_F(MakeAlbum, OneAndManyWorkersWriteIdenticalAlbums)
+{
+    addPictures(3, 640, 480);
+    addPictures(2, 300, 500);
+    auto makeInto = [&](const std::string &folder, int workers) {
+        settings.store(OptionId::edHTMLPath, folder);
+        fs::create_directory(folder);
+        prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+        ASSERT_TRUE(make(workers).completed);
+    };
+    makeInto(dir.file("one"), 1);
+    makeInto(dir.file("many"), 4);
+    std::map<std::string, std::string> one, many;
+    for (const auto &e : fs::recursive_directory_iterator(dir.file("one")))
+        if (e.is_regular_file())
+            one[fs::relative(e.path(), dir.file("one")).string()] = test::readFile(e.path());
+    for (const auto &e : fs::recursive_directory_iterator(dir.file("many")))
+        if (e.is_regular_file())
+            many[fs::relative(e.path(), dir.file("many")).string()] = test::readFile(e.path());
+    EXPECT_EQ(one.size(), 1u + 1u + 5u * 4u); // cover, style sheet, 2 pages and 2 pictures each
+    EXPECT_TRUE(one == many);
+}
+
+TEST_F(MakeAlbum, EmptyListStillWritesCoverAndStyleSheet)
+{
+    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    ASSERT_TRUE(make().completed);
+    EXPECT_TRUE(fs::is_regular_file(dir.file("out/index.htm")));
+    EXPECT_TRUE(fs::is_regular_file(dir.file("out/default.css")));
+    EXPECT_EQ(platform.opened.size(), 1u);
+}
+
+TEST_F(MakeAlbum, UnwritableImagesFolderStopsTheRunNamingTheFile)
+{
+    addPictures(1);
+    test::writeFile(dir.file("out/images"), "a file where the folder should be");
+    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    try {
+        make();
+        ADD_FAILURE();
+    } catch (const album::UserError &e) {
+        EXPECT_NE(std::string(e.what()).find("images/img0000.jpg"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(progress.calls.back(), "hide");
+    EXPECT_FALSE(fs::exists(dir.file("out/index.htm")));
+}
+
+TEST_F(MakeAlbum, RebuildRewritesPagesAndTouchesNoPicture)
+{
+    addPictures(2);
+    prompts.expect(kHtmlQuestion, Answer::Yes, PromptKind::Confirmation);
+    ASSERT_TRUE(make().completed);
+    const std::string a = dir.file("out") + "/html";
+    const auto mainBefore = fs::last_write_time(a + "/images/img0000.jpg");
+    const std::string mainBytes = test::readFile(a + "/images/img0000.jpg");
+    fs::remove(a + "/thumb/img0001_t.jpg");
+
+    settings.store(OptionId::edTitle, std::string("新しいタイトル"));
+    settings.store(OptionId::qJPEG, 10); // a rebuild never writes pictures, whatever the quality
+    const auto result = rebuild();
+    ASSERT_TRUE(result.completed);
+    EXPECT_EQ(result.albumFolder, a);
+    EXPECT_EQ(fs::last_write_time(a + "/images/img0000.jpg"), mainBefore);
+    EXPECT_EQ(test::readFile(a + "/images/img0000.jpg"), mainBytes);
+    EXPECT_FALSE(fs::exists(a + "/thumb/img0001_t.jpg"));
+    EXPECT_NE(test::readFile(a + "/index.htm").find("\x90\x56\x82\xb5\x82\xa2"), std::string::npos); // 新しい
+}
