@@ -20,9 +20,9 @@ picture() {
   vips copy "$tmp/rgb2.v" "$out/$name"
 }
 
-picture "01_landscape.jpg[Q=90]" 1600 1200 2 1
-picture "02_portrait.jpg[Q=90]" 900 1200 1 3
+picture "01_landscape.jpg[Q=90,strip]" 1600 1200 2 1
+picture "02_portrait.jpg[Q=90,strip]" 900 1200 1 3
 picture "03_square.png" 800 800 3 3
-picture "04_wide.jpg[Q=90]" 2000 800 4 1
-picture "05_small.jpg[Q=90]" 320 240 1 1
+picture "04_wide.jpg[Q=90,strip]" 2000 800 4 1
+picture "05_small.jpg[Q=90,strip]" 320 240 1 1
 picture "06_tall.tif" 600 1000 2 5
