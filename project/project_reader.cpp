@@ -92,8 +92,9 @@ public:
         if (!version)
             fail(LoadFailure::UnsupportedVersion, 0, unsupportedVersionMessage(m_path));
         m_out.version = version;
-        // Each header is sought from the last value line read, that line included.
-        std::size_t from = 0;
+        // Each header is sought after the last value line read: a text that reads like the next
+        // header ("[Cells]" as a button's address) is a value, not the header.
+        std::size_t from = 1;
         for (const auto &section : projectLayout(*version)) {
             const std::size_t header = find(section.header, from);
             for (const auto &field : section.fields) {
@@ -109,7 +110,7 @@ public:
                     readEntries(at);
                     break;
                 }
-                from = at;
+                from = at + 1;
             }
         }
     }

@@ -155,6 +155,21 @@ TEST_F(Loading, WrittenDocumentComesBackWithCommentsEndingInCrLf)
     EXPECT_EQ(project::projectFileBytes(settings, images), bytes);
 }
 
+TEST_F(Loading, TextsThatReadLikeTheNextHeaderAreValues)
+{
+    auto source = newDocument();
+    source.store(OptionId::edHTMLPath, std::string("[edTitle]"));
+    source.store(OptionId::edBGImage, std::string("[Button]"));
+    source.store(OptionId::edBt3URL, std::string("[Cells]"));
+    source.store(OptionId::cbJPEGc, std::string("[Others]"));
+    source.store(OptionId::edCSS, std::string("[ImageNum]"));
+    source.store(OptionId::csW1, 7);
+    source.store(OptionId::mmComment, std::string("\r\n")); // an empty memo comes back as one empty line
+    source.store(OptionId::mmComment2, std::string("\r\n"));
+    EXPECT_TRUE(load(project::projectFileBytes(source, {})));
+    expectSameOptions(settings, source);
+}
+
 TEST_F(Loading, StoredCellSizesComeBackAsWrittenWithoutTheLimitMessage)
 {
     auto source = newDocument();
