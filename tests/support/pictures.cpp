@@ -68,6 +68,11 @@ std::uint32_t crc32(const std::string &bytes)
 
 } // namespace
 
+void PrintTo(const Rgb &colour, std::ostream *os)
+{
+    *os << "(" << colour.r << ", " << colour.g << ", " << colour.b << ")";
+}
+
 VImage imageOf(const std::vector<std::uint8_t> &pixels, int width, int height, int bands)
 {
     imaging::initialise();

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,10 @@ struct Rgb {
     int r = 0;
     int g = 0;
     int b = 0;
+    bool operator==(const Rgb &) const = default;
 };
+/// How GoogleTest prints a colour.
+void PrintTo(const Rgb &colour, std::ostream *os);
 
 /// Every synthesised picture is split into four quadrants of these colours, so a corner pixel tells
 /// where that corner went after a turn or a resize. Grey pictures use the quadrants' grey values.
