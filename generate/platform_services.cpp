@@ -2,8 +2,10 @@
 #include "generate/platform_services.h"
 
 #include <QCollator>
+#include <QDir>
 #include <QFile>
 #include <QLocale>
+#include <QStandardPaths>
 #include <QString>
 
 #include <memory>
@@ -13,6 +15,11 @@ namespace pictora::generate
 
 bool moveToTrash(const std::string &path)
 {
+    // The trash lives under the data folder; when that folder is missing (a fresh account), the
+    // trash would otherwise be made relative to the working folder.
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (dataHome.isEmpty() || !QDir().mkpath(dataHome))
+        return false;
     return QFile::moveToTrash(QString::fromStdString(path));
 }
 

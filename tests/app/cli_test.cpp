@@ -147,6 +147,8 @@ TEST_F(Cli, HtmlFolderIsTrashedAndMadeAgainWithYes)
     EXPECT_TRUE(fs::exists(dir.file("out/html/old")));
     EXPECT_EQ(run({ "--make", project, "--html-folder", "--author", "a@x", "--yes" }), 0) << err.str();
     EXPECT_FALSE(fs::exists(dir.file("out/html/old")));
+    // A data folder that did not exist yet is made, and the old album sits in its trash.
+    EXPECT_TRUE(fs::is_directory(home + "/Trash/files/html/old"));
     EXPECT_TRUE(fs::is_regular_file(dir.file("out/html/index.htm")));
 }
 
