@@ -1,0 +1,169 @@
+#!/usr/bin/env bash
+# Times `pictora --make` against vipsthumbnail on the corpus of bench/make-corpus.sh, in the same
+# run, alternating, and measures pictora's peak memory for the album and for one ten times longer.
+#
+#   bench/run.sh [-r REPETITIONS] [--pictora PATH] [--corpus DIR] [--peer-only]
+#
+# Results go to bench/results/ (git-ignored); a summary is printed at the end.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/.." && pwd)
+pictora=${PICTORA:-$root/build/app/pictora}
+corpus=$here/corpus
+reps=5
+peer_only=0
+cores=$(nproc)
+# The peer's best setting on this machine: one single-threaded process per core (libvips' own
+# thread pool only adds contention when every core already has a process). Empty: libvips' default.
+peer_concurrency=${PEER_CONCURRENCY-1}
+peer_threads=()
+[ -z "$peer_concurrency" ] || peer_threads=(--vips-concurrency="$peer_concurrency")
+# vipsthumbnail cannot write 4:2:2: "on" is 4:2:0, "off" is 4:4:4. 4:2:0 is the cheaper of the
+# two neighbours, so the comparison leans towards the peer.
+peer_subsample=${PEER_SUBSAMPLE:-on}
+
+while [ $# -gt 0 ]; do
+  case $1 in
+    -r) reps=$2; shift 2 ;;
+    --pictora) pictora=$2; shift 2 ;;
+    --corpus) corpus=$2; shift 2 ;;
+    --peer-only) peer_only=1; shift ;;
+    -h|--help) sed -n '2,8p' "$0"; exit 0 ;;
+    *) echo "run.sh: unknown argument $1" >&2; exit 2 ;;
+  esac
+done
+
+mapfile -t pictures < <(find "$corpus" -maxdepth 1 -name '*.jpg' | sort)
+n=${#pictures[@]}
+if [ "$n" -eq 0 ]; then
+  echo "run.sh: no pictures in $corpus; run bench/make-corpus.sh first" >&2
+  exit 1
+fi
+for tool in vipsthumbnail /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "run.sh: $tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
+done
+if [ "$peer_only" -eq 0 ] && ! "$pictora" --help 2>/dev/null | grep -q -- '--make'; then
+  echo "run.sh: $pictora has no --make; build it or use --peer-only" >&2
+  exit 1
+fi
+
+stamp=$(date +%Y%m%d-%H%M%S)
+results=$here/results
+work=$results/work-$stamp
+report=$results/$stamp.txt
+mkdir -p "$work"
+trap 'rm -rf "$work"' EXIT
+
+now() { date +%s.%N; }
+elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
+# Median of the numbers given as arguments.
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+rate() { awk -v n="$1" -v t="$2" 'BEGIN { printf "%.2f", n / t }'; }
+
+count_files() { find "$1" -name "$2" | wc -l; }
+
+# The peer: the list cut into one contiguous share per core, each share one process that makes
+# all its main pictures in one call and then all its thumbnails from them.
+peer_opts="[Q=90,subsample-mode=$peer_subsample,strip]"
+run_peer() {
+  local out=$1 share=$(((n + cores - 1) / cores)) k
+  mkdir -p "$out/main" "$out/thumb"
+  for ((k = 0; k < n; k += share)); do
+    (
+      part=("${pictures[@]:k:share}")
+      mains=()
+      for p in "${part[@]}"; do mains+=("$out/main/$(basename "${p%.*}").jpg"); done
+      vipsthumbnail "${peer_threads[@]}" -s 640x640 -o "$out/main/%s.jpg$peer_opts" "${part[@]}"
+      vipsthumbnail "${peer_threads[@]}" -s 160x160 -o "$out/thumb/%s_t.jpg$peer_opts" "${mains[@]}"
+    ) &
+  done
+  wait
+  [ "$(count_files "$out/main" '*.jpg')" -eq "$n" ] && [ "$(count_files "$out/thumb" '*_t.jpg')" -eq "$n" ] \
+    || { echo "run.sh: the peer did not make every picture" >&2; exit 1; }
+}
+
+# pictora, default options, no questions left open. Leaves "seconds max-RSS-KiB" in time.txt.
+run_pictora() {
+  local project=$1 out=$2 pictures_expected=$3
+  /usr/bin/time -f '%e %M' -o "$work/time.txt" \
+    "$pictora" --make "$project" --out "$out" --yes --no-html-folder --author bench@example.org \
+    >"$work/pictora.log" 2>&1 || { cat "$work/pictora.log" >&2; echo "run.sh: pictora --make failed" >&2; exit 1; }
+  [ "$(count_files "$out/images" 'img*.jpg')" -eq "$pictures_expected" ] \
+    && [ "$(count_files "$out/thumb" 'img*_t.jpg')" -eq "$pictures_expected" ] \
+    || { echo "run.sh: pictora did not make every picture" >&2; exit 1; }
+}
+
+bytes=$(du -cb "${pictures[@]}" | tail -1 | cut -f1)
+{
+  echo "Pictora benchmark $stamp"
+  echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $cores cores, $(free -g | awk '/Mem:/ { print $2 }') GB"
+  echo "system:  $(uname -sr), $(. /etc/os-release && echo "$PRETTY_NAME")"
+  echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+  if awk -v l="$(cut -d' ' -f1 /proc/loadavg)" -v c="$cores" 'BEGIN { exit !(l > c / 2) }'; then
+    echo "WARNING: the machine is busy; these figures are not worth quoting"
+  fi
+  echo "corpus:  $n pictures, $(vipsheader -f width "${pictures[0]}")x$(vipsheader -f height "${pictures[0]}"), $((bytes / n / 1024)) KiB on average, $corpus"
+  echo "peer:    $(vipsthumbnail --vips-version 2>/dev/null | head -1), $cores processes, --vips-concurrency=${peer_concurrency:-default}"
+  echo "         vipsthumbnail -s 640x640 -o MAIN/%s.jpg$peer_opts SHARE..."
+  echo "         vipsthumbnail -s 160x160 -o THUMB/%s_t.jpg$peer_opts MAIN/SHARE..."
+  if [ "$peer_only" -eq 0 ]; then
+    echo "pictora: $("$pictora" --version 2>/dev/null | head -1), $pictora"
+    echo "         pictora --make album.pxa --out OUT --yes --no-html-folder --author bench@example.org"
+  fi
+  echo "repetitions: $reps (alternating, after one warm-up run each)"
+} | tee "$report"
+
+if [ "$peer_only" -eq 0 ]; then
+  "$pictora" --new "$work/album.pxa" "${pictures[@]}" >/dev/null
+  long=()
+  for _ in $(seq 10); do long+=("${pictures[@]}"); done
+  "$pictora" --new "$work/long.pxa" "${long[@]}" >/dev/null
+  # A new project has no title, and making asks for one: give it one (line 7, CR LF).
+  sed -n 6p "$work/album.pxa" | grep -q '^\[edTitle\]' || { echo "run.sh: line 6 of a project is not [edTitle]" >&2; exit 1; }
+  sed -i '7s/.*/Benchmark\r/' "$work/album.pxa" "$work/long.pxa"
+fi
+
+# Warm-up: the corpus into the page cache, the libraries into memory.
+run_peer "$work/peer"
+[ "$peer_only" -eq 1 ] || run_pictora "$work/album.pxa" "$work/pictora" "$n"
+
+peer_times=()
+pictora_times=()
+pictora_rss=()
+for ((r = 1; r <= reps; r++)); do
+  # Alternate which goes first so that neither always runs on a warmer or cooler machine.
+  for side in $( ((r % 2)) && echo "peer pictora" || echo "pictora peer"); do
+    if [ "$side" = peer ]; then
+      rm -rf "$work/peer"
+      t0=$(now); run_peer "$work/peer"; t1=$(now)
+      peer_times+=("$(elapsed "$t0" "$t1")")
+      echo "rep $r peer    $(elapsed "$t0" "$t1") s  $(rate "$n" "$(elapsed "$t0" "$t1")") pictures/s" | tee -a "$report"
+    elif [ "$peer_only" -eq 0 ]; then
+      rm -rf "$work/pictora"
+      t0=$(now); run_pictora "$work/album.pxa" "$work/pictora" "$n"; t1=$(now)
+      read -r _ rss <"$work/time.txt"
+      pictora_times+=("$(elapsed "$t0" "$t1")")
+      pictora_rss+=("$rss")
+      echo "rep $r pictora $(elapsed "$t0" "$t1") s  $(rate "$n" "$(elapsed "$t0" "$t1")") pictures/s  max RSS $((rss / 1024)) MB" | tee -a "$report"
+    fi
+  done
+done
+
+peer_rate=$(rate "$n" "$(median "${peer_times[@]}")")
+{
+  echo
+  echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
+  echo "peer:    $peer_rate pictures/s (median of $reps)"
+  if [ "$peer_only" -eq 0 ]; then
+    pictora_rate=$(rate "$n" "$(median "${pictora_times[@]}")")
+    rss_max=$(printf '%s\n' "${pictora_rss[@]}" | sort -n | tail -1)
+    rm -rf "$work/pictora"
+    run_pictora "$work/long.pxa" "$work/long" $((n * 10))
+    read -r long_s long_rss <"$work/time.txt"
+    echo "pictora: $pictora_rate pictures/s (median of $reps)"
+    echo "ratio:   $(awk -v a="$pictora_rate" -v b="$peer_rate" 'BEGIN { printf "%.2f", a / b }') x the peer's throughput"
+    echo "memory:  $((rss_max / 1024)) MB peak for $n pictures, $((long_rss / 1024)) MB for $((n * 10)) pictures ($(rate $((n * 10)) "$long_s") pictures/s)"
+  fi
+} | tee -a "$report"
+echo "written: $report"
