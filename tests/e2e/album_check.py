@@ -172,6 +172,7 @@ class AlbumCheck:
         self.check_slideshow_chain()
         if follow_slideshow and not self.faults:
             self.follow_slideshow()
+        self.page.close()
         return self.faults
 
     def check_page(self, name, f):
@@ -271,6 +272,13 @@ class AlbumCheck:
                 if "画像一覧に戻る" not in self.facts[name]["buttons"]:
                     self.fault(name, f"no way back to the cover among {self.facts[name]['buttons']}")
             name = f"images/{i:04d}{x}"
+            if name in self.facts:
+                # previous (the last from the first), the cover, next (the first from the last)
+                want = {f"images/{(i - 1) % e.pictures:04d}{x}", e.cover, f"images/{(i + 1) % e.pictures:04d}{x}"}
+                goes = {self.album_name(self.site.local_path(l["url"])) for l in self.facts[name]["links"]
+                        if l["kind"] == "A HREF" and l["url"] and self.site.local_path(l["url"])}
+                if goes != want:
+                    self.fault(name, f"buttons lead to {sorted(goes)}, expected {sorted(want)}")
             if i == 0 and e.first_picture_comment is not None and name in self.facts and not any(
                     p.startswith(e.first_picture_comment) for p in self.facts[name]["paragraphs"]):
                 self.fault(name, f"comment {e.first_picture_comment!r} not shown")

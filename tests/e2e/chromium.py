@@ -18,6 +18,7 @@ CHROMIUM_FLAGS = [
     "--headless",
     "--no-sandbox",
     "--disable-gpu",
+    "--disable-dev-shm-usage",  # containers often give /dev/shm only 64 MB
     "--disable-quic",
     "--no-first-run",
     "--no-default-browser-check",
@@ -136,6 +137,9 @@ class Browser:
             self._proc.kill()
             self._proc.wait()
         os.close(self._to_child)
+        self._reader.join(timeout=5)
+        os.close(self._from_child)
+        self._log.close()
         shutil.rmtree(self._profile, ignore_errors=True)
 
     def __enter__(self):
@@ -186,6 +190,9 @@ class Page:
             if ev["method"] == "Page.loadEventFired":
                 return
         raise BrowserError(f"{url}: no load event")
+
+    def close(self):
+        self.browser.call("Target.closeTarget", {"targetId": self.target})
 
     def evaluate(self, expression):
         result = self.call("Runtime.evaluate",
