@@ -38,7 +38,7 @@ constexpr auto kUnchanged = std::nullopt;
 // clang-format off
 const std::array<OptionSpec, kOptionCount> kTable = [] {
     std::array<OptionSpec, kOptionCount> t{};
-    auto def = [&t](OptionSpec spec) { t[static_cast<std::size_t>(spec.id)] = spec; };
+    auto def = [&t](OptionSpec decl) { t[static_cast<std::size_t>(decl.id)] = decl; };
     using K = OptionKind;
     using I = OptionId;
     //   id                control           kind           caption                               start            after New/Open        min max effects  saved
@@ -140,26 +140,26 @@ const OptionSpec &optionSpec(OptionId id)
 
 std::optional<OptionId> findOption(std::string_view control)
 {
-    for (const auto &spec : kTable) {
-        if (spec.control == control)
-            return spec.id;
+    for (const auto &decl : kTable) {
+        if (decl.control == control)
+            return decl.id;
     }
     return std::nullopt;
 }
 
-int clampToRange(const OptionSpec &spec, int value)
+int clampToRange(const OptionSpec &decl, int value)
 {
-    if (spec.kind == OptionKind::Choice)
-        return (value < spec.minimum || value > spec.maximum) ? -1 : value;
-    if (spec.kind != OptionKind::Spin && spec.kind != OptionKind::Slider)
+    if (decl.kind == OptionKind::Choice)
+        return (value < decl.minimum || value > decl.maximum) ? -1 : value;
+    if (decl.kind != OptionKind::Spin && decl.kind != OptionKind::Slider)
         return value;
-    return std::clamp(value, spec.minimum, spec.maximum);
+    return std::clamp(value, decl.minimum, decl.maximum);
 }
 
 AlbumSettings::AlbumSettings()
 {
-    for (const auto &spec : kTable)
-        m_values[index(spec.id)] = spec.start;
+    for (const auto &decl : kTable)
+        m_values[index(decl.id)] = decl.start;
 }
 
 const std::string &AlbumSettings::text(OptionId id) const
@@ -184,22 +184,22 @@ std::uint32_t AlbumSettings::swatch(OptionId id) const
 
 void AlbumSettings::store(OptionId id, OptionValue newValue)
 {
-    const auto &spec = optionSpec(id);
-    assert(fitsKind(spec.kind, newValue));
-    if (!fitsKind(spec.kind, newValue))
+    const auto &decl = optionSpec(id);
+    assert(fitsKind(decl.kind, newValue));
+    if (!fitsKind(decl.kind, newValue))
         return;
     if (auto *n = std::get_if<int>(&newValue))
-        *n = clampToRange(spec, *n);
+        *n = clampToRange(decl, *n);
     m_values[index(id)] = std::move(newValue);
 }
 
 bool AlbumSettings::isEnabled(std::string_view control) const
 {
-    for (const auto &spec : kTable) {
-        if (std::ranges::find(spec.enables, control) != spec.enables.end())
-            return checked(spec.id);
-        if (std::ranges::find(spec.disables, control) != spec.disables.end())
-            return !checked(spec.id);
+    for (const auto &decl : kTable) {
+        if (std::ranges::find(decl.enables, control) != decl.enables.end())
+            return checked(decl.id);
+        if (std::ranges::find(decl.disables, control) != decl.disables.end())
+            return !checked(decl.id);
     }
     return true;
 }
@@ -222,8 +222,8 @@ void SettingsEditor::set(OptionId id, const OptionValue &value)
 
 void SettingsEditor::runChangeHandler(OptionId id, bool)
 {
-    const auto &spec = optionSpec(id);
-    if (spec.effects & kQualityPair) {
+    const auto &decl = optionSpec(id);
+    if (decl.effects & kQualityPair) {
         if (id == OptionId::qJPEG) {
             set(OptionId::edqJPEG, std::to_string(m_settings.number(OptionId::qJPEG)));
             m_changes.markProjectChanged();
@@ -236,28 +236,28 @@ void SettingsEditor::runChangeHandler(OptionId id, bool)
         }
         return;
     }
-    if (spec.effects & kCellLimit) {
-        const int limit = toInteger(m_settings.text(*spec.limitedBy));
+    if (decl.effects & kCellLimit) {
+        const int limit = toInteger(m_settings.text(*decl.limitedBy));
         if (limit >= m_settings.number(id))
             return;
         set(id, limit);
         m_changes.markProjectChanged();
-        m_prompts.inform(PromptKind::Information, std::string(spec.limitMessage));
+        m_prompts.inform(PromptKind::Information, std::string(decl.limitMessage));
         return;
     }
     // Enabling rules are derived from the values (AlbumSettings::isEnabled), so only the
     // document-wide effects remain, in their order.
-    if (spec.effects & kMarksChanged)
+    if (decl.effects & kMarksChanged)
         m_changes.markProjectChanged();
-    if (spec.effects & kWithdrawsRebuild)
+    if (decl.effects & kWithdrawsRebuild)
         m_changes.withdrawRebuild();
 }
 
 void SettingsEditor::reset()
 {
-    for (const auto &spec : kTable) {
-        if (spec.reset)
-            set(spec.id, *spec.reset);
+    for (const auto &decl : kTable) {
+        if (decl.reset)
+            set(decl.id, *decl.reset);
     }
 }
 

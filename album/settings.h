@@ -128,7 +128,7 @@ struct OptionSpec {
 [[nodiscard]] std::optional<OptionId> findOption(std::string_view control);
 
 /// Pulls a spin or slider value into its range.
-[[nodiscard]] int clampToRange(const OptionSpec &spec, int value);
+[[nodiscard]] int clampToRange(const OptionSpec &decl, int value);
 
 /// The album options' values. Plain storage: coupling rules live in SettingsEditor.
 class AlbumSettings

@@ -130,10 +130,14 @@ std::string fileTimeText(const std::string &path)
 
 std::string captureTimeStamp(const std::string &path)
 {
-    std::string head;
-    if (readHead(path, head) && isExif(head))
-        return rewriteDate(findDate(head));
-    return fileTimeText(path);
+    try {
+        std::string head;
+        if (readHead(path, head) && isExif(head))
+            return rewriteDate(findDate(head));
+        return fileTimeText(path);
+    } catch (...) {
+        return "0000年00月00日 00時00分";
+    }
 }
 
 } // namespace pictora::imaging

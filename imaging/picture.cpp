@@ -154,7 +154,11 @@ int Picture::sample(int x, int y, int channel) const
 
 std::vector<std::uint8_t> Picture::pixels() const
 {
-    return detail::toBuffer(*this).bytes;
+    try {
+        return detail::toBuffer(*this).bytes;
+    } catch (...) {
+        return {};
+    }
 }
 
 std::vector<std::uint8_t> Picture::rgbPixels() const
@@ -163,7 +167,11 @@ std::vector<std::uint8_t> Picture::rgbPixels() const
     if (empty())
         return rgb;
     const std::size_t count = static_cast<std::size_t>(m_impl->width) * m_impl->height;
-    rgb.resize(count * 3);
+    try {
+        rgb.resize(count * 3);
+    } catch (...) {
+        return {};
+    }
     const int bands = m_impl->bands;
     const std::uint8_t *p = m_impl->data;
     std::uint8_t *q = rgb.data();

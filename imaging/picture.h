@@ -40,6 +40,7 @@ public:
     [[nodiscard]] int bitsPerPixel() const;
 
     /// Pixel access for tests and the preview: channel c (0 = red) of pixel (x, y), 0 outside.
+    /// A grey picture answers its grey for channels 0 to 2; channel 3 is alpha (255 without alpha).
     [[nodiscard]] int sample(int x, int y, int channel) const;
 
     /// All pixels, rows top to bottom, bitsPerPixel() / 8 bytes per pixel (grey; R G B; R G B A).

@@ -171,8 +171,8 @@ private:
     void readOption(album::OptionId id, std::size_t at)
     {
         using K = album::OptionKind;
-        const auto &spec = album::optionSpec(id);
-        switch (spec.kind) {
+        const auto &decl = album::optionSpec(id);
+        switch (decl.kind) {
         case K::Text:
         case K::NumberText:
         case K::ChoiceText:
@@ -190,9 +190,9 @@ private:
             return;
         case K::Choice: {
             const int n = integer(at);
-            if (spec.buttons.size() == 2)
+            if (decl.buttons.size() == 2)
                 set(id, n != 0 ? 0 : 1); // the state of the first button
-            else if (n >= spec.minimum && n <= spec.maximum)
+            else if (n >= decl.minimum && n <= decl.maximum)
                 set(id, n);
             // Any other number leaves the group as it was.
             return;
@@ -321,11 +321,11 @@ void applyStep(const LoadStep &step, const LoadTarget &target)
 {
     switch (step.kind) {
     case LoadStep::Kind::Option: {
-        const auto &spec = album::optionSpec(step.option);
-        if (spec.kind == album::OptionKind::Memo)
+        const auto &decl = album::optionSpec(step.option);
+        if (decl.kind == album::OptionKind::Memo)
             target.editor.set(step.option,
                 appendLines(target.settings.text(step.option), std::get<std::string>(step.value)));
-        else if (spec.effects & album::kCellLimit)
+        else if (decl.effects & album::kCellLimit)
             // Without its limit the cell size has no change effect, so storing it is the whole change.
             target.settings.store(step.option, step.value);
         else

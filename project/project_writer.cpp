@@ -38,13 +38,13 @@ const std::string &singleLine(const std::string &text, const std::string &what)
 std::string optionLine(const album::AlbumSettings &settings, album::OptionId id)
 {
     using K = album::OptionKind;
-    const auto &spec = album::optionSpec(id);
-    switch (spec.kind) {
+    const auto &decl = album::optionSpec(id);
+    switch (decl.kind) {
     case K::Text:
     case K::NumberText:
     case K::ChoiceText:
         return singleLine(
-            settings.text(id), "「" + std::string(spec.caption) + "」(" + std::string(spec.control) + ")");
+            settings.text(id), "「" + std::string(decl.caption) + "」(" + std::string(decl.control) + ")");
     case K::Memo:
         return joinLines(settings.text(id));
     case K::Spin:
@@ -54,7 +54,7 @@ std::string optionLine(const album::AlbumSettings &settings, album::OptionId id)
         return settings.checked(id) ? "1" : "0";
     case K::Choice:
         // A pair is stored as the state of its first button; a group of three as the index.
-        if (spec.buttons.size() == 2)
+        if (decl.buttons.size() == 2)
             return settings.number(id) == 0 ? "1" : "0";
         return std::to_string(settings.number(id));
     case K::Colour:

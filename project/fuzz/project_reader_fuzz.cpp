@@ -78,11 +78,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         broken("a saved document does not load back");
 
     // Joined texts lose trailing breaks and blanks, so memos and comments compare in their written form.
-    for (const auto &spec : album::optionTable()) {
-        const bool same = spec.kind == album::OptionKind::Memo
-            ? project::joinLines(first.settings.text(spec.id))
-                == project::joinLines(second.settings.text(spec.id))
-            : first.settings.value(spec.id) == second.settings.value(spec.id);
+    for (const auto &decl : album::optionTable()) {
+        const bool same = decl.kind == album::OptionKind::Memo
+            ? project::joinLines(first.settings.text(decl.id))
+                == project::joinLines(second.settings.text(decl.id))
+            : first.settings.value(decl.id) == second.settings.value(decl.id);
         if (!same)
             broken("an option changed on the way back");
     }

@@ -49,9 +49,9 @@ TEST(OptionTable, StartValuesAreInRangeAndSwatchesFollowTheirTexts)
     EXPECT_EQ(s.swatch(OptionId::edFCom), 9109504u);
     EXPECT_EQ(s.number(OptionId::csTitleSize), 16);
     EXPECT_EQ(s.number(OptionId::rbTL), 1); // centred
-    for (const auto &spec : optionTable()) {
-        if (const int *n = std::get_if<int>(&spec.start)) {
-            EXPECT_EQ(clampToRange(spec, *n), *n) << spec.control;
+    for (const auto &decl : optionTable()) {
+        if (const int *n = std::get_if<int>(&decl.start)) {
+            EXPECT_EQ(clampToRange(decl, *n), *n) << decl.control;
         }
     }
 }
@@ -59,9 +59,9 @@ TEST(OptionTable, StartValuesAreInRangeAndSwatchesFollowTheirTexts)
 TEST(OptionTable, ExactlyTheStaleMakingOptionsWithdrawTheRebuild)
 {
     std::vector<std::string_view> withdrawing;
-    for (const auto &spec : optionTable()) {
-        if (spec.effects & kWithdrawsRebuild)
-            withdrawing.push_back(spec.control);
+    for (const auto &decl : optionTable()) {
+        if (decl.effects & kWithdrawsRebuild)
+            withdrawing.push_back(decl.control);
     }
     EXPECT_EQ(withdrawing,
         (std::vector<std::string_view> { "edBGImage",

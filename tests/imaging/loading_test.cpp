@@ -216,6 +216,25 @@ TEST(Loading, EmbeddedProfileIsConvertedToSrgb)
     EXPECT_NEAR(small.sample(5, 5, 1), 40, 6);
 }
 
+TEST(Loading, CmykJpegBecomesRgb)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("cmyk.jpg");
+    const vips::VImage rgb = test::imageOf(test::patternPixels(64, 48, 3), 64, 48, 3);
+    rgb.icc_transform("cmyk", vips::VImage::option()->set("input_profile", "srgb"))
+        .jpegsave(path.c_str(), vips::VImage::option()->set("Q", 95)->set("strip", true));
+    for (const Picture &picture : { load(path), loadResized(path, 32, 24) }) {
+        ASSERT_EQ(picture.bitsPerPixel(), 24);
+        // Saturated blue lies outside the generic CMYK gamut, so only the dominant channel is certain.
+        const int r = picture.width() - 1;
+        const int b = picture.height() - 1;
+        EXPECT_GT(picture.sample(0, 0, 0), picture.sample(0, 0, 1) + 80) << "top left is red";
+        EXPECT_GT(picture.sample(r, 0, 1), picture.sample(r, 0, 0) + 80) << "top right is green";
+        EXPECT_GT(picture.sample(0, b, 2), picture.sample(0, b, 0) + 50) << "bottom left is blue";
+        EXPECT_GT(picture.sample(r, b, 1), 200) << "bottom right is light";
+    }
+}
+
 TEST(Loading, BadFilesAreNoPicture)
 {
     test::TempDir dir;

@@ -126,8 +126,8 @@ album::AlbumSettings fullDocument()
 
 void expectSameOptions(const album::AlbumSettings &actual, const album::AlbumSettings &expected)
 {
-    for (const auto &spec : album::optionTable())
-        EXPECT_EQ(actual.value(spec.id), expected.value(spec.id)) << spec.control;
+    for (const auto &decl : album::optionTable())
+        EXPECT_EQ(actual.value(decl.id), expected.value(decl.id)) << decl.control;
 }
 
 } // namespace
