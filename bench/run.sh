@@ -14,9 +14,9 @@ corpus=$here/corpus
 reps=5
 peer_only=0
 cores=$(nproc)
-# The peer's best setting on this machine: one single-threaded process per core (libvips' own
-# thread pool only adds contention when every core already has a process). Empty: libvips' default.
-peer_concurrency=${PEER_CONCURRENCY-1}
+# libvips' own thread pool left at its default (one thread per core) in each process: on 2 cores,
+# alternated with --vips-concurrency=1 it was the faster of the two. PEER_CONCURRENCY=N to force N.
+peer_concurrency=${PEER_CONCURRENCY-}
 peer_threads=()
 [ -z "$peer_concurrency" ] || peer_threads=(--vips-concurrency="$peer_concurrency")
 # vipsthumbnail cannot write 4:2:2: "on" is 4:2:0, "off" is 4:4:4. 4:2:0 is the cheaper of the
@@ -128,41 +128,62 @@ fi
 run_peer "$work/peer"
 [ "$peer_only" -eq 1 ] || run_pictora "$work/album.pxa" "$work/pictora" "$n"
 
-peer_times=()
-pictora_times=()
-pictora_rss=()
+# CPU seconds (user + system) of every child this shell has waited for, grandchildren included.
+# `times` must run in this shell itself, not in a $(...) subshell.
+children_cpu() {
+  times >"$work/times.txt"
+  awk 'NR == 2 { split($1 " " $2, t, /[ms ]+/); print t[1] * 60 + t[2] + t[3] * 60 + t[4] }' "$work/times.txt"
+}
+
+# Runs one side once; leaves its wall-clock and CPU seconds in $wall and $cpu.
+timed() {
+  local c0 c1 t0 t1
+  children_cpu >"$work/cpu0.txt"; t0=$(now)
+  "$@"
+  t1=$(now); children_cpu >"$work/cpu1.txt"
+  read -r c0 <"$work/cpu0.txt"
+  read -r c1 <"$work/cpu1.txt"
+  wall=$(elapsed "$t0" "$t1")
+  cpu=$(elapsed "$c0" "$c1")
+}
+
+peer_times=() peer_cpu=() pictora_times=() pictora_cpu=() pictora_rss=()
 for ((r = 1; r <= reps; r++)); do
   # Alternate which goes first so that neither always runs on a warmer or cooler machine.
   for side in $( ((r % 2)) && echo "peer pictora" || echo "pictora peer"); do
     if [ "$side" = peer ]; then
       rm -rf "$work/peer"
-      t0=$(now); run_peer "$work/peer"; t1=$(now)
-      peer_times+=("$(elapsed "$t0" "$t1")")
-      echo "rep $r peer    $(elapsed "$t0" "$t1") s  $(rate "$n" "$(elapsed "$t0" "$t1")") pictures/s" | tee -a "$report"
+      timed run_peer "$work/peer"
+      peer_times+=("$wall") peer_cpu+=("$cpu")
+      echo "rep $r peer    $wall s  $(rate "$n" "$wall") pictures/s  CPU $cpu s" | tee -a "$report"
     elif [ "$peer_only" -eq 0 ]; then
       rm -rf "$work/pictora"
-      t0=$(now); run_pictora "$work/album.pxa" "$work/pictora" "$n"; t1=$(now)
+      timed run_pictora "$work/album.pxa" "$work/pictora" "$n"
       read -r _ rss <"$work/time.txt"
-      pictora_times+=("$(elapsed "$t0" "$t1")")
-      pictora_rss+=("$rss")
-      echo "rep $r pictora $(elapsed "$t0" "$t1") s  $(rate "$n" "$(elapsed "$t0" "$t1")") pictures/s  max RSS $((rss / 1024)) MB" | tee -a "$report"
+      pictora_times+=("$wall") pictora_cpu+=("$cpu") pictora_rss+=("$rss")
+      echo "rep $r pictora $wall s  $(rate "$n" "$wall") pictures/s  CPU $cpu s  max RSS $((rss / 1024)) MB" | tee -a "$report"
     fi
   done
 done
 
+# CPU milliseconds per picture: steadier than wall-clock time when other work shares the machine.
+per_picture_ms() { awk -v t="$(median "$@")" -v n="$n" 'BEGIN { printf "%.0f", 1000 * t / n }'; }
 peer_rate=$(rate "$n" "$(median "${peer_times[@]}")")
+peer_ms=$(per_picture_ms "${peer_cpu[@]}")
 {
   echo
   echo "load after: $(cut -d' ' -f1-3 /proc/loadavg)"
-  echo "peer:    $peer_rate pictures/s (median of $reps)"
+  echo "peer:    $peer_rate pictures/s, $peer_ms ms CPU per picture (medians of $reps)"
   if [ "$peer_only" -eq 0 ]; then
     pictora_rate=$(rate "$n" "$(median "${pictora_times[@]}")")
+    pictora_ms=$(per_picture_ms "${pictora_cpu[@]}")
     rss_max=$(printf '%s\n' "${pictora_rss[@]}" | sort -n | tail -1)
     rm -rf "$work/pictora"
     run_pictora "$work/long.pxa" "$work/long" $((n * 10))
     read -r long_s long_rss <"$work/time.txt"
-    echo "pictora: $pictora_rate pictures/s (median of $reps)"
-    echo "ratio:   $(awk -v a="$pictora_rate" -v b="$peer_rate" 'BEGIN { printf "%.2f", a / b }') x the peer's throughput"
+    echo "pictora: $pictora_rate pictures/s, $pictora_ms ms CPU per picture (medians of $reps)"
+    echo "ratio:   $(awk -v a="$pictora_rate" -v b="$peer_rate" 'BEGIN { printf "%.2f", a / b }') x the peer's throughput" \
+      "($(awk -v a="$pictora_ms" -v b="$peer_ms" 'BEGIN { printf "%.2f", b / a }') x by CPU time)"
     echo "memory:  $((rss_max / 1024)) MB peak for $n pictures, $((long_rss / 1024)) MB for $((n * 10)) pictures ($(rate $((n * 10)) "$long_s") pictures/s)"
   fi
 } | tee -a "$report"
