@@ -32,6 +32,9 @@ struct Source {
     std::string bytes;
 };
 
+/// 100 megapixels of 32-bit BMP and some slack; anything larger is not a sane BMP or PCX.
+constexpr off_t kMaxMagickFile = 512L * 1024 * 1024;
+
 unsigned le16(const unsigned char *p)
 {
     return p[0] | (p[1] << 8);
@@ -127,6 +130,9 @@ bool openSource(const std::string &path, Source &source, std::string &reason)
         if (!detail::saneSize(width, height)) {
             reason = path + ": picture size " + std::to_string(width) + " x " + std::to_string(height)
                 + " is not sane";
+            ok = false;
+        } else if (struct stat info {}; ::fstat(fd, &info) != 0 || info.st_size > kMaxMagickFile) {
+            reason = path + ": file too large for a picture of its kind";
             ok = false;
         } else {
             source.bytes.assign(reinterpret_cast<const char *>(head), n);

@@ -24,6 +24,8 @@ struct PictureInfo {
 /// A decoded picture held in memory, upright (Exif orientation applied) and in sRGB.
 /// A value type: copies share the pixels, which are never changed in place, and the memory goes
 /// with the last copy. A default-constructed Picture is "no picture": width and height 0.
+/// Every function of this layer may run on several threads at once, and a Picture may be read
+/// from several threads at once.
 class Picture {
 public:
     Picture();
@@ -36,7 +38,8 @@ public:
     [[nodiscard]] bool empty() const;
     [[nodiscard]] int width() const;
     [[nodiscard]] int height() const;
-    /// 8 for grey, 24 for RGB, 32 for RGB with alpha (as the source decoded).
+    /// 8 for grey, 24 for RGB, 32 for RGB with alpha (as the source decoded). GIF is always 32;
+    /// 16-bit samples are read as 8 bits; grey with alpha becomes RGB with alpha (32).
     [[nodiscard]] int bitsPerPixel() const;
 
     /// Pixel access for tests and the preview: channel c (0 = red) of pixel (x, y), 0 outside.
@@ -103,9 +106,10 @@ bool ConvertColor(const Picture &in, Picture &out);
 bool Rotation(const Picture &in, Picture &out, int angle);
 /// 10 × 10 blocks inside the region, each filled with its mean colour.
 bool Mosaic(const Picture &in, Picture &out, const Region &region);
-/// Median filter with a level × level window inside the region.
+/// Median filter with a level × level window inside the region (level 1 to 99; an even level
+/// takes the next odd window, which has a centre).
 bool RemoveNoise(const Picture &in, Picture &out, const Region &region, int level);
-/// Emboss inside the region.
+/// Emboss inside the region: a grey relief lit from the top left, flat areas mid grey (128).
 bool Emboss(const Picture &in, Picture &out, const Region &region);
 /// Grey scale (kept as three channels).
 bool SetGray(const Picture &in, Picture &out, const Region &region);
