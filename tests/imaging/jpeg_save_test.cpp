@@ -16,11 +16,7 @@ namespace
 
 namespace fs = std::filesystem;
 
-Picture pattern(int width, int height, int bands = 3)
-{
-    const std::vector<std::uint8_t> pixels = test::patternPixels(width, height, bands);
-    return Picture::fromPixels(width, height, bands, pixels.data());
-}
+using test::patternPicture;
 
 std::vector<std::string> folderListing(const fs::path &folder)
 {
@@ -43,7 +39,7 @@ TEST(SamplingFromText, KnowsTheThreeTextsAndFallsBackTo422)
 TEST(SaveJpeg, WritesBaselineWithTheRequestedSamplingAndReadsBack)
 {
     test::TempDir dir;
-    const Picture picture = pattern(123, 45);
+    const Picture picture = patternPicture(123, 45);
     const std::pair<Sampling, const char *> samplings[]
         = { { Sampling::S411, "4:1:1" }, { Sampling::S422, "4:2:2" }, { Sampling::S444, "4:4:4" } };
     for (const auto &[sampling, text] : samplings) {
@@ -69,7 +65,7 @@ TEST(SaveJpeg, WritesBaselineWithTheRequestedSamplingAndReadsBack)
 TEST(SaveJpeg, QualityChangesTheFileAndTheSameInputGivesTheSameBytes)
 {
     test::TempDir dir;
-    const Picture picture = pattern(200, 150);
+    const Picture picture = patternPicture(200, 150);
     ASSERT_TRUE(saveJpeg(picture, dir.file("q20.jpg"), 20, Sampling::S422));
     ASSERT_TRUE(saveJpeg(picture, dir.file("q95.jpg"), 95, Sampling::S422));
     ASSERT_TRUE(saveJpeg(picture, dir.file("q95again.jpg"), 95, Sampling::S422));
@@ -110,8 +106,8 @@ TEST(SaveJpeg, IsByteIdenticalOnEveryThread)
 TEST(SaveJpeg, GreyAndAlphaPicturesAreWrittenAsColour)
 {
     test::TempDir dir;
-    ASSERT_TRUE(saveJpeg(pattern(20, 20, 1), dir.file("grey.jpg"), 90, Sampling::S444));
-    ASSERT_TRUE(saveJpeg(pattern(20, 20, 4), dir.file("alpha.jpg"), 90, Sampling::S444));
+    ASSERT_TRUE(saveJpeg(patternPicture(20, 20, 1), dir.file("grey.jpg"), 90, Sampling::S444));
+    ASSERT_TRUE(saveJpeg(patternPicture(20, 20, 4), dir.file("alpha.jpg"), 90, Sampling::S444));
     EXPECT_EQ(test::readJpegFrame(test::readFile(dir.file("grey.jpg")))->components.size(), 3u);
     const Picture alpha = load(dir.file("alpha.jpg"));
     EXPECT_EQ(alpha.bitsPerPixel(), 24);
@@ -124,8 +120,8 @@ TEST(SaveJpeg, ReplacesAnExistingFileAndReportsProgress)
     const std::string path = dir.file("a.jpg");
     test::writeFile(path, "old contents");
     std::vector<int> reported;
-    ASSERT_TRUE(
-        saveJpeg(pattern(30, 30), path, 90, Sampling::S422, nullptr, [&](int p) { reported.push_back(p); }));
+    ASSERT_TRUE(saveJpeg(
+        patternPicture(30, 30), path, 90, Sampling::S422, nullptr, [&](int p) { reported.push_back(p); }));
     EXPECT_EQ(load(path).width(), 30);
     ASSERT_FALSE(reported.empty());
     EXPECT_EQ(reported.front(), 0);
@@ -136,7 +132,7 @@ TEST(SaveJpeg, ReplacesAnExistingFileAndReportsProgress)
 TEST(SaveJpeg, FailuresNameThePathAndLeaveNothingBehind)
 {
     test::TempDir dir;
-    const Picture picture = pattern(30, 30);
+    const Picture picture = patternPicture(30, 30);
     std::string error;
 
     const std::string missingFolder = dir.file("no such folder/a.jpg");

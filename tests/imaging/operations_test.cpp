@@ -13,11 +13,7 @@ namespace
 
 using test::Rgb;
 
-Picture pattern(int width, int height, int bands = 3)
-{
-    const std::vector<std::uint8_t> pixels = test::patternPixels(width, height, bands);
-    return Picture::fromPixels(width, height, bands, pixels.data());
-}
+using test::patternPicture;
 
 /// A picture whose every pixel is different, so any misplaced pixel shows.
 Picture numbered(int width, int height)
@@ -80,7 +76,7 @@ TEST(Resize, GivesExactlyTheRequestedSize)
              Case { 2, 2, 1, 1 } }) {
         SCOPED_TRACE(std::to_string(c.w0) + "x" + std::to_string(c.h0) + " -> " + std::to_string(c.w) + "x"
             + std::to_string(c.h));
-        const Picture in = pattern(c.w0, c.h0);
+        const Picture in = patternPicture(c.w0, c.h0);
         Picture out;
         ASSERT_TRUE(Resize(in, out, c.w, c.h));
         EXPECT_EQ(out.width(), c.w);
@@ -114,18 +110,18 @@ TEST(Resize, TransparentPixelsDoNotDarkenTheirNeighbours)
 
 TEST(Resize, RefusesEmptyInputAndSillySizes)
 {
-    Picture out = pattern(4, 4);
+    Picture out = patternPicture(4, 4);
     EXPECT_FALSE(Resize(Picture(), out, 10, 10));
     EXPECT_TRUE(out.empty()) << "a failure leaves out empty";
-    EXPECT_FALSE(Resize(pattern(10, 10), out, 0, 5));
-    EXPECT_FALSE(Resize(pattern(10, 10), out, 5, -3));
-    EXPECT_FALSE(Resize(pattern(10, 10), out, 100000, 100000));
+    EXPECT_FALSE(Resize(patternPicture(10, 10), out, 0, 5));
+    EXPECT_FALSE(Resize(patternPicture(10, 10), out, 5, -3));
+    EXPECT_FALSE(Resize(patternPicture(10, 10), out, 100000, 100000));
 }
 
 TEST(ConvertColor, FlattensAlphaOntoWhiteAndWidensGrey)
 {
     Picture out;
-    ASSERT_TRUE(ConvertColor(pattern(20, 20, 4), out));
+    ASSERT_TRUE(ConvertColor(patternPicture(20, 20, 4), out));
     EXPECT_EQ(out.bitsPerPixel(), 24);
     EXPECT_EQ(colourAt(out, 0, 0), test::kTopLeft);
     EXPECT_EQ(colourAt(out, 19, 19), (Rgb { 255, 255, 255 })) << "fully transparent becomes white";
@@ -135,7 +131,7 @@ TEST(ConvertColor, FlattensAlphaOntoWhiteAndWidensGrey)
     // 100·128/255 + 255·127/255 = 177.2; 200·128/255 + 127 = 227.4
     EXPECT_EQ(colourAt(out, 0, 0), (Rgb { 177, 127, 227 }));
 
-    ASSERT_TRUE(ConvertColor(pattern(20, 20, 1), out));
+    ASSERT_TRUE(ConvertColor(patternPicture(20, 20, 1), out));
     EXPECT_EQ(out.bitsPerPixel(), 24);
     EXPECT_EQ(colourAt(out, 0, 0), (Rgb { test::kGreyTopLeft, test::kGreyTopLeft, test::kGreyTopLeft }));
 }
@@ -255,7 +251,7 @@ TEST(RemoveNoise, TakesTheMedianInsideTheRegionOnly)
 
 TEST(Emboss, FlatAreasTurnMidGreyEdgesStandOut)
 {
-    const Picture in = pattern(40, 40);
+    const Picture in = patternPicture(40, 40);
     const Region region { 0, 0, 40, 20 };
     Picture out;
     ASSERT_TRUE(Emboss(in, out, region));
@@ -266,7 +262,7 @@ TEST(Emboss, FlatAreasTurnMidGreyEdgesStandOut)
 
 TEST(SetGray, MakesEqualChannelsWithTheLuma)
 {
-    const Picture in = pattern(20, 20);
+    const Picture in = patternPicture(20, 20);
     Picture out;
     ASSERT_TRUE(SetGray(in, out, wholeRegion(in)));
     EXPECT_EQ(out.bitsPerPixel(), 24) << "kept as three channels";
@@ -295,7 +291,7 @@ TEST(Sepia, MovesAGreyPixelTowardsRedAndWorksOnGreyPictures)
     ASSERT_TRUE(Sepia(in, sepia, wholeRegion(in)));
     EXPECT_EQ(sepia.pixels(), tinted.pixels());
 
-    const Picture greyPicture = pattern(10, 10, 1);
+    const Picture greyPicture = patternPicture(10, 10, 1);
     ASSERT_TRUE(Sepia(greyPicture, sepia, { 0, 0, 5, 5 }));
     EXPECT_EQ(sepia.bitsPerPixel(), 24);
     EXPECT_EQ(colourAt(sepia, 0, 0),
@@ -306,7 +302,7 @@ TEST(Sepia, MovesAGreyPixelTowardsRedAndWorksOnGreyPictures)
 
 TEST(Effects, LeaveAlphaAloneAndTheInputUnchanged)
 {
-    const Picture in = pattern(20, 20, 4);
+    const Picture in = patternPicture(20, 20, 4);
     const std::vector<std::uint8_t> before = in.pixels();
     Picture out;
     ASSERT_TRUE(Emboss(in, out, wholeRegion(in)));
@@ -319,7 +315,7 @@ TEST(Effects, LeaveAlphaAloneAndTheInputUnchanged)
 
 TEST(Picture, SampleAndPixelsAgree)
 {
-    const Picture grey = pattern(4, 2, 1);
+    const Picture grey = patternPicture(4, 2, 1);
     EXPECT_EQ(grey.pixels().size(), 8u);
     EXPECT_EQ(grey.sample(3, 1, 2), test::kGreyBottomRight) << "grey answers for every colour channel";
     EXPECT_EQ(grey.sample(4, 0, 0), 0) << "outside";

@@ -73,6 +73,12 @@ void PrintTo(const Rgb &colour, std::ostream *os)
     *os << "(" << colour.r << ", " << colour.g << ", " << colour.b << ")";
 }
 
+imaging::Picture patternPicture(int width, int height, int bands)
+{
+    const std::vector<std::uint8_t> pixels = patternPixels(width, height, bands);
+    return imaging::Picture::fromPixels(width, height, bands, pixels.data());
+}
+
 VImage imageOf(const std::vector<std::uint8_t> &pixels, int width, int height, int bands)
 {
     imaging::initialise();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "imaging/picture.h"
+
 #include <vips/vips8>
 
 #include <cstdint>
@@ -53,6 +55,9 @@ enum class PictureFormat {
 
 /// The quadrant pattern as interleaved pixels (bands 1, 3 or 4), rows top to bottom.
 [[nodiscard]] std::vector<std::uint8_t> patternPixels(int width, int height, int bands);
+
+/// The quadrant pattern as a Picture held in memory.
+[[nodiscard]] imaging::Picture patternPicture(int width, int height, int bands = 3);
 
 /// A libvips image of interleaved 8-bit pixels (bands 1 to 4), for pictures the pattern does not cover.
 [[nodiscard]] vips::VImage imageOf(const std::vector<std::uint8_t> &pixels, int width, int height, int bands);
