@@ -127,7 +127,8 @@ bool Resize(const Picture &in, Picture &out, int width, int height)
     return run(in, out, [&] {
         if (!detail::saneSize(width, height))
             return Picture();
-        return detail::fromMemoryImage(detail::resample(in.impl()->image, width, height));
+        return detail::fromMemoryImage(
+            detail::computeLocked([&] { return detail::resample(in.impl()->image, width, height); }));
     });
 }
 

@@ -10,7 +10,10 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
+#include <optional>
 #include <sys/stat.h>
+#include <turbojpeg.h>
 #include <unistd.h>
 
 namespace pictora::imaging
@@ -256,6 +259,75 @@ VImage toSrgb8(VImage image)
         "interpretation", bands == 1 ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB));
 }
 
+/// Decodes a plain JPEG (grey or YCbCr, no colour profile) straight through TurboJPEG at 1/shrink
+/// scale, which is markedly faster than going through the libvips loader. Nothing when the file
+/// needs the general path (a profile, CMYK, a decoder warning such as a truncated file).
+std::optional<VImage> decodeScaledJpeg(const Source &source, const VImage &header, int shrink)
+{
+    const int bands = header.bands();
+    if ((bands != 1 && bands != 3) || header.get_typeof(VIPS_META_ICC_NAME) != 0)
+        return std::nullopt;
+    const int fd = ::open(source.path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    std::string bytes;
+    if (struct stat info {}; ::fstat(fd, &info) == 0 && info.st_size > 0)
+        bytes.reserve(static_cast<std::size_t>(info.st_size));
+    const bool read = readAll(fd, bytes);
+    ::close(fd);
+    if (!read || bytes.empty())
+        return std::nullopt;
+
+    std::unique_ptr<void, int (*)(tjhandle)> decoder(tjInitDecompress(), tjDestroy);
+    if (!decoder)
+        return std::nullopt;
+    auto *data = reinterpret_cast<const unsigned char *>(bytes.data());
+    int width = 0;
+    int height = 0;
+    int subsampling = 0;
+    int colourspace = 0;
+    if (tjDecompressHeader3(decoder.get(), data, bytes.size(), &width, &height, &subsampling, &colourspace)
+        != 0)
+        return std::nullopt;
+    const bool grey = colourspace == TJCS_GRAY;
+    if ((colourspace != TJCS_YCbCr && colourspace != TJCS_RGB && !grey) || (grey != (bands == 1)))
+        return std::nullopt;
+    const tjscalingfactor factor { 1, shrink };
+    const int scaledWidth = TJSCALED(width, factor);
+    const int scaledHeight = TJSCALED(height, factor);
+    VipsImage *pixels = vips_image_new_memory();
+    if (!pixels)
+        return std::nullopt;
+    VImage target(pixels);
+    vips_image_init_fields(pixels,
+        scaledWidth,
+        scaledHeight,
+        bands,
+        VIPS_FORMAT_UCHAR,
+        VIPS_CODING_NONE,
+        grey ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB,
+        1.0,
+        1.0);
+    if (vips_image_write_prepare(pixels) != 0) {
+        detail::clearVipsError();
+        return std::nullopt;
+    }
+    if (tjDecompress2(decoder.get(),
+            data,
+            bytes.size(),
+            static_cast<unsigned char *>(VIPS_IMAGE_ADDR(pixels, 0, 0)),
+            scaledWidth,
+            0,
+            scaledHeight,
+            grey ? TJPF_GRAY : TJPF_RGB,
+            0)
+        != 0)
+        return std::nullopt;
+    if (header.get_typeof(VIPS_META_ORIENTATION) != 0)
+        target.set(VIPS_META_ORIENTATION, header.get_int(VIPS_META_ORIENTATION));
+    return target;
+}
+
 /// The shrink-on-load factor for a JPEG of storedWidth × storedHeight that is to become at least
 /// targetWidth × targetHeight (both in stored orientation): the largest of 8, 4, 2 whose decoded
 /// size still covers the target, else 1. libvips gives the decoded size rounded down (and a side
@@ -316,13 +388,22 @@ Picture loadAtSize(const std::string &path, int width, int height, std::string *
     const int storedHeight = swap ? width : height;
     if (source.kind == Kind::Jpeg) {
         const int shrink = jpegShrink(image.width(), image.height(), storedWidth, storedHeight);
-        if (shrink > 1)
-            image = open(source, shrink);
+        if (shrink > 1) {
+            if (std::optional<VImage> decoded = decodeScaledJpeg(source, image, shrink))
+                image = *decoded;
+            else
+                image = open(source, shrink);
+        }
     }
     // Four-band CMYK must not be taken for RGB with alpha while resampling.
     if (isCmyk(image))
         image = toSrgb8(image);
-    return detail::finish(detail::resample(image, storedWidth, storedHeight));
+    VImage resampled = detail::computeLocked([&] {
+        VImage result = detail::resample(image, storedWidth, storedHeight);
+        image = VImage();
+        return result;
+    });
+    return detail::finish(resampled);
 }
 
 template <typename F> Picture guarded(std::string *reason, const std::string &path, F &&load)

@@ -38,10 +38,10 @@ void initialise()
         // over the same cores.
         if (!std::getenv("VIPS_CONCURRENCY"))
             vips_concurrency_set(1);
-        // The run-time compiled loops (liborc 0.4.33) free their code without a lock, and pictures are
-        // converted on several threads at once: that crashes now and then. The plain C loops are
-        // about a fifth slower and safe.
-        vips_vector_set_enabled(FALSE);
+        // The run-time compiled loops are kept (about a fifth faster); computeLocked() keeps their
+        // compiling and freeing on one thread at a time. PICTORA_NO_ORC turns them off altogether.
+        if (std::getenv("PICTORA_NO_ORC"))
+            vips_vector_set_enabled(FALSE);
         g_log_set_handler("VIPS", G_LOG_LEVEL_WARNING, dropVipsWarning, nullptr);
         g_initialised = true;
     });
@@ -71,6 +71,27 @@ bool saneSize(long long width, long long height)
 void clearVipsError()
 {
     vips_error_clear();
+}
+
+VImage computeLocked(const std::function<VImage()> &build)
+{
+    static std::mutex vectorCode;
+    VImage pipeline;
+    {
+        std::lock_guard lock(vectorCode);
+        pipeline = build();
+    }
+    VImage memory;
+    try {
+        memory = pipeline.copy_memory();
+    } catch (...) {
+        std::lock_guard lock(vectorCode);
+        pipeline = VImage();
+        throw;
+    }
+    std::lock_guard lock(vectorCode);
+    pipeline = VImage();
+    return memory;
 }
 
 Picture fromMemoryImage(VImage image)

@@ -7,6 +7,7 @@
 #include <vips/vips8>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,13 @@ inline constexpr int kMaxSide = 65535;
 inline constexpr long long kMaxPixels = 100'000'000;
 
 [[nodiscard]] bool ready();
+
+/// Computes a pipeline into memory. The run-time compiled loops of libvips (liborc 0.4.33) are
+/// compiled when an operation is built and freed without a lock when it is released, which crashes
+/// when pictures are converted on several threads. So the pipeline is built and released under one
+/// process-wide lock and only computed outside it; the caller must hold no other reference to
+/// operations that `build` creates.
+[[nodiscard]] vips::VImage computeLocked(const std::function<vips::VImage()> &build);
 [[nodiscard]] bool saneSize(long long width, long long height);
 
 /// Turns any decoded image into a Picture: colour profile to sRGB, 8 bits per sample, 1/3/4 bands,
