@@ -62,6 +62,15 @@ void ImageList::appendPicture(const std::string &path, const TimeStampReader &ti
     m_selected.push_back(false);
 }
 
+void ImageList::appendInOrder(
+    std::vector<std::string> paths, const PathOrder &order, const TimeStampReader &timeStampOf)
+{
+    if (order)
+        std::ranges::stable_sort(paths, order);
+    for (const auto &path : paths)
+        appendPicture(path, timeStampOf);
+}
+
 bool ImageList::addPictures(std::vector<std::string> paths,
     Prompter &prompts,
     const PathOrder &order,
@@ -71,10 +80,7 @@ bool ImageList::addPictures(std::vector<std::string> paths,
     const auto sort = askSortByName(prompts);
     if (!sort)
         return false;
-    if (*sort && order)
-        std::ranges::stable_sort(paths, order);
-    for (const auto &path : paths)
-        appendPicture(path, timeStampOf);
+    appendInOrder(std::move(paths), *sort ? order : PathOrder(), timeStampOf);
     // The item index stays; a list that was empty gets its first entry as current.
     if (m_current < 0 && !m_entries.empty())
         m_current = 0;
@@ -95,10 +101,7 @@ bool ImageList::addDropped(std::vector<std::string> names,
     if (!sort)
         return false;
     std::erase_if(names, [](const std::string &name) { return !isDroppableName(name); });
-    if (*sort && order)
-        std::ranges::stable_sort(names, order);
-    for (const auto &name : names)
-        appendPicture(name, timeStampOf);
+    appendInOrder(std::move(names), *sort ? order : PathOrder(), timeStampOf);
     setCurrent(0);
     changes.markProjectChanged();
     changes.withdrawRebuild();

@@ -79,6 +79,9 @@ public:
     void storeTimeStamp(const std::string &timeStamp, ChangeSink &changes);
 
 private:
+    /// Appends pictures, sorted first when an order is given.
+    void appendInOrder(
+        std::vector<std::string> paths, const PathOrder &order, const TimeStampReader &timeStampOf);
     void swapEntries(std::size_t a, std::size_t b);
 
     std::vector<ImageEntry> m_entries;
