@@ -447,14 +447,15 @@ VImage resample(VImage image, int width, int height)
     const double vshrink = static_cast<double>(image.height()) / height;
     if (hshrink >= 1.0 && vshrink >= 1.0) {
         // reduce alone is fastest up to about 8×; beyond it an integer box average first takes the bulk
-        // off cheaply and leaves at least 2× for the lanczos filter.
+        // off cheaply and leaves at least 2× for the filter. The bicubic filter keeps reductions sharp
+        // at well under half the cost of lanczos3 in this libvips.
         const int hbox = hshrink >= 8.0 ? static_cast<int>(hshrink / 2.0) : 1;
         const int vbox = vshrink >= 8.0 ? static_cast<int>(vshrink / 2.0) : 1;
         if (hbox > 1 || vbox > 1)
             image = image.shrink(hbox, vbox);
         image = image.reduce(static_cast<double>(image.width()) / width,
             static_cast<double>(image.height()) / height,
-            VImage::option()->set("kernel", VIPS_KERNEL_LANCZOS3));
+            VImage::option()->set("kernel", VIPS_KERNEL_CUBIC));
     } else {
         image = image.resize(static_cast<double>(width) / image.width(),
             VImage::option()
