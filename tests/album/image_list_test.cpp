@@ -8,17 +8,11 @@
 #include <algorithm>
 
 using namespace pictora::album;
+using pictora::test::CountingSink;
 using pictora::test::ScriptedPrompter;
 
 namespace
 {
-
-struct CountingSink final : ChangeSink {
-    int marked = 0;
-    int withdrawn = 0;
-    void markProjectChanged() override { ++marked; }
-    void withdrawRebuild() override { ++withdrawn; }
-};
 
 std::string stampOf(const std::string &path)
 {

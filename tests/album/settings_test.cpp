@@ -6,17 +6,11 @@
 #include <gtest/gtest.h>
 
 using namespace pictora::album;
+using pictora::test::CountingSink;
 using pictora::test::ScriptedPrompter;
 
 namespace
 {
-
-struct CountingSink final : ChangeSink {
-    int marked = 0;
-    int withdrawn = 0;
-    void markProjectChanged() override { ++marked; }
-    void withdrawRebuild() override { ++withdrawn; }
-};
 
 struct Editing : ::testing::Test {
     AlbumSettings settings;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "album/prompts.h"
+#include "album/settings.h"
 
 #include <deque>
 #include <string>
@@ -34,6 +35,14 @@ public:
 private:
     std::deque<Step> m_script;
     std::vector<album::Prompt> m_asked;
+};
+
+/// Counts the two document-wide change effects.
+struct CountingSink final : album::ChangeSink {
+    int marked = 0;
+    int withdrawn = 0;
+    void markProjectChanged() override { ++marked; }
+    void withdrawRebuild() override { ++withdrawn; }
 };
 
 /// A progress sink that records every call as text ("show", "pos 25", "label [ 1 / 4 ]", "hide").
