@@ -3,6 +3,7 @@
 
 #include "album/image_list.h"
 #include "album/settings.h"
+#include "tests/support/scripted_prompter.h"
 
 #include <string>
 #include <vector>
@@ -10,12 +11,7 @@
 namespace pictora::test
 {
 
-struct CountingChanges final : album::ChangeSink {
-    int marked = 0;
-    int withdrawn = 0;
-    void markProjectChanged() override { ++marked; }
-    void withdrawRebuild() override { ++withdrawn; }
-};
+using CountingChanges = CountingSink;
 
 /// The document New leaves: start values, then the reset.
 [[nodiscard]] album::AlbumSettings newDocument();
