@@ -150,7 +150,7 @@ public:
     {
         if (prompt.buttons.size() == 1) {
             m_err << prompt.text << "\n";
-            if (prompt.topic.empty() && prompt.text.starts_with("削除が完了しました"))
+            if (prompt.topic == "html-folder-trashed")
                 m_folderTrashed = true;
             return prompt.buttons.front();
         }

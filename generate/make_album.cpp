@@ -210,8 +210,10 @@ RunResult makeAlbum(RunContext &c)
                     + "」を開いています。\n他のプログラムを終了させてから再実行してください。\n\nあるいは、「"
                     + albumFolder + "」フォルダを手動で削除してから再実行してください。");
         } else if (!isFolder(albumFolder)) {
-            c.prompts.inform(PromptKind::Information,
-                "削除が完了しました。\nもういちど「アルバム作成」ボタンを押してください。");
+            c.prompts.ask({ PromptKind::Information,
+                "削除が完了しました。\nもういちど「アルバム作成」ボタンを押してください。",
+                { Answer::Ok },
+                "html-folder-trashed" });
         }
         return {};
     }
