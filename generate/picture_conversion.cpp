@@ -77,23 +77,49 @@ PictureOutcome convertPicture(
         return out;
     };
 
-    const imaging::PictureInfo info = imaging::probe(sourcePath);
-    if (!info.valid())
-        return unreadable();
-    double w0 = info.width;
-    double h0 = info.height;
-    const FittedSize main = fitSize(w0, h0, options.mainX, options.mainY, options.mainLongSide);
-    out.sizes.mainWidth = truncated(main.width);
-    out.sizes.mainHeight = truncated(main.height);
+    // Each path decodes the source once, at the size it needs; the header gives the sizes first.
+    imaging::PictureInfo source;
+    FittedSize main;
+    FittedSize thumb;
+    auto fitMain = [&](const imaging::PictureInfo &header) {
+        main = fitSize(header.width, header.height, options.mainX, options.mainY, options.mainLongSide);
+        return imaging::TargetSize { atLeastOne(main.width), atLeastOne(main.height) };
+    };
+    auto fitThumb = [&](double width, double height) {
+        thumb = fitSize(width, height, options.thumbX, options.thumbY, options.thumbLongSide);
+        return imaging::TargetSize { atLeastOne(thumb.width), atLeastOne(thumb.height) };
+    };
 
     imaging::Picture held;
-    if (!options.useOriginal) {
+    imaging::Picture thumbnail;
+    double w0 = 0;
+    double h0 = 0;
+    if (options.useOriginal) {
+        // The thumbnail comes from the source as loaded; decoding straight at its size is the same.
+        thumbnail = imaging::loadFitted(
+            sourcePath,
+            [&](const imaging::PictureInfo &header) {
+                fitMain(header);
+                return fitThumb(header.width, header.height);
+            },
+            &source);
+        if (thumbnail.empty())
+            return unreadable();
+        w0 = source.width;
+        h0 = source.height;
+    } else {
         if (options.resizeMain) {
-            held = imaging::loadResized(sourcePath, atLeastOne(main.width), atLeastOne(main.height));
+            held = imaging::loadFitted(sourcePath, fitMain, &source);
             w0 = main.width;
             h0 = main.height;
         } else {
             held = imaging::load(sourcePath);
+            if (held.empty())
+                return unreadable();
+            source = { held.width(), held.height(), held.bitsPerPixel() };
+            fitMain(source);
+            w0 = source.width;
+            h0 = source.height;
         }
         if (held.empty())
             return unreadable();
@@ -102,26 +128,19 @@ PictureOutcome convertPicture(
             if (imaging::ConvertColor(held, converted))
                 held = std::move(converted);
         }
+        const imaging::TargetSize thumbSize = fitThumb(w0, h0);
         if (!save(held, layout.mainPicturePath(index), options, out.writeError))
             return out;
+        if (!imaging::Resize(held, thumbnail, thumbSize.width, thumbSize.height)) {
+            out.writeError = layout.thumbnailPath(index) + "\nを作成できません。";
+            return out;
+        }
     }
 
-    const FittedSize thumb = fitSize(w0, h0, options.thumbX, options.thumbY, options.thumbLongSide);
-    out.sizes.thumbWidth = truncated(thumb.width);
-    out.sizes.thumbHeight = truncated(thumb.height);
+    out.sizes
+        = { truncated(main.width), truncated(main.height), truncated(thumb.width), truncated(thumb.height) };
     out.workingWidth = truncated(w0);
     out.workingHeight = truncated(h0);
-
-    imaging::Picture thumbnail;
-    if (options.useOriginal) {
-        // The thumbnail comes from the source as loaded; decoding straight at its size is the same.
-        thumbnail = imaging::loadResized(sourcePath, atLeastOne(thumb.width), atLeastOne(thumb.height));
-        if (thumbnail.empty())
-            return unreadable();
-    } else if (!imaging::Resize(held, thumbnail, atLeastOne(thumb.width), atLeastOne(thumb.height))) {
-        out.writeError = layout.thumbnailPath(index) + "\nを作成できません。";
-        return out;
-    }
     save(thumbnail, layout.thumbnailPath(index), options, out.writeError);
     return out;
 }

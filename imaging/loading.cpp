@@ -357,6 +357,15 @@ Picture failed(std::string *reason, const std::string &text)
     return {};
 }
 
+/// What the header tells: upright size and the bits per pixel of the finished picture.
+PictureInfo headerInfo(const VImage &image)
+{
+    const bool swap = swapsSides(orientationOf(image));
+    return {
+        swap ? image.height() : image.width(), swap ? image.width() : image.height(), 8 * finishedBands(image)
+    };
+}
+
 Picture loadWhole(const std::string &path, std::string *reason)
 {
     std::string why;
@@ -369,19 +378,24 @@ Picture loadWhole(const std::string &path, std::string *reason)
     return detail::finish(image);
 }
 
-Picture loadAtSize(const std::string &path, int width, int height, std::string *reason)
+Picture loadAtSize(
+    const std::string &path, const TargetFor &targetFor, PictureInfo *header, std::string *reason)
 {
     std::string why;
-    if (!detail::saneSize(width, height))
-        return failed(reason,
-            path + ": target size " + std::to_string(width) + " x " + std::to_string(height)
-                + " is not sane");
     Source source;
     if (!openSource(path, source, why))
         return failed(reason, why);
     VImage image = open(source);
     if (!checkSize(image, source, why))
         return failed(reason, why);
+    const PictureInfo info = headerInfo(image);
+    if (header)
+        *header = info;
+    const auto [width, height] = targetFor(info);
+    if (!detail::saneSize(width, height))
+        return failed(reason,
+            path + ": target size " + std::to_string(width) + " x " + std::to_string(height)
+                + " is not sane");
     // Resampling happens before the picture is turned upright, so the target is turned the other way.
     const bool swap = swapsSides(orientationOf(image));
     const int storedWidth = swap ? height : width;
@@ -491,10 +505,7 @@ PictureInfo probe(const std::string &path)
         const VImage image = open(source);
         if (!checkSize(image, source, why))
             return {};
-        const bool swap = swapsSides(orientationOf(image));
-        return { swap ? image.height() : image.width(),
-            swap ? image.width() : image.height(),
-            8 * finishedBands(image) };
+        return headerInfo(image);
     } catch (...) {
         detail::clearVipsError();
         return {};
@@ -518,7 +529,15 @@ Picture loadResized(const std::string &path, int width, int height)
 
 Picture loadResized(const std::string &path, int width, int height, std::string *reason)
 {
-    return guarded(reason, path, [&] { return loadAtSize(path, width, height, reason); });
+    const TargetFor fixed = [width, height](const PictureInfo &) { return TargetSize { width, height }; };
+    return guarded(reason, path, [&] { return loadAtSize(path, fixed, nullptr, reason); });
+}
+
+Picture loadFitted(const std::string &path, const TargetFor &targetFor, PictureInfo *header)
+{
+    if (header)
+        *header = {};
+    return guarded(nullptr, path, [&] { return loadAtSize(path, targetFor, header, nullptr); });
 }
 
 } // namespace pictora::imaging

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-namespace pictora::imaging {
+namespace pictora::imaging
+{
 
 /// Reports the progress of a long operation, 0 to 100.
 using ProgressCallback = std::function<void(int percent)>;
@@ -26,7 +27,8 @@ struct PictureInfo {
 /// with the last copy. A default-constructed Picture is "no picture": width and height 0.
 /// Every function of this layer may run on several threads at once, and a Picture may be read
 /// from several threads at once.
-class Picture {
+class Picture
+{
 public:
     Picture();
     ~Picture();
@@ -93,6 +95,19 @@ enum class Sampling { S411, S422, S444 };
 [[nodiscard]] Picture loadResized(const std::string &path, int width, int height);
 [[nodiscard]] Picture loadResized(const std::string &path, int width, int height, std::string *reason);
 
+/// A target size worked out from a picture's header (upright width and height).
+struct TargetSize {
+    int width = 0;
+    int height = 0;
+};
+using TargetFor = std::function<TargetSize(const PictureInfo &header)>;
+
+/// loadResized for a target that depends on the picture: reads the header once, gives it to
+/// `targetFor` (and to *header when given; all zero when the file is no readable picture), then
+/// decodes at that size. Empty on failure.
+[[nodiscard]] Picture loadFitted(
+    const std::string &path, const TargetFor &targetFor, PictureInfo *header = nullptr);
+
 // Operations below leave their input unchanged and write their result to `out`; they return
 // false (leaving `out` empty) on failure and never throw. `in` and `out` may be the same object.
 // Region effects clip the region to the picture and fail when nothing of it is left; pixels
@@ -122,11 +137,11 @@ bool Sepia(const Picture &in, Picture &out, const Region &region);
 /// Writes to a temporary file beside `path` and renames it, so a failure leaves no half-written
 /// file. On failure returns false and puts a message naming the file into *error when given.
 bool saveJpeg(const Picture &picture,
-              const std::string &path,
-              int quality,
-              Sampling sampling,
-              std::string *error = nullptr,
-              const ProgressCallback &progress = {});
+    const std::string &path,
+    int quality,
+    Sampling sampling,
+    std::string *error = nullptr,
+    const ProgressCallback &progress = {});
 
 /// Initialises libvips once per process (safe to call many times, from any thread). Every function
 /// here calls it, so callers need not.

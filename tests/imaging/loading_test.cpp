@@ -381,3 +381,47 @@ TEST(LoadResized, RefusesSillyTargets)
 
 } // namespace
 } // namespace pictora::imaging
+
+namespace pictora::imaging
+{
+
+TEST(LoadFitted, TargetIsWorkedOutFromTheUprightHeader)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("orientation_6_large.jpg");
+    test::writeTestJpeg(path, 800, 480, 90, std::nullopt, 6);
+    PictureInfo seen;
+    PictureInfo header;
+    const Picture picture = loadFitted(
+        path,
+        [&](const PictureInfo &h) {
+            seen = h;
+            return TargetSize { h.width / 4, h.height / 4 };
+        },
+        &header);
+    EXPECT_EQ(seen.width, 480);
+    EXPECT_EQ(seen.height, 800);
+    EXPECT_EQ(header.bitsPerPixel, 24);
+    EXPECT_EQ(picture.width(), 120);
+    EXPECT_EQ(picture.height(), 200);
+}
+
+TEST(LoadFitted, UnreadableFileGivesNoPictureAndAnEmptyHeader)
+{
+    test::TempDir dir;
+    test::writeFile(dir.file("text.jpg"), "not a picture");
+    bool asked = false;
+    PictureInfo header { 1, 1, 1 };
+    const Picture picture = loadFitted(
+        dir.file("text.jpg"),
+        [&](const PictureInfo &) {
+            asked = true;
+            return TargetSize { 10, 10 };
+        },
+        &header);
+    EXPECT_TRUE(picture.empty());
+    EXPECT_FALSE(asked);
+    EXPECT_FALSE(header.valid());
+}
+
+} // namespace pictora::imaging
