@@ -77,11 +77,11 @@ public:
     /// Stores an edited comment or time stamp for the current entry (no current entry: nothing).
     void storeComment(const std::string &comment, ChangeSink &changes);
     void storeTimeStamp(const std::string &timeStamp, ChangeSink &changes);
-
-private:
-    /// Appends pictures, sorted first when an order is given.
+    /// Appends pictures without asking, sorted first when an order is given.
     void appendInOrder(
         std::vector<std::string> paths, const PathOrder &order, const TimeStampReader &timeStampOf);
+
+private:
     void swapEntries(std::size_t a, std::size_t b);
 
     std::vector<ImageEntry> m_entries;

@@ -217,10 +217,10 @@ void SettingsEditor::set(OptionId id, const OptionValue &value)
     m_settings.store(id, value);
     // A control reports a change only when what it shows really changed.
     if (m_settings.value(id) != before)
-        runChangeHandler(id, true);
+        runChangeHandler(id);
 }
 
-void SettingsEditor::runChangeHandler(OptionId id, bool)
+void SettingsEditor::runChangeHandler(OptionId id)
 {
     const auto &decl = optionSpec(id);
     if (decl.effects & kQualityPair) {

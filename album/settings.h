@@ -180,7 +180,7 @@ public:
     void reset();
 
 private:
-    void runChangeHandler(OptionId id, bool valueChanged);
+    void runChangeHandler(OptionId id);
 
     AlbumSettings &m_settings;
     ChangeSink &m_changes;

@@ -284,17 +284,14 @@ int makeOrRebuild(const Options &o, std::ostream &out, std::ostream &err)
 
 int makeNewProject(const Options &o, std::ostream &err)
 {
-    std::vector<std::string> pictures = o.pictures;
-    std::ranges::stable_sort(pictures, generate::localeNameOrder());
-    album::ImageList list;
-    for (const auto &picture : pictures) {
+    for (const auto &picture : o.pictures) {
         if (access(picture.c_str(), R_OK) != 0) {
             err << picture << "\nが見つかりません。\n";
             return kExitError;
         }
     }
-    for (const auto &picture : pictures)
-        list.appendPicture(picture, imaging::captureTimeStamp);
+    album::ImageList list;
+    list.appendInOrder(o.pictures, generate::localeNameOrder(), imaging::captureTimeStamp);
     project::SaveProjectFile(o.project, album::AlbumSettings(), list.entries());
     return kExitSuccess;
 }
