@@ -7,9 +7,9 @@ packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
   # libraries
-  qt6-base-dev qt6-image-formats-plugins libvips-dev libturbojpeg0-dev libjpeg62-turbo-dev
+  qt6-base-dev qt6-image-formats-plugins qt6-svg-dev qt6-translations-l10n libvips-dev libturbojpeg0-dev libjpeg62-turbo-dev
   # tests
-  libgtest-dev googletest fonts-ipafont-gothic chromium libvips-tools python3
+  libgtest-dev googletest fonts-ipafont-gothic xvfb xauth chromium libvips-tools python3
   # benchmarks
   hyperfine time libjpeg-turbo-progs
 )
