@@ -136,6 +136,12 @@ void ImageList::deleteAll(ChangeSink &changes)
     changes.withdrawRebuild();
 }
 
+void ImageList::setPath(std::size_t index, std::string path)
+{
+    if (index < m_entries.size())
+        m_entries[index].path = std::move(path);
+}
+
 void ImageList::swapEntries(std::size_t a, std::size_t b)
 {
     std::swap(m_entries[a], m_entries[b]);

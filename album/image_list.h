@@ -77,6 +77,8 @@ public:
     /// Stores an edited comment or time stamp for the current entry (no current entry: nothing).
     void storeComment(const std::string &comment, ChangeSink &changes);
     void storeTimeStamp(const std::string &timeStamp, ChangeSink &changes);
+    /// Points entry `index` at another picture file; its comment and time stamp stay.
+    void setPath(std::size_t index, std::string path);
     /// Appends pictures without asking, sorted first when an order is given.
     void appendInOrder(
         std::vector<std::string> paths, const PathOrder &order, const TimeStampReader &timeStampOf);

@@ -1,0 +1,222 @@
+// SPDX-License-Identifier: MIT
+#include "project/document.h"
+
+#include "album/errors.h"
+#include "project/project_writer.h"
+
+#include <filesystem>
+
+namespace pictora::project
+{
+
+Document::Document(album::Prompter &prompts, PictureExists pictureExists)
+    : m_prompts(prompts)
+    , m_pictureExists(std::move(pictureExists))
+    , m_editor(m_settings, *this, prompts)
+    , m_edit(m_images, m_settings, *this, prompts)
+{
+}
+
+void Document::setListener(DocumentListener *listener)
+{
+    m_listener = listener;
+    m_edit.setListener(listener);
+}
+
+void Document::setOption(album::OptionId id, const album::OptionValue &value)
+{
+    const album::AlbumSettings before = m_settings;
+    try {
+        m_editor.set(id, value);
+    } catch (...) {
+        reportOptions(before);
+        throw;
+    }
+    reportOptions(before);
+}
+
+void Document::reportOptions(const album::AlbumSettings &before)
+{
+    if (!m_listener)
+        return;
+    for (const auto &decl : album::optionTable()) {
+        if (m_settings.value(decl.id) != before.value(decl.id))
+            m_listener->optionChanged(decl.id);
+    }
+}
+
+void Document::setChanged(bool changed)
+{
+    if (changed == m_changed)
+        return;
+    m_changed = changed;
+    if (m_listener)
+        m_listener->changedMarkChanged(changed);
+}
+
+void Document::markProjectChanged()
+{
+    std::error_code ec;
+    if (!m_projectFileName.empty() && std::filesystem::is_regular_file(m_projectFileName, ec))
+        setChanged(true);
+}
+
+void Document::withdrawRebuild()
+{
+    if (!m_rebuildAvailable)
+        return;
+    m_rebuildAvailable = false;
+    if (m_listener)
+        m_listener->rebuildAvailabilityChanged(false);
+}
+
+void Document::rebuildMade()
+{
+    if (m_rebuildAvailable)
+        return;
+    m_rebuildAvailable = true;
+    if (m_listener)
+        m_listener->rebuildAvailabilityChanged(true);
+}
+
+void Document::showError(const std::string &text)
+{
+    m_prompts.inform(album::PromptKind::Error, text);
+}
+
+void Document::forgetProjectPath()
+{
+    m_projectFileName.clear();
+    setChanged(false);
+}
+
+void Document::resetProject()
+{
+    const album::AlbumSettings before = m_settings;
+    m_editor.set(album::OptionId::edHTMLPath, std::string());
+    const bool hadPictures = !m_images.empty();
+    m_images.assign({});
+    // The pictures of the last album run belong to a list that is gone.
+    if (hadPictures)
+        withdrawRebuild();
+    m_editor.reset();
+    m_edit.erase();
+    reportOptions(before);
+    if (m_listener)
+        m_listener->listReplaced();
+}
+
+Document::Written Document::writeAs(album::Chooser &chooser)
+{
+    const auto path = chooser.saveProject();
+    if (!path) {
+        m_saveAsDone = false;
+        return Written::Cancelled;
+    }
+    try {
+        SaveProjectFile(*path, m_settings, m_images.entries());
+    } catch (const album::UserError &e) {
+        showError(e.what());
+        return Written::Failed;
+    }
+    m_projectFileName = *path;
+    setChanged(false);
+    m_saveAsDone = true;
+    return Written::Yes;
+}
+
+bool Document::saveAs(album::Chooser &chooser)
+{
+    return writeAs(chooser) == Written::Yes;
+}
+
+bool Document::save(album::Chooser &chooser)
+{
+    if (m_projectFileName.empty())
+        return saveAs(chooser);
+    try {
+        SaveProjectFile(m_projectFileName, m_settings, m_images.entries());
+    } catch (const album::UserError &e) {
+        showError(e.what());
+        return false;
+    }
+    setChanged(false);
+    return true;
+}
+
+bool Document::savePrompt(album::Chooser &chooser)
+{
+    if (!m_changed)
+        return true;
+    const auto answer = m_prompts.ask({ album::PromptKind::Confirmation,
+        kSaveQuestion,
+        { album::Answer::Yes, album::Answer::No, album::Answer::Cancel },
+        "save" });
+    if (answer == album::Answer::Cancel)
+        return false;
+    if (answer == album::Answer::Yes) {
+        // A cancelled dialog discards the document; a failed write ends the command.
+        if (writeAs(chooser) == Written::Failed)
+            return false;
+        setChanged(false);
+    }
+    return true;
+}
+
+bool Document::newProject(album::Chooser &chooser)
+{
+    if (!savePrompt(chooser))
+        return false;
+    // Forgotten before the reset, whose change handling would otherwise mark the old file changed.
+    forgetProjectPath();
+    resetProject();
+    return true;
+}
+
+bool Document::load(const std::string &path)
+{
+    const album::AlbumSettings before = m_settings;
+    std::vector<album::ImageEntry> entries;
+    bool complete = false;
+    try {
+        complete = applyProject(readProjectFile(path, m_pictureExists),
+            LoadTarget { m_settings, m_editor, entries, m_prompts });
+    } catch (const album::UserError &e) {
+        showError(e.what());
+    }
+    m_images.assign(std::move(entries));
+    if (complete && !m_images.empty()) {
+        m_images.setCurrent(0);
+        m_images.setSelected(0, true);
+    }
+    reportOptions(before);
+    if (m_listener)
+        m_listener->listReplaced();
+    if (complete && !m_images.empty())
+        m_edit.showCurrent();
+    return complete;
+}
+
+bool Document::openProject(album::Chooser &chooser)
+{
+    if (!savePrompt(chooser))
+        return false;
+    const auto path = chooser.openProject();
+    if (!path)
+        return false;
+    forgetProjectPath();
+    resetProject();
+    const bool complete = load(*path);
+    // Only a complete load names the file: Save must not write over a file it could not read.
+    if (complete)
+        m_projectFileName = *path;
+    setChanged(false);
+    return complete;
+}
+
+bool Document::loadAtStart(const std::string &path)
+{
+    return load(path);
+}
+
+} // namespace pictora::project

@@ -1,0 +1,258 @@
+// SPDX-License-Identifier: MIT
+#include "project/picture_edit.h"
+
+#include "project/document_listener.h"
+
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace pictora::project
+{
+
+namespace
+{
+
+constexpr int kQuarterTurn = 9000;
+constexpr int kFullTurn = 36000;
+constexpr int kNoiseLevel = 3;
+
+/// The path without the extension of its file name (from the last dot after the last "/").
+std::string withoutExtension(const std::string &path)
+{
+    const auto slash = path.rfind('/');
+    const auto dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return path;
+    return path.substr(0, dot);
+}
+
+bool fileExists(const std::string &path)
+{
+    std::error_code ec;
+    return std::filesystem::exists(path, ec);
+}
+
+/// saveJpeg's reason without the path it starts with, which the message names already.
+std::string reasonOf(const std::string &error, const std::string &path)
+{
+    const std::string prefix = path + ": ";
+    return error.starts_with(prefix) ? error.substr(prefix.size()) : error;
+}
+
+} // namespace
+
+std::string appliedPictureName(const std::string &source)
+{
+    const std::string stem = withoutExtension(source);
+    const std::string plain = stem + ".jpg";
+    return fileExists(plain) ? stem + "_e.jpg" : plain;
+}
+
+PictureEdit::PictureEdit(album::ImageList &images,
+    const album::AlbumSettings &settings,
+    album::ChangeSink &changes,
+    album::Prompter &prompts)
+    : m_images(images)
+    , m_settings(settings)
+    , m_changes(changes)
+    , m_prompts(prompts)
+{
+}
+
+const album::ImageEntry *PictureEdit::currentEntry() const
+{
+    const int current = m_images.current();
+    if (current < 0 || static_cast<std::size_t>(current) >= m_images.size())
+        return nullptr;
+    return &m_images[static_cast<std::size_t>(current)];
+}
+
+void PictureEdit::pictureChanged()
+{
+    if (m_listener)
+        m_listener->pictureChanged();
+}
+
+void PictureEdit::setCommands(bool canApply, bool canUndo)
+{
+    if (canApply == m_canApply && canUndo == m_canUndo)
+        return;
+    m_canApply = canApply;
+    m_canUndo = canUndo;
+    if (m_listener)
+        m_listener->effectCommandsChanged();
+}
+
+void PictureEdit::showCurrent()
+{
+    const auto *entry = currentEntry();
+    m_picture = entry ? imaging::load(entry->path) : imaging::Picture();
+    m_angle = 0;
+    pictureChanged();
+    setCommands(false, m_canUndo);
+}
+
+void PictureEdit::erase()
+{
+    m_picture = imaging::Picture();
+    m_angle = 0;
+    pictureChanged();
+}
+
+template <typename Effect> bool PictureEdit::runEffect(Effect &&effect, bool enableCommands)
+{
+    if (m_progress) {
+        m_progress->show();
+        m_progress->setPosition(0);
+    }
+    imaging::Picture result;
+    const bool ok = effect(m_picture, result);
+    if (m_progress)
+        m_progress->hide();
+    if (!ok)
+        return false;
+    m_picture = std::move(result);
+    pictureChanged();
+    if (enableCommands)
+        setCommands(true, true);
+    return true;
+}
+
+bool PictureEdit::rotate(int delta)
+{
+    const auto *entry = currentEntry();
+    if (m_picture.empty() || !entry)
+        return false;
+    const imaging::Picture fromFile = imaging::load(entry->path);
+    if (fromFile.empty())
+        return false;
+    int angle = m_angle + delta;
+    if (angle == kFullTurn || angle == -kFullTurn)
+        angle = 0;
+    // The angle follows the picture shown, so it changes only with a turn that succeeded.
+    const bool ok = runEffect([&](const imaging::Picture &, imaging::Picture &out) {
+        return imaging::Rotation(fromFile, out, angle);
+    });
+    if (ok)
+        m_angle = angle;
+    return ok;
+}
+
+bool PictureEdit::rotateLeft()
+{
+    return rotate(kQuarterTurn);
+}
+
+bool PictureEdit::rotateRight()
+{
+    return rotate(-kQuarterTurn);
+}
+
+bool PictureEdit::mosaic(const imaging::Region &selection)
+{
+    if (m_picture.empty())
+        return false;
+    return runEffect([&](const imaging::Picture &in, imaging::Picture &out) {
+        return imaging::Mosaic(in, out, selection);
+    });
+}
+
+bool PictureEdit::emboss(const imaging::Region &selection)
+{
+    if (m_picture.empty())
+        return false;
+    return runEffect([&](const imaging::Picture &in, imaging::Picture &out) {
+        return imaging::Emboss(in, out, selection);
+    });
+}
+
+bool PictureEdit::removeNoise()
+{
+    if (m_picture.empty())
+        return false;
+    // The picture's own size, so a turned picture is covered whole.
+    return runEffect([](const imaging::Picture &in, imaging::Picture &out) {
+        return imaging::RemoveNoise(in, out, imaging::wholeRegion(in), kNoiseLevel);
+    });
+}
+
+bool PictureEdit::sepia()
+{
+    if (m_picture.empty())
+        return false;
+    // The grey step stays shown even if the tint fails; only the tint enables the commands.
+    const bool grey = runEffect(
+        [](const imaging::Picture &in, imaging::Picture &out) {
+            return imaging::SetGray(in, out, imaging::wholeRegion(in));
+        },
+        false);
+    if (!grey || m_picture.empty())
+        return false;
+    return runEffect([](const imaging::Picture &in, imaging::Picture &out) {
+        return imaging::RGBLevel(in, out, imaging::wholeRegion(in), 10, -10, -35);
+    });
+}
+
+void PictureEdit::undo()
+{
+    if (!currentEntry())
+        return;
+    showCurrent();
+    setCommands(m_canApply, false);
+}
+
+bool PictureEdit::apply()
+{
+    const auto *entry = currentEntry();
+    if (!entry || m_picture.empty())
+        return false;
+    const std::size_t index = static_cast<std::size_t>(m_images.current());
+    const std::string source = entry->path;
+    const std::string target = appliedPictureName(source);
+
+    struct stat sourceInfo {
+    };
+    const bool haveTime = ::stat(source.c_str(), &sourceInfo) == 0;
+
+    if (m_progress) {
+        m_progress->show();
+        m_progress->setPosition(0);
+    }
+    std::string error;
+    const bool saved = imaging::saveJpeg(m_picture,
+        target,
+        m_settings.number(album::OptionId::qJPEG),
+        imaging::samplingFromText(m_settings.text(album::OptionId::cbJPEGc)),
+        &error,
+        [this](int percent) {
+            if (m_progress)
+                m_progress->setPosition(percent);
+        });
+    if (m_progress)
+        m_progress->hide();
+    if (!saved) {
+        m_prompts.inform(
+            album::PromptKind::Error, target + "\nに書き込めません。\n(" + reasonOf(error, target) + ")");
+        return false;
+    }
+    if (haveTime) {
+        const timespec times[2] = { { 0, UTIME_NOW }, sourceInfo.st_mtim };
+        // The picture is saved; a time that cannot be set only leaves it with today's date.
+        (void)::utimensat(AT_FDCWD, target.c_str(), times, 0);
+    }
+
+    // Only now that the file is complete does the entry name it.
+    m_images.setPath(index, target);
+    if (m_listener)
+        m_listener->entryChanged(index);
+    // The shown picture is now the file's, unturned against it.
+    m_angle = 0;
+    setCommands(false, false);
+    m_images.setSelected(index, true);
+    m_changes.markProjectChanged();
+    m_changes.withdrawRebuild();
+    return true;
+}
+
+} // namespace pictora::project

@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "album/image_list.h"
+#include "album/prompts.h"
+#include "album/settings.h"
+#include "imaging/picture.h"
+
+#include <string>
+
+namespace pictora::project
+{
+
+class DocumentListener;
+
+/// The name apply saves to: the path with its extension replaced by ".jpg", or by "_e.jpg" when
+/// that file exists already (a.jpg → a_e.jpg, b.png → b.jpg).
+[[nodiscard]] std::string appliedPictureName(const std::string &source);
+
+/// The effects on the current picture of the image list, their undo and their apply.
+///
+/// Holds the picture the preview shows, at the file's full resolution (the preview scales it for
+/// display, never this copy). Effects change only this copy; apply saves it as a new JPEG beside
+/// the source and points the entry at it. The source file is never written.
+class PictureEdit
+{
+public:
+    PictureEdit(album::ImageList &images,
+        const album::AlbumSettings &settings,
+        album::ChangeSink &changes,
+        album::Prompter &prompts);
+
+    void setListener(DocumentListener *listener) { m_listener = listener; }
+    void setProgress(album::ProgressSink *progress) { m_progress = progress; }
+
+    /// The picture the preview shows; empty when there is none.
+    [[nodiscard]] const imaging::Picture &picture() const { return m_picture; }
+    /// Total rotation against the file, hundredths of a degree, positive left.
+    [[nodiscard]] int angle() const { return m_angle; }
+    /// Enabled state of `btAppend`/`mnAppend` and of `btUndo`/`mnUndo`.
+    [[nodiscard]] bool canApply() const { return m_canApply; }
+    [[nodiscard]] bool canUndo() const { return m_canUndo; }
+
+    /// An entry was selected: loads the current entry's file (no picture when it cannot be read or
+    /// there is no current entry), angle 0, apply disabled, undo unchanged.
+    void showCurrent();
+    /// Erases the preview (reset of New/Open): no picture, angle 0; the commands keep their state.
+    void erase();
+
+    /// Quarter turns, always of the file's picture: effects made before are lost. False when
+    /// nothing happened (no picture shown, the file cannot be read).
+    bool rotateLeft();
+    bool rotateRight();
+    /// Region effects on the preview's selection, in picture pixels; an empty selection does nothing.
+    bool mosaic(const imaging::Region &selection);
+    bool emboss(const imaging::Region &selection);
+    /// Whole-picture effects.
+    bool removeNoise();
+    bool sepia();
+
+    /// Throws the effects away: the current entry is shown again from its file, undo disabled.
+    /// Nothing happens while the list has no current entry.
+    void undo();
+    /// Saves the edited picture (see appliedPictureName) with the album's JPEG quality and
+    /// sampling and the source's last-write time, then points the entry at the new file, marks the
+    /// project changed and withdraws the rebuild. A failed save shows the error naming the file and
+    /// changes nothing. Nothing happens without a current entry or a picture. True when saved.
+    bool apply();
+
+private:
+    bool rotate(int delta);
+    /// Runs one effect on the shown picture; on success the result is shown and the commands enabled.
+    template <typename Effect> bool runEffect(Effect &&effect, bool enableCommands = true);
+    void setCommands(bool canApply, bool canUndo);
+    void pictureChanged();
+    [[nodiscard]] const album::ImageEntry *currentEntry() const;
+
+    album::ImageList &m_images;
+    const album::AlbumSettings &m_settings;
+    album::ChangeSink &m_changes;
+    album::Prompter &m_prompts;
+    album::ProgressSink *m_progress = nullptr;
+    DocumentListener *m_listener = nullptr;
+
+    imaging::Picture m_picture;
+    int m_angle = 0;
+    bool m_canApply = false;
+    bool m_canUndo = false;
+};
+
+} // namespace pictora::project
