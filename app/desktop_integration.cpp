@@ -1,0 +1,199 @@
+// SPDX-License-Identifier: MIT
+#include "app/desktop_integration.h"
+
+#include "album/prompts.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <string_view>
+
+namespace pictora::app
+{
+
+namespace
+{
+
+constexpr std::string_view kExecReserved = " \t\n\"'\\><~|&;$*?#()`";
+constexpr int kToolTimeoutMs = 30000;
+
+bool writeWhole(const std::string &path, const QByteArray &bytes)
+{
+    const QString file = QString::fromStdString(path);
+    if (!QDir().mkpath(QFileInfo(file).absolutePath()))
+        return false;
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    if (out.write(bytes) != bytes.size()) {
+        out.cancelWriting();
+        return false;
+    }
+    return out.commit();
+}
+
+bool writeWhole(const std::string &path, const std::string &text)
+{
+    return writeWhole(path, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+/// A desktop entry's string value: backslash and control characters escaped.
+std::string entryString(const std::string &text)
+{
+    std::string out;
+    for (const char c : text) {
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\t')
+            out += "\\t";
+        else if (c == '\r')
+            out += "\\r";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string iconExtension(const std::string &iconFile)
+{
+    const QString suffix = QFileInfo(QString::fromStdString(iconFile)).suffix().toLower();
+    return suffix.isEmpty() ? ".svg" : "." + suffix.toStdString();
+}
+
+/// The desktop's own tools, run where they are installed; their failure changes nothing here.
+void refreshDatabase(const char *tool, const std::string &folder)
+{
+    const QString program = QStandardPaths::findExecutable(QString::fromLatin1(tool));
+    if (program.isEmpty())
+        return;
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(program, { QString::fromStdString(folder) });
+    if (process.waitForStarted() && !process.waitForFinished(kToolTimeoutMs))
+        process.kill();
+    process.waitForFinished();
+}
+
+} // namespace
+
+std::string mimePackagePath(const Registration &registration)
+{
+    return registration.dataHome + "/mime/packages/pictora.xml";
+}
+
+std::string desktopEntryPath(const Registration &registration)
+{
+    return registration.dataHome + "/applications/" + kDesktopEntryName;
+}
+
+std::string installedIconPath(const Registration &registration)
+{
+    const std::string extension = iconExtension(registration.iconFile);
+    const char *size = extension == ".svg" ? "scalable" : "256x256";
+    return registration.dataHome + "/icons/hicolor/" + size + "/apps/" + kIconName + extension;
+}
+
+std::string execArgument(const std::string &programPath)
+{
+    std::string percentDoubled;
+    for (const char c : programPath) {
+        percentDoubled += c;
+        if (c == '%')
+            percentDoubled += '%';
+    }
+    if (percentDoubled.find_first_of(kExecReserved) == std::string::npos)
+        return percentDoubled;
+    std::string quoted = "\"";
+    for (const char c : percentDoubled) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\')
+            quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+std::string mimePackageText()
+{
+    return std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                       "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
+                       "  <mime-type type=\"")
+        + kProjectMimeType
+        + "\">\n"
+          "    <comment>Pictora project file</comment>\n"
+          "    <comment xml:lang=\"ja\">Pictora・プロジェクトファイル</comment>\n"
+          "    <icon name=\""
+        + kIconName
+        + "\"/>\n"
+          "    <glob pattern=\"*.pxa\" case-sensitive=\"true\"/>\n"
+          "  </mime-type>\n"
+          "</mime-info>\n";
+}
+
+std::string desktopEntryText(const std::string &programPath)
+{
+    return std::string("[Desktop Entry]\n"
+                       "Type=Application\n"
+                       "Name=Pictora\n"
+                       "Comment=Make an HTML photo album from your pictures\n"
+                       "Comment[ja]=写真からHTMLアルバムを作成します\n"
+                       "Exec=")
+        + entryString(execArgument(programPath)) + " %f\n" + "Icon=" + kIconName + "\n" + "MimeType="
+        + kProjectMimeType + ";\n" + "Terminal=false\n" + "Categories=Graphics;Photography;\n";
+}
+
+bool registerFileType(PreferencesStore &store, const Registration &registration, album::Prompter &prompts)
+{
+    const auto failed = [&prompts] {
+        prompts.inform(album::PromptKind::Error, kStoreWriteError);
+        return false;
+    };
+    // The desktop's files first: if they fail, the program's key is still missing and the next
+    // start tries again.
+    if (!writeWhole(mimePackagePath(registration), mimePackageText()))
+        return failed();
+    if (!writeWhole(desktopEntryPath(registration), desktopEntryText(registration.programPath)))
+        return failed();
+    QFile artwork(QString::fromStdString(registration.iconFile));
+    if (!registration.iconFile.empty() && artwork.exists()) {
+        if (!artwork.open(QIODevice::ReadOnly))
+            return failed();
+        if (!writeWhole(installedIconPath(registration), artwork.readAll()))
+            return failed();
+    }
+
+    const std::string programKey = kProgramKey;
+    if (!store.write({
+            { ".pxa", "", programKey },
+            { programKey, "", "Pictora・プロジェクトファイル" },
+            { programKey + "/shell/open", "", "アルバムを開く(&O)" },
+            { programKey + "/shell/open/command", "", registration.programPath + " \"%1\"" },
+            { programKey + "/DefaultIcon", "", installedIconPath(registration) },
+        }))
+        return failed();
+
+    refreshDatabase("update-mime-database", registration.dataHome + "/mime");
+    refreshDatabase("update-desktop-database", registration.dataHome + "/applications");
+    return true;
+}
+
+bool reRegisterFileType(PreferencesStore &store, const Registration &registration, album::Prompter &prompts)
+{
+    const auto answer = prompts.ask({ album::PromptKind::Confirmation,
+        kReRegisterQuestion,
+        { album::Answer::Yes, album::Answer::No },
+        "associate" });
+    if (answer != album::Answer::Yes)
+        return false;
+    // The program's key keeps its subkeys and the author's address; everything is written again.
+    (void)store.removeKey(".pxa");
+    return registerFileType(store, registration, prompts);
+}
+
+} // namespace pictora::app

@@ -1,0 +1,188 @@
+// SPDX-License-Identifier: MIT
+#include "app/preferences.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace pictora::app
+{
+
+namespace
+{
+
+/// Key → value name → text, keys in the order of the file.
+using Contents = std::vector<std::pair<std::string, std::map<std::string, std::string>>>;
+
+std::string xdgFolder(const char *variable, const char *fallbackUnderHome)
+{
+    const char *set = std::getenv(variable);
+    if (set && set[0] == '/')
+        return set;
+    const char *home = std::getenv("HOME");
+    return std::string(home ? home : "") + "/" + fallbackUnderHome;
+}
+
+std::string escaped(const std::string &text)
+{
+    std::string out;
+    for (const char c : text) {
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\r')
+            out += "\\r";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string unescaped(const std::string &text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        const char next = text[++i];
+        out += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
+    }
+    return out;
+}
+
+std::string storedName(const std::string &name)
+{
+    return name.empty() ? "@" : name;
+}
+
+std::map<std::string, std::string> *findKey(Contents &contents, const std::string &key)
+{
+    for (auto &[name, values] : contents) {
+        if (name == key)
+            return &values;
+    }
+    return nullptr;
+}
+
+Contents readContents(const std::string &path)
+{
+    Contents contents;
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    std::map<std::string, std::string> *section = nullptr;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+            const std::string key = line.substr(1, line.size() - 2);
+            section = findKey(contents, key);
+            if (!section) {
+                contents.emplace_back(key, std::map<std::string, std::string> {});
+                section = &contents.back().second;
+            }
+            continue;
+        }
+        const auto equals = line.find('=');
+        if (!section || equals == std::string::npos || equals == 0)
+            continue;
+        (*section)[line.substr(0, equals)] = unescaped(line.substr(equals + 1));
+    }
+    return contents;
+}
+
+bool writeContents(const std::string &path, const Contents &contents)
+{
+    std::ostringstream text;
+    for (const auto &[key, values] : contents) {
+        text << '[' << key << "]\n";
+        for (const auto &[name, value] : values)
+            text << name << '=' << escaped(value) << '\n';
+        text << '\n';
+    }
+    const QString file = QString::fromStdString(path);
+    if (!QDir().mkpath(QFileInfo(file).absolutePath()))
+        return false;
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    const std::string bytes = text.str();
+    if (out.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
+        out.cancelWriting();
+        return false;
+    }
+    return out.commit();
+}
+
+} // namespace
+
+std::string configHome()
+{
+    return xdgFolder("XDG_CONFIG_HOME", ".config");
+}
+
+std::string dataHome()
+{
+    return xdgFolder("XDG_DATA_HOME", ".local/share");
+}
+
+std::string PreferencesStore::defaultPath()
+{
+    return configHome() + "/pictora/pictora.ini";
+}
+
+PreferencesStore::PreferencesStore(std::string path)
+    : m_path(std::move(path))
+{
+}
+
+bool PreferencesStore::hasKey(const std::string &key) const
+{
+    for (const auto &entry : readContents(m_path)) {
+        if (entry.first == key || entry.first.starts_with(key + "/"))
+            return true;
+    }
+    return false;
+}
+
+std::string PreferencesStore::value(const std::string &key, const std::string &name) const
+{
+    Contents contents = readContents(m_path);
+    const auto *values = findKey(contents, key);
+    if (!values)
+        return {};
+    const auto found = values->find(storedName(name));
+    return found == values->end() ? std::string() : found->second;
+}
+
+bool PreferencesStore::write(const std::vector<Write> &values)
+{
+    Contents contents = readContents(m_path);
+    for (const auto &w : values) {
+        auto *section = findKey(contents, w.key);
+        if (!section) {
+            contents.emplace_back(w.key, std::map<std::string, std::string> {});
+            section = &contents.back().second;
+        }
+        (*section)[storedName(w.name)] = w.text;
+    }
+    return writeContents(m_path, contents);
+}
+
+bool PreferencesStore::removeKey(const std::string &key)
+{
+    Contents contents = readContents(m_path);
+    std::erase_if(contents, [&key](const auto &entry) {
+        return entry.first == key || entry.first.starts_with(key + "/");
+    });
+    return writeContents(m_path, contents);
+}
+
+} // namespace pictora::app

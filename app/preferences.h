@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace pictora::app
+{
+
+/// Shown when the preferences store or the desktop registration cannot be written.
+inline constexpr const char *kStoreWriteError = "システム レジストリ に書き込めません";
+
+/// The program's own key: missing on the first start.
+inline constexpr const char *kProgramKey = "PictoraDoc";
+/// The value under kProgramKey that remembers the album author's address.
+inline constexpr const char *kAuthorValue = "RevMade";
+
+/// $XDG_CONFIG_HOME, or ~/.config when it is unset or not absolute.
+[[nodiscard]] std::string configHome();
+/// $XDG_DATA_HOME, or ~/.local/share when it is unset or not absolute.
+[[nodiscard]] std::string dataHome();
+
+/// The preferences store: one INI file, UTF-8, a section per key ("[PictoraDoc/shell/open]") and a
+/// line per value ("RevMade=..."); a key's unnamed value is the name "" and is written "@".
+/// Backslash, CR and LF in a text are written \\, \r and \n. Lines of no known form are skipped.
+class PreferencesStore
+{
+public:
+    /// configHome()/pictora/pictora.ini
+    [[nodiscard]] static std::string defaultPath();
+
+    explicit PreferencesStore(std::string path = defaultPath());
+
+    [[nodiscard]] const std::string &path() const { return m_path; }
+
+    /// Whether the key holds any value or subkey. A file that cannot be read holds nothing.
+    [[nodiscard]] bool hasKey(const std::string &key) const;
+    /// A value; a missing one reads as empty text.
+    [[nodiscard]] std::string value(const std::string &key, const std::string &name = {}) const;
+
+    /// One value to write: key, value name ("" for the unnamed value), text.
+    struct Write {
+        std::string key;
+        std::string name;
+        std::string text;
+    };
+    /// Writes the values, creating their keys; the file is replaced whole. False when it could not
+    /// be written (nothing of it then changed).
+    [[nodiscard]] bool write(const std::vector<Write> &values);
+    /// Removes a key with its values and subkeys. False when the file could not be written.
+    [[nodiscard]] bool removeKey(const std::string &key);
+
+private:
+    std::string m_path;
+};
+
+} // namespace pictora::app
