@@ -144,8 +144,8 @@ std::string desktopEntryText(const std::string &programPath)
                        "Comment=Make an HTML photo album from your pictures\n"
                        "Comment[ja]=写真からHTMLアルバムを作成します\n"
                        "Exec=")
-        + entryString(execArgument(programPath)) + " %f\n" + "Icon=" + kIconName + "\n" + "MimeType="
-        + kProjectMimeType + ";\n" + "Terminal=false\n" + "Categories=Graphics;Photography;\n";
+        + entryString(execArgument(programPath)) + " %f\n" + "Icon=" + kIconName + "\n"
+        + "MimeType=" + kProjectMimeType + ";\n" + "Terminal=false\n" + "Categories=Graphics;Photography;\n";
 }
 
 bool registerFileType(PreferencesStore &store, const Registration &registration, album::Prompter &prompts)

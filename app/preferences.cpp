@@ -179,9 +179,8 @@ bool PreferencesStore::write(const std::vector<Write> &values)
 bool PreferencesStore::removeKey(const std::string &key)
 {
     Contents contents = readContents(m_path);
-    std::erase_if(contents, [&key](const auto &entry) {
-        return entry.first == key || entry.first.starts_with(key + "/");
-    });
+    std::erase_if(contents,
+        [&key](const auto &entry) { return entry.first == key || entry.first.starts_with(key + "/"); });
     return writeContents(m_path, contents);
 }
 

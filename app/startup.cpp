@@ -47,10 +47,8 @@ void startUp(project::Document &document,
     registerFileType(store, registration, prompts);
 }
 
-bool mayClose(project::Document &document,
-    album::Chooser &chooser,
-    PreferencesStore &store,
-    album::Prompter &prompts)
+bool mayClose(
+    project::Document &document, album::Chooser &chooser, PreferencesStore &store, album::Prompter &prompts)
 {
     if (document.changed() || document.projectFileName().empty()) {
         const auto answer = prompts.ask({ album::PromptKind::Confirmation,

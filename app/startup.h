@@ -11,7 +11,7 @@ namespace pictora::album
 {
 class Chooser;
 class Prompter;
-}
+} // namespace pictora::album
 namespace pictora::project
 {
 class Document;
@@ -43,9 +43,7 @@ void startUp(project::Document &document,
 /// write (cancelled or failed) keeps the window; No goes on. Then the author's address is stored,
 /// even when empty (a failure shows kStoreWriteError and the window closes all the same).
 /// True when the window may close.
-[[nodiscard]] bool mayClose(project::Document &document,
-    album::Chooser &chooser,
-    PreferencesStore &store,
-    album::Prompter &prompts);
+[[nodiscard]] bool mayClose(
+    project::Document &document, album::Chooser &chooser, PreferencesStore &store, album::Prompter &prompts);
 
 } // namespace pictora::app

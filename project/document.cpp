@@ -179,8 +179,8 @@ bool Document::load(const std::string &path)
     std::vector<album::ImageEntry> entries;
     bool complete = false;
     try {
-        complete = applyProject(readProjectFile(path, m_pictureExists),
-            LoadTarget { m_settings, m_editor, entries, m_prompts });
+        complete = applyProject(
+            readProjectFile(path, m_pictureExists), LoadTarget { m_settings, m_editor, entries, m_prompts });
     } catch (const album::UserError &e) {
         showError(e.what());
     }
