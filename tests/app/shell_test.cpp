@@ -1,0 +1,218 @@
+// SPDX-License-Identifier: MIT
+#include "app/desktop_integration.h"
+#include "app/preferences.h"
+#include "app/startup.h"
+#include "project/document.h"
+#include "tests/support/scripted_chooser.h"
+#include "tests/support/scripted_prompter.h"
+#include "tests/support/temp_dir.h"
+
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+using namespace pictora;
+using album::Answer;
+using album::OptionId;
+using album::PromptKind;
+using Dialog = test::ScriptedChooser::Dialog;
+using test::readFile;
+using test::writeFile;
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+/// Temporary XDG folders, a program path and an icon, as the window would hand them over.
+struct Shell : ::testing::Test {
+    test::TempDir dir;
+    test::ScriptedPrompter prompts;
+    test::ScriptedChooser chooser;
+    std::string config = dir.file("config");
+    std::string data = dir.file("data");
+    app::Registration registration;
+
+    void SetUp() override
+    {
+        ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+        ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+        writeFile(dir.file("icon.svg"), "<svg xmlns=\"http://www.w3.org/2000/svg\"/>");
+        registration = { "/opt/pictora/bin/pictora", dir.file("icon.svg"), app::dataHome() };
+    }
+
+    /// One run of the program: start-up, then closing with the No answer.
+    void run(const std::string &author)
+    {
+        project::Document doc { prompts };
+        app::PreferencesStore store;
+        app::startUp(doc, {}, store, registration, prompts);
+        doc.setOption(OptionId::edRevMade, author);
+        prompts.expect(project::kSaveQuestion, Answer::No, PromptKind::Confirmation);
+        EXPECT_TRUE(app::mayClose(doc, chooser, store, prompts));
+    }
+};
+
+TEST_F(Shell, FirstStartWritesTheStoreAndTheDesktopFiles)
+{
+    app::PreferencesStore store;
+    EXPECT_EQ(store.path(), config + "/pictora/pictora.ini");
+    EXPECT_FALSE(store.hasKey(app::kProgramKey));
+    run("");
+
+    EXPECT_EQ(store.value(".pxa"), "PictoraDoc");
+    EXPECT_EQ(store.value("PictoraDoc"), "Pictora・プロジェクトファイル");
+    EXPECT_EQ(store.value("PictoraDoc/shell/open"), "アルバムを開く(&O)");
+    EXPECT_EQ(store.value("PictoraDoc/shell/open/command"), "/opt/pictora/bin/pictora \"%1\"");
+    EXPECT_EQ(store.value("PictoraDoc/DefaultIcon"), data + "/icons/hicolor/scalable/apps/pictora.svg");
+    EXPECT_TRUE(store.hasKey("PictoraDoc/shell"));
+    // An empty address is stored all the same.
+    EXPECT_NE(readFile(store.path()).find("RevMade=\n"), std::string::npos);
+
+    const std::string entry = readFile(data + "/applications/pictora.desktop");
+    EXPECT_NE(entry.find("\nExec=/opt/pictora/bin/pictora %f\n"), std::string::npos) << entry;
+    EXPECT_NE(entry.find("\nMimeType=application/x-pictora-project;\n"), std::string::npos);
+    EXPECT_NE(entry.find("\nIcon=pictora\n"), std::string::npos);
+    const std::string package = readFile(data + "/mime/packages/pictora.xml");
+    EXPECT_NE(package.find("<glob pattern=\"*.pxa\""), std::string::npos);
+    EXPECT_EQ(readFile(data + "/icons/hicolor/scalable/apps/pictora.svg"), readFile(dir.file("icon.svg")));
+    if (!QStandardPaths::findExecutable("update-mime-database").isEmpty()) {
+        const std::string globs = readFile(data + "/mime/globs2");
+        EXPECT_NE(globs.find("application/x-pictora-project:*.pxa"), std::string::npos) << globs;
+    }
+}
+
+TEST_F(Shell, LaterStartsOnlyReadTheAuthorAndEveryCloseStoresIt)
+{
+    run("me@example.org");
+    fs::remove(data + "/applications/pictora.desktop");
+    app::PreferencesStore store;
+    const std::string before = readFile(store.path());
+
+    project::Document doc { prompts };
+    app::startUp(doc, {}, store, registration, prompts);
+    EXPECT_EQ(doc.settings().text(OptionId::edRevMade), "me@example.org");
+    EXPECT_EQ(readFile(store.path()), before);
+    EXPECT_FALSE(fs::exists(data + "/applications/pictora.desktop"))
+        << "no registration after the first start";
+
+    // An address emptied is stored empty, and the next start leaves the field empty.
+    doc.setOption(OptionId::edRevMade, std::string());
+    prompts.expect(project::kSaveQuestion, Answer::No, PromptKind::Confirmation);
+    EXPECT_TRUE(app::mayClose(doc, chooser, store, prompts));
+    EXPECT_EQ(store.value(app::kProgramKey, app::kAuthorValue), "");
+    project::Document next { prompts };
+    next.setOption(OptionId::edRevMade, std::string("start value"));
+    app::startUp(next, {}, store, registration, prompts);
+    EXPECT_EQ(next.settings().text(OptionId::edRevMade), "start value");
+}
+
+TEST_F(Shell, AStoreThatCannotBeWrittenGivesTheMessageAndNeverStopsTheProgram)
+{
+    // The configuration folder is a plain file, so nothing can be created below it.
+    writeFile(config, "not a folder");
+    ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    app::PreferencesStore store;
+    project::Document doc { prompts };
+    prompts.expect(app::kStoreWriteError, Answer::Ok, PromptKind::Error);
+    app::startUp(doc, {}, store, registration, prompts);
+
+    doc.setOption(OptionId::edRevMade, std::string("me@example.org"));
+    prompts.expect(project::kSaveQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect(app::kStoreWriteError, Answer::Ok, PromptKind::Error);
+    EXPECT_TRUE(app::mayClose(doc, chooser, store, prompts));
+    EXPECT_FALSE(store.hasKey(app::kProgramKey));
+
+    // A store that is no INI at all: start and close go through and write it anew.
+    ::setenv("XDG_CONFIG_HOME", dir.file("other").c_str(), 1);
+    app::PreferencesStore garbled;
+    writeFile(garbled.path(), std::string("\x01\x02=[\0]\n=x\n[", 12));
+    project::Document again { prompts };
+    app::startUp(again, {}, garbled, registration, prompts);
+    again.setOption(OptionId::edRevMade, std::string("b@example.org"));
+    prompts.expect(project::kSaveQuestion, Answer::No, PromptKind::Confirmation);
+    EXPECT_TRUE(app::mayClose(again, chooser, garbled, prompts));
+    EXPECT_EQ(garbled.value(app::kProgramKey, app::kAuthorValue), "b@example.org");
+}
+
+TEST_F(Shell, ReRegistrationAsksAndWritesTheCurrentProgramPath)
+{
+    run("me@example.org");
+    app::PreferencesStore store;
+    const std::string before = readFile(store.path());
+    prompts.expect(app::kReRegisterQuestion, Answer::No, PromptKind::Confirmation);
+    EXPECT_FALSE(app::reRegisterFileType(store, registration, prompts));
+    EXPECT_EQ(readFile(store.path()), before);
+
+    registration.programPath = "/home/u/My Apps/pictora";
+    prompts.expect(app::kReRegisterQuestion, Answer::Yes, PromptKind::Confirmation);
+    EXPECT_TRUE(app::reRegisterFileType(store, registration, prompts));
+    EXPECT_EQ(store.value("PictoraDoc/shell/open/command"), "/home/u/My Apps/pictora \"%1\"");
+    EXPECT_EQ(store.value(".pxa"), "PictoraDoc");
+    EXPECT_EQ(store.value(app::kProgramKey, app::kAuthorValue), "me@example.org");
+    EXPECT_NE(
+        readFile(data + "/applications/pictora.desktop").find("\nExec=\"/home/u/My Apps/pictora\" %f\n"),
+        std::string::npos);
+}
+
+TEST_F(Shell, ExecLinesQuoteWhatTheDesktopWouldSplitOrExpand)
+{
+    EXPECT_EQ(app::execArgument("/usr/bin/pictora"), "/usr/bin/pictora");
+    EXPECT_EQ(app::execArgument("/opt/100%/pictora"), "/opt/100%%/pictora");
+    EXPECT_EQ(app::execArgument("/opt/a b/$x\"y"), "\"/opt/a b/\\$x\\\"y\"");
+    // The quoting's backslash is escaped once more as the file's string value.
+    EXPECT_NE(app::desktopEntryText("/opt/a\\b").find("\nExec=\"/opt/a\\\\\\\\b\" %f\n"), std::string::npos);
+}
+
+TEST_F(Shell, ArgumentsOpenOnlyExistingFilesEndingInPxa)
+{
+    const std::string saved = dir.file("album.pxa");
+    {
+        project::Document doc { prompts };
+        doc.setOption(OptionId::edTitle, std::string("旅行"));
+        chooser.expect(Dialog::SaveProject, { saved });
+        ASSERT_TRUE(doc.saveAs(chooser));
+    }
+    fs::copy_file(saved, dir.file("upper.PXA"));
+    fs::create_directory(dir.file("folder.pxa"));
+    EXPECT_TRUE(app::isProjectArgument(saved));
+    EXPECT_FALSE(app::isProjectArgument(dir.file("upper.PXA")));
+    EXPECT_FALSE(app::isProjectArgument(dir.file("folder.pxa")));
+    EXPECT_FALSE(app::isProjectArgument(dir.file("missing.pxa")));
+    EXPECT_FALSE(app::isProjectArgument(saved + ".bak"));
+
+    app::PreferencesStore store;
+    project::Document doc { prompts };
+    app::startUp(doc, { saved }, store, registration, prompts);
+    EXPECT_EQ(doc.settings().text(OptionId::edTitle), "旅行");
+    EXPECT_EQ(doc.projectFileName(), "") << "a project opened at start-up has no path yet";
+}
+
+TEST_F(Shell, ClosingAsksUnlessSavedAndACancelledSaveAsKeepsTheWindow)
+{
+    app::PreferencesStore store;
+    project::Document doc { prompts };
+    prompts.expect(project::kSaveQuestion, Answer::Cancel, PromptKind::Confirmation);
+    EXPECT_FALSE(app::mayClose(doc, chooser, store, prompts));
+    EXPECT_FALSE(store.hasKey(app::kProgramKey)) << "nothing stored while the window stays";
+
+    prompts.expect(project::kSaveQuestion, Answer::Yes, PromptKind::Confirmation);
+    chooser.expect(Dialog::SaveProject, {});
+    EXPECT_FALSE(app::mayClose(doc, chooser, store, prompts));
+
+    prompts.expect(project::kSaveQuestion, Answer::Yes, PromptKind::Confirmation);
+    chooser.expect(Dialog::SaveProject, { dir.file("a.pxa") });
+    EXPECT_TRUE(app::mayClose(doc, chooser, store, prompts));
+    EXPECT_TRUE(fs::exists(dir.file("a.pxa")));
+
+    // Saved and unchanged: no question.
+    EXPECT_TRUE(app::mayClose(doc, chooser, store, prompts));
+    doc.setOption(OptionId::edTitle, std::string("changed"));
+    prompts.expect(project::kSaveQuestion, Answer::No, PromptKind::Confirmation);
+    EXPECT_TRUE(app::mayClose(doc, chooser, store, prompts));
+}
+
+} // namespace
