@@ -205,7 +205,7 @@ void PictureEdit::undo()
 bool PictureEdit::apply()
 {
     const auto *entry = currentEntry();
-    if (!entry || m_picture.empty())
+    if (!entry || m_picture.empty() || !m_canApply)
         return false;
     const std::size_t index = static_cast<std::size_t>(m_images.current());
     const std::string source = entry->path;

@@ -64,7 +64,8 @@ public:
     /// Saves the edited picture (see appliedPictureName) with the album's JPEG quality and
     /// sampling and the source's last-write time, then points the entry at the new file, marks the
     /// project changed and withdraws the rebuild. A failed save shows the error naming the file and
-    /// changes nothing. Nothing happens without a current entry or a picture. True when saved.
+    /// changes nothing. Nothing happens while apply is disabled or without a current entry. True
+    /// when saved.
     bool apply();
 
 private:

@@ -83,6 +83,10 @@ TEST_F(Shell, FirstStartWritesTheStoreAndTheDesktopFiles)
         const std::string globs = readFile(data + "/mime/globs2");
         EXPECT_NE(globs.find("application/x-pictora-project:*.pxa"), std::string::npos) << globs;
     }
+    if (!QStandardPaths::findExecutable("update-desktop-database").isEmpty()) {
+        const std::string cache = readFile(data + "/applications/mimeinfo.cache");
+        EXPECT_NE(cache.find("application/x-pictora-project=pictora.desktop;"), std::string::npos) << cache;
+    }
 }
 
 TEST_F(Shell, LaterStartsOnlyReadTheAuthorAndEveryCloseStoresIt)
