@@ -16,6 +16,6 @@ echo "The sample album is ready. Open its cover page in a browser:"
 echo "  $samples/album/index.htm"
 echo
 echo "Make an album of your own pictures with the command line:"
-echo "  $pictora --new my.pxa ~/Pictures/*.jpg"
-echo "  $pictora --make my.pxa --out ~/album --no-html-folder --yes --open"
+echo "  $pictora --new my.pxa ~/Pictures --title 'My album' --out ~/album"
+echo "  $pictora --make my.pxa --no-html-folder --yes --open"
 echo "The desktop window is not part of this build yet; '$pictora --help' lists everything the command line does."

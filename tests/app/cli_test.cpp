@@ -15,6 +15,7 @@
 #include <map>
 #include <sstream>
 #include <sys/resource.h>
+#include <thread>
 
 using namespace pictora;
 namespace fs = std::filesystem;
@@ -510,4 +511,53 @@ TEST(TerminalProgress, ShowsPicturesRateAndTimeLeftOnOneLineClearedAtTheEnd)
     off.setPosition(0);
     off.hide();
     EXPECT_EQ(quiet.str(), "");
+}
+
+TEST(Readme, CommandLineExamplesWorkAsWritten)
+{
+    // The command lines of the README's command-line section, run from a clone's top folder
+    // (build/ is this build) for a user whose ~/Pictures holds a few pictures.
+    const std::string readme = test::readFile(fs::path(PICTORA_SOURCE_DIR) / "README.md");
+    const auto section = readme.find("\n## The command line\n");
+    ASSERT_NE(section, std::string::npos);
+    const auto sectionEnd = readme.find("\n## ", section + 1);
+    std::string script;
+    int commands = 0;
+    for (auto open = readme.find("```sh\n", section); open < sectionEnd;
+         open = readme.find("```sh\n", open)) {
+        const auto close = readme.find("```\n", open + 6);
+        std::istringstream block(readme.substr(open + 6, close - open - 6));
+        for (std::string line; std::getline(block, line);) {
+            script += "echo '>>' " + std::to_string(++commands) + "\n" + line + "\n";
+        }
+        open = close + 4;
+    }
+    ASSERT_GE(commands, 2);
+
+    test::TempDir dir;
+    fs::create_directories(dir.file("home/Pictures"));
+    fs::create_directories(dir.file("bin"));
+    fs::create_directory_symlink(PICTORA_BINARY_DIR, dir.file("build"));
+    writePicture(dir.file("home/Pictures/IMG_0002.jpg"), 320, 240);
+    writePicture(dir.file("home/Pictures/img_0001.png"), 240, 320);
+    test::writeFile(dir.file("readme.sh"), script);
+    // The browser is not started: --open reaches this stand-in for xdg-open.
+    test::writeFile(dir.file("bin/xdg-open"), "#!/bin/sh\necho \"$1\" >> \"$HOME/opened\"\n");
+    fs::permissions(dir.file("bin/xdg-open"), fs::perms::owner_all);
+    const std::string command = "cd '" + dir.path().string() + "' && HOME='" + dir.file("home") + "' PATH='"
+        + dir.file("bin") + "':\"$PATH\" sh -e readme.sh > log 2>&1";
+    const int status = std::system(command.c_str());
+    ASSERT_EQ(status, 0) << test::readFile(dir.file("log"));
+
+    EXPECT_TRUE(fs::is_regular_file(dir.file("home/album/index.htm")));
+    Ignore prompts;
+    album::AlbumSettings settings;
+    std::vector<album::ImageEntry> entries;
+    ASSERT_TRUE(project::loadProjectFile(dir.file("my.pxa"), settings, entries, prompts));
+    EXPECT_EQ(settings.text(album::OptionId::edTitle), "夏の旅行");
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(album::fileNamePart(entries[0].path), "img_0001.png");
+    for (int wait = 0; wait < 50 && !fs::exists(dir.file("home/opened")); ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(test::readFile(dir.file("home/opened")), dir.file("home/album/index.htm") + "\n");
 }
