@@ -21,6 +21,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -307,8 +308,13 @@ Options parse(const std::vector<std::string> &args)
             throw UsageError { "--title is one line of text" };
         o.settings.push_back(*title);
     }
-    if (given("out"))
-        setting(OptionId::edHTMLPath, single("out"));
+    if (given("out")) {
+        // Kept as a full path, as the folder browser gives it, so the project works from any folder.
+        std::string folder = std::filesystem::absolute(single("out")).lexically_normal().string();
+        if (folder.size() > 1 && folder.ends_with('/'))
+            folder.pop_back();
+        setting(OptionId::edHTMLPath, folder);
+    }
     if (given("author"))
         setting(OptionId::edRevMade, single("author"));
     if (given("no-slideshow"))
@@ -610,7 +616,9 @@ void writeManPage(std::ostream &out)
            "pictures and thumbnails. Everything set is kept in a .pxa project file, which the command line "
            "writes and reads. Project files and pages are Shift_JIS (CP932) text.\n";
     for (const auto &[group, title] : kGroupTitles) {
-        out << ".SH " << roff(title) << "\n";
+        std::string heading = title;
+        std::ranges::transform(heading, heading.begin(), [](unsigned char c) { return std::toupper(c); });
+        out << ".SH \"" << roff(heading) << "\"\n";
         for (const auto &option : kOptions) {
             if (option.group != group)
                 continue;
