@@ -262,32 +262,20 @@ Options parse(const std::vector<std::string> &args)
         { "help", Options::Command::Help },
         { "version", Options::Command::Version },
     };
+    const char *commandName = nullptr;
     for (const auto &[name, command] : kCommands) {
         if (given(name)) {
             ++commands;
             o.command = command;
+            commandName = name;
         }
     }
     if (commands != 1)
         throw UsageError { commands == 0 ? "nothing to do: give one of --new, --add, --make, --rebuild"
                                          : "give only one of --new, --add, --make, --rebuild, "
                                            "--list-options, --help, --version" };
-    switch (o.command) {
-    case Options::Command::New:
-        o.project = single("new");
-        break;
-    case Options::Command::Add:
-        o.project = single("add");
-        break;
-    case Options::Command::Make:
-        o.project = single("make");
-        break;
-    case Options::Command::Rebuild:
-        o.project = single("rebuild");
-        break;
-    default:
-        break;
-    }
+    if (o.runs() || o.writesProject())
+        o.project = single(commandName);
 
     for (const auto &p : parser.positionalArguments())
         o.pictures.push_back(toStd(p));
@@ -331,8 +319,7 @@ Options parse(const std::vector<std::string> &args)
         o.settings.push_back(*parsed);
     }
 
-    const bool hasSettings = !o.settings.empty();
-    if (hasSettings && !o.runs() && !o.writesProject())
+    if (!o.settings.empty() && !o.runs() && !o.writesProject())
         throw UsageError { "settings go with --new, --add, --make or --rebuild" };
     o.save = given("save");
     if (o.save && !o.runs())

@@ -10,7 +10,7 @@ samples=$root/samples
 # The sample project names its pictures and its output folder relative to the samples folder.
 "$root/scripts/make-sample-pictures.sh" "$samples/pictures"
 cd "$samples"
-"$pictora" --make sample.pxa --no-html-folder --yes --author "sample@pictora.example.org" >/dev/null
+"$pictora" --make sample.pxa --no-html-folder --yes --quiet --author "sample@pictora.example.org" >/dev/null
 echo
 echo "The sample album is ready. Open its cover page in a browser:"
 echo "  $samples/album/index.htm"
