@@ -27,6 +27,7 @@ constexpr std::string_view kThumbModeButtons[] = { "rbL"sv, "rbS"sv };
 constexpr std::string_view kMainModeButtons[] = { "rbLmain"sv, "rbSmain"sv };
 constexpr std::string_view kTitleAlignButtons[] = { "rbTL"sv, "rbTC"sv, "rbTR"sv };
 constexpr std::string_view kCommentAlignButtons[] = { "rbCL"sv, "rbCC"sv, "rbCR"sv };
+constexpr std::string_view kSamplingItems[] = { "4:1:1"sv, "4:2:2"sv, "4:4:4"sv };
 
 constexpr unsigned C = kMarksChanged;
 constexpr unsigned R = kWithdrawsRebuild;
@@ -63,7 +64,7 @@ const std::array<OptionSpec, kOptionCount> kTable = [] {
     def({I::cbTransMain, "cbTransMain", K::Check,      "メイン画像生成時に画像サイズを変更する", true, O(true), 0, 0, C, {}, {}, {}, true});
     def({I::qJPEG,       "qJPEG",       K::Slider,     "JPEG品質", 90, O(90), 0, 100, C | R | kQualityPair, {}, {}, {}, true});
     def({I::edqJPEG,     "edqJPEG",     K::NumberText, "", S("90"), O(S("90")), 0, 100, R | kQualityPair, {}, {}, {}, false});
-    def({I::cbJPEGc,     "cbJPEGc",     K::ChoiceText, "YCrCb サブサンプリング", S("4:2:2"), O(S("4:2:2")), 0, 0, C | R, {}, {}, {}, true});
+    def({I::cbJPEGc,     "cbJPEGc",     K::ChoiceText, "YCrCb サブサンプリング", S("4:2:2"), O(S("4:2:2")), 0, 0, C | R, {}, {}, kSamplingItems, true});
     def({I::csTitleSize, "csTitleSize", K::Spin,       "文字サイズ", 16, O(6), 4, 64, C, {}, {}, {}, true});
     def({I::csComSize,   "csComSize",   K::Spin,       "文字サイズ", 14, O(3), 4, 64, C, {}, {}, {}, true});
     def({I::edText,      "edText",      K::Colour,     "文字の色", S("000000"), O(S("000000")), 0, 0, C, {}, {}, {}, true});

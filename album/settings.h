@@ -117,7 +117,7 @@ struct OptionSpec {
     unsigned effects = kNoEffect;
     std::span<const std::string_view> enables; ///< controls enabled exactly when this box is ticked
     std::span<const std::string_view> disables; ///< controls enabled exactly when it is not ticked
-    std::span<const std::string_view> buttons; ///< a choice's radio buttons, in order
+    std::span<const std::string_view> buttons; ///< a choice's radio buttons, or a drop-down's items, in order
     bool saved = false; ///< kept in the project file
     std::optional<OptionId> limitedBy; ///< the number text a cell size may not exceed
     std::string_view limitMessage; ///< shown when that limit pulls the value back

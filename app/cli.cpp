@@ -6,19 +6,29 @@
 #include "album/image_list.h"
 #include "album/prompts.h"
 #include "album/settings.h"
+#include "app/picture_folder.h"
+#include "app/setting_values.h"
+#include "app/terminal_progress.h"
 #include "generate/make_album.h"
 #include "generate/platform_services.h"
 #include "imaging/capture_time.h"
+#include "project/layout.h"
 #include "project/project_file.h"
 
+#include <QCommandLineParser>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <optional>
+#include <span>
 #include <unistd.h>
 
 namespace pictora::app
@@ -31,38 +41,176 @@ using album::PromptKind;
 namespace
 {
 
-constexpr const char *kUsage = R"(usage:
-  pictora --make PROJECT.pxa [options]      make the album
-  pictora --rebuild PROJECT.pxa [options]   rewrite pages and style sheet only
-  pictora --new PROJECT.pxa PICTURE...      write a new project holding these pictures, in name order,
-                                            each with the comment and time stamp that adding gives it
-  pictora --help | --version
+enum class Group { Command, Setting, Answer, Run };
 
-options:
-  --out DIR               output folder instead of the project's
-  --html-folder | --no-html-folder        answer to the html sub-folder question
-  --yes                   answer Yes/OK to: create a missing output folder, overwrite an existing
-                          cover page, move an existing html folder to the Trash (then go on making)
-  --author ADDRESS        the author address; without it the author question is asked
-                          (--yes answers it with the support address)
-  --no-slideshow  --use-originals  --no-maker-link   options that project files do not keep
-  --open                  open the cover page in the browser when done
-  -j N                    worker threads (default: all cores)
-)";
+/// One option of the command line: what the parser, --help and the man page are made from.
+struct CliOption {
+    const char *name; ///< a single letter is a short option
+    const char *value; ///< the value's placeholder; nullptr for a flag
+    Group group;
+    const char *help;
+};
+
+constexpr CliOption kOptions[] = {
+    { "new",
+        "PROJECT.pxa",
+        Group::Command,
+        "write a new project of the pictures and folders that follow, in name order, each with its "
+        "file name as comment and its capture time stamp; an existing file is replaced only with --yes" },
+    { "add",
+        "PROJECT.pxa",
+        Group::Command,
+        "append the pictures and folders that follow to the project, as --new does" },
+    { "make", "PROJECT.pxa", Group::Command, "make the album of the project" },
+    { "rebuild",
+        "PROJECT.pxa",
+        Group::Command,
+        "rewrite the pages and the style sheet of an album made before; no picture is written" },
+    { "list-options",
+        nullptr,
+        Group::Command,
+        "list every album option --set knows: name, kind, accepted values, start value, whether "
+        "projects keep it, caption" },
+    { "help", nullptr, Group::Command, "print this help" },
+    { "version",
+        nullptr,
+        Group::Command,
+        "print the program's version and the project file version it writes" },
+    { "title", "TEXT", Group::Setting, "the album title (edTitle), which every album needs" },
+    { "set",
+        "NAME=VALUE",
+        Group::Setting,
+        "set an album option by its name, as the window does (repeatable): a check box takes true or "
+        "false, a choice the name of its button (rbL=rbS), a colour RRGGBB; see --list-options" },
+    { "out", "DIR", Group::Setting, "the output folder (edHTMLPath)" },
+    { "author",
+        "ADDRESS",
+        Group::Setting,
+        "the author address; without it the author question is asked (--yes answers it with the "
+        "support address)" },
+    { "no-slideshow", nullptr, Group::Setting, "write no slideshow pages (cbMakeSlide=false)" },
+    { "use-originals",
+        nullptr,
+        Group::Setting,
+        "the pages show the source pictures themselves (cbMainOrigin=true)" },
+    { "no-maker-link", nullptr, Group::Setting, "leave out the link to the maker's page (ViewTavuri=false)" },
+    { "save",
+        nullptr,
+        Group::Setting,
+        "with --make or --rebuild: once the run is done, write the settings given back into the project; "
+        "without it the project file is left as it is" },
+    { "html-folder", nullptr, Group::Answer, "make the album in an html folder inside the output folder" },
+    { "no-html-folder", nullptr, Group::Answer, "make the album directly in the output folder" },
+    { "yes",
+        nullptr,
+        Group::Answer,
+        "answer Yes/OK to: create a missing output folder, overwrite an existing cover page, move an "
+        "existing html folder to the Trash (then go on making), replace an existing project (--new)" },
+    { "open", nullptr, Group::Run, "open the cover page in the browser when done" },
+    { "j", "N", Group::Run, "picture workers (default: one per core)" },
+    { "quiet", nullptr, Group::Run, "print only errors: no progress, no notes, no summary" },
+};
+
+constexpr const char *kUsageLines[] = {
+    "pictora --new PROJECT.pxa PICTURE|FOLDER... [--title TEXT] [--set NAME=VALUE]...",
+    "pictora --add PROJECT.pxa PICTURE|FOLDER...",
+    "pictora --make PROJECT.pxa [options]",
+    "pictora --rebuild PROJECT.pxa [options]",
+    "pictora --list-options | --help | --version",
+};
+
+constexpr std::pair<int, const char *> kExitStatuses[] = {
+    { kExitSuccess, "done" },
+    { kExitError, "an error; its message is printed" },
+    { kExitUnanswered,
+        "a usage error, or a question without an answer among the options; nothing is written" },
+};
+
+constexpr std::pair<Group, const char *> kGroupTitles[] = {
+    { Group::Command, "Commands" },
+    { Group::Setting, "Settings" },
+    { Group::Answer, "Answers to the questions of a run" },
+    { Group::Run, "Running" },
+};
+
+std::string optionSynopsis(const CliOption &option)
+{
+    std::string text = std::string(option.name).size() == 1 ? std::string("-") + option.name
+                                                            : std::string("--") + option.name;
+    if (option.value)
+        text += std::string(" ") + option.value;
+    return text;
+}
+
+/// Breaks a text into lines of at most `width` columns, each led by `indent` blanks.
+std::string wrapped(const std::string &text, std::size_t indent, std::size_t width)
+{
+    std::string result;
+    std::string line;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        auto end = text.find(' ', start);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string word = text.substr(start, end - start);
+        if (!line.empty() && indent + line.size() + 1 + word.size() > width) {
+            result += std::string(indent, ' ') + line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+        start = end + 1;
+    }
+    if (!line.empty())
+        result += std::string(indent, ' ') + line + "\n";
+    return result;
+}
+
+std::string helpText()
+{
+    std::string text = "Usage:\n";
+    for (const char *line : kUsageLines)
+        text += std::string("  ") + line + "\n";
+    for (const auto &[group, title] : kGroupTitles) {
+        text += std::string("\n") + title + ":\n";
+        for (const auto &option : kOptions) {
+            if (option.group != group)
+                continue;
+            text += "  " + optionSynopsis(option) + "\n" + wrapped(option.help, 6, 100);
+        }
+    }
+    text += "\nExit status:\n";
+    for (const auto &[status, meaning] : kExitStatuses)
+        text += "  " + std::to_string(status) + "  " + meaning + "\n";
+    return text;
+}
+
+std::string projectFileVersion()
+{
+    // "[PictoraProject 0.2.13.0]" names its version after the blank.
+    const std::string_view header = project::versionHeader(project::kCurrentVersion);
+    const auto blank = header.find(' ');
+    return std::string(header.substr(blank + 1, header.size() - blank - 2));
+}
+
+std::string versionText()
+{
+    return std::string("Pictora ") + branding::kVersion + " (project files " + projectFileVersion() + ")\n";
+}
 
 struct Options {
-    enum class Command { None, Make, Rebuild, New, Help, Version } command = Command::None;
+    enum class Command { Make, Rebuild, New, Add, ListOptions, Help, Version } command = Command::Help;
     std::string project;
     std::vector<std::string> pictures;
-    std::optional<std::string> out;
+    std::vector<SettingAssignment> settings; ///< in the order they are applied
     std::optional<bool> htmlFolder;
     bool yes = false;
-    std::optional<std::string> author;
-    bool noSlideshow = false;
-    bool useOriginals = false;
-    bool noMakerLink = false;
+    bool save = false;
     bool open = false;
+    bool quiet = false;
     int workers = 0;
+
+    [[nodiscard]] bool runs() const { return command == Command::Make || command == Command::Rebuild; }
+    [[nodiscard]] bool writesProject() const { return command == Command::New || command == Command::Add; }
 };
 
 /// Thrown when a question has no answer among the options.
@@ -74,69 +222,134 @@ struct UsageError {
     std::string text;
 };
 
+std::string toStd(const QString &text)
+{
+    return text.toStdString();
+}
+
 Options parse(const std::vector<std::string> &args)
 {
-    Options o;
-    auto command = [&o](Options::Command c) {
-        if (o.command != Options::Command::None)
-            throw UsageError { "only one of --make, --rebuild, --new, --help, --version may be given" };
-        o.command = c;
+    QCommandLineParser parser;
+    for (const auto &option : kOptions) {
+        QCommandLineOption parsed(QString::fromUtf8(option.name), QString::fromUtf8(option.help));
+        if (option.value)
+            parsed.setValueName(QString::fromUtf8(option.value));
+        parser.addOption(parsed);
+    }
+    QStringList arguments { QStringLiteral("pictora") };
+    for (const auto &a : args)
+        arguments << QString::fromStdString(a);
+    if (!parser.parse(arguments))
+        throw UsageError { toStd(parser.errorText()) };
+    auto given = [&parser](const char *name) { return parser.isSet(QString::fromUtf8(name)); };
+    auto single = [&parser](const char *name) {
+        const QStringList values = parser.values(QString::fromUtf8(name));
+        if (values.size() > 1)
+            throw UsageError { std::string(name).size() == 1
+                    ? std::string("-") + name + " may be given once"
+                    : std::string("--") + name + " may be given once" };
+        return toStd(values.value(0));
     };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string &a = args[i];
-        auto value = [&]() -> const std::string & {
-            if (i + 1 >= args.size())
-                throw UsageError { a + " needs a value" };
-            return args[++i];
-        };
-        if (a == "--make" || a == "--rebuild" || a == "--new") {
-            command(a == "--make"      ? Options::Command::Make
-                    : a == "--rebuild" ? Options::Command::Rebuild
-                                       : Options::Command::New);
-            o.project = value();
-        } else if (a == "--help" || a == "-h") {
-            command(Options::Command::Help);
-        } else if (a == "--version") {
-            command(Options::Command::Version);
-        } else if (a == "--out") {
-            o.out = value();
-        } else if (a == "--html-folder") {
-            o.htmlFolder = true;
-        } else if (a == "--no-html-folder") {
-            o.htmlFolder = false;
-        } else if (a == "--yes") {
-            o.yes = true;
-        } else if (a == "--author") {
-            o.author = value();
-        } else if (a == "--no-slideshow") {
-            o.noSlideshow = true;
-        } else if (a == "--use-originals") {
-            o.useOriginals = true;
-        } else if (a == "--no-maker-link") {
-            o.noMakerLink = true;
-        } else if (a == "--open") {
-            o.open = true;
-        } else if (a == "-j" || a.starts_with("-j")) {
-            const std::string n = a == "-j" ? value() : a.substr(2);
-            int workers = 0;
-            auto [ptr, ec] = std::from_chars(n.data(), n.data() + n.size(), workers);
-            if (ec != std::errc() || ptr != n.data() + n.size() || workers < 1)
-                throw UsageError { "-j needs a positive number of workers" };
-            o.workers = workers;
-        } else if (o.command == Options::Command::New && !a.starts_with("-")) {
-            o.pictures.push_back(a);
-        } else {
-            throw UsageError { "unknown argument: " + a };
+
+    Options o;
+    int commands = 0;
+    const std::pair<const char *, Options::Command> kCommands[] = {
+        { "new", Options::Command::New },
+        { "add", Options::Command::Add },
+        { "make", Options::Command::Make },
+        { "rebuild", Options::Command::Rebuild },
+        { "list-options", Options::Command::ListOptions },
+        { "help", Options::Command::Help },
+        { "version", Options::Command::Version },
+    };
+    const char *commandName = nullptr;
+    for (const auto &[name, command] : kCommands) {
+        if (given(name)) {
+            ++commands;
+            o.command = command;
+            commandName = name;
         }
     }
-    if (o.command == Options::Command::None)
-        throw UsageError { "nothing to do" };
-    if (o.command == Options::Command::New && o.pictures.empty())
-        throw UsageError { "--new needs at least one picture" };
+    if (commands != 1)
+        throw UsageError { commands == 0 ? "nothing to do: give one of --new, --add, --make, --rebuild"
+                                         : "give only one of --new, --add, --make, --rebuild, "
+                                           "--list-options, --help, --version" };
+    if (o.runs() || o.writesProject())
+        o.project = single(commandName);
+
+    for (const auto &p : parser.positionalArguments())
+        o.pictures.push_back(toStd(p));
+    if (o.writesProject() && o.pictures.empty())
+        throw UsageError { (o.command == Options::Command::New ? "--new" : "--add")
+            + std::string(" needs at least one picture or folder") };
+    if (!o.writesProject() && !o.pictures.empty())
+        throw UsageError { "unexpected argument: " + o.pictures.front() };
+
+    // Settings in the order they are applied: the named options first, then every --set.
+    auto setting = [&o](OptionId id, album::OptionValue value) {
+        o.settings.push_back({ id, std::move(value) });
+    };
+    if (given("title")) {
+        std::string error;
+        const auto title = parseSetting("edTitle=" + single("title"), error);
+        if (!title)
+            throw UsageError { "--title is one line of text" };
+        o.settings.push_back(*title);
+    }
+    if (given("out")) {
+        // Kept as a full path, as the folder browser gives it, so the project works from any folder.
+        std::string folder = std::filesystem::absolute(single("out")).lexically_normal().string();
+        if (folder.size() > 1 && folder.ends_with('/'))
+            folder.pop_back();
+        setting(OptionId::edHTMLPath, folder);
+    }
+    if (given("author"))
+        setting(OptionId::edRevMade, single("author"));
+    if (given("no-slideshow"))
+        setting(OptionId::cbMakeSlide, false);
+    if (given("use-originals"))
+        setting(OptionId::cbMainOrigin, true);
+    if (given("no-maker-link"))
+        setting(OptionId::ViewTavuri, false);
+    for (const auto &assignment : parser.values(QStringLiteral("set"))) {
+        std::string error;
+        const auto parsed = parseSetting(toStd(assignment), error);
+        if (!parsed)
+            throw UsageError { error };
+        o.settings.push_back(*parsed);
+    }
+
+    if (!o.settings.empty() && !o.runs() && !o.writesProject())
+        throw UsageError { "settings go with --new, --add, --make or --rebuild" };
+    o.save = given("save");
+    if (o.save && !o.runs())
+        throw UsageError { "--save goes with --make or --rebuild (--new and --add always write)" };
+    if (given("html-folder") && given("no-html-folder"))
+        throw UsageError { "give --html-folder or --no-html-folder, not both" };
+    if (given("html-folder") || given("no-html-folder"))
+        o.htmlFolder = given("html-folder");
+    o.yes = given("yes");
+    o.open = given("open");
+    o.quiet = given("quiet");
+    if ((o.htmlFolder || o.open || given("j")) && !o.runs())
+        throw UsageError { "--html-folder, --no-html-folder, --open and -j go with --make or --rebuild" };
+    if (given("j")) {
+        const std::string n = single("j");
+        auto [ptr, ec] = std::from_chars(n.data(), n.data() + n.size(), o.workers);
+        if (ec != std::errc() || ptr != n.data() + n.size() || o.workers < 1)
+            throw UsageError { "-j needs a positive number of workers, not \"" + n + "\"" };
+    }
     return o;
 }
 
-/// Answers the run's questions from the options; prints every message to standard error.
+void printMessage(std::ostream &err, const std::string &text)
+{
+    err << text;
+    if (text.empty() || text.back() != '\n')
+        err << "\n";
+}
+
+/// Answers the run's questions from the options; prints the messages to standard error.
 class FlagPrompter final : public album::Prompter
 {
 public:
@@ -149,7 +362,9 @@ public:
     Answer ask(const album::Prompt &prompt) override
     {
         if (prompt.buttons.size() == 1) {
-            m_err << prompt.text << "\n";
+            // Quiet runs keep what went wrong and drop what is only for information.
+            if (!m_options.quiet || prompt.kind != PromptKind::Information)
+                printMessage(m_err, prompt.text);
             if (prompt.topic == "html-folder-trashed")
                 m_folderTrashed = true;
             return prompt.buttons.front();
@@ -175,52 +390,6 @@ private:
     bool m_folderTrashed = false;
 };
 
-/// A "[ i / n ]" bar on standard error, drawn only when that is a terminal.
-class TerminalProgress final : public album::ProgressSink
-{
-public:
-    explicit TerminalProgress(std::ostream &err)
-        : m_err(err)
-        , m_enabled(&err == &std::cerr && isatty(STDERR_FILENO))
-    {
-    }
-    void show() override { }
-    void setPosition(int percent) override
-    {
-        m_percent = percent;
-        draw();
-    }
-    void setLabel(const std::string &text) override
-    {
-        m_label = text;
-        draw();
-    }
-    void hide() override
-    {
-        if (m_enabled && m_drawn)
-            m_err << "\r\033[K" << std::flush;
-        m_drawn = false;
-    }
-
-private:
-    void draw()
-    {
-        if (!m_enabled || m_label.empty())
-            return;
-        const int filled = std::clamp(m_percent, 0, 100) * 30 / 100;
-        m_err << "\r" << m_label << " [" << std::string(static_cast<std::size_t>(filled), '#')
-              << std::string(static_cast<std::size_t>(30 - filled), '.') << "] " << m_percent << "%"
-              << std::flush;
-        m_drawn = true;
-    }
-
-    std::ostream &m_err;
-    bool m_enabled;
-    bool m_drawn = false;
-    int m_percent = 0;
-    std::string m_label;
-};
-
 class CommandLinePlatform final : public generate::RunPlatform
 {
 public:
@@ -242,24 +411,64 @@ private:
     std::ostream &m_out;
 };
 
+class NoChanges final : public album::ChangeSink
+{
+public:
+    void markProjectChanged() override { }
+    void withdrawRebuild() override { }
+};
+
+/// Sets the options as the window would, one after another, and says where a rule of the window
+/// gave a value other than the one asked for.
+void applySettings(
+    const Options &o, album::AlbumSettings &settings, album::Prompter &prompts, std::ostream &err)
+{
+    NoChanges changes;
+    album::SettingsEditor editor(settings, changes, prompts);
+    for (const auto &[id, value] : o.settings) {
+        editor.set(id, value);
+        if (settings.value(id) != value && !o.quiet) {
+            const auto &spec = album::optionSpec(id);
+            err << "pictora: " << spec.control << "=" << valueText(spec, value) << " was taken as "
+                << valueText(spec, settings.value(id)) << " (" << acceptedValues(spec) << ")\n";
+        }
+    }
+}
+
+/// Loads a project keeping every entry, also those whose picture is missing now, so that a
+/// project written back loses none of them.
+bool loadWholeProject(const std::string &path,
+    album::AlbumSettings &settings,
+    std::vector<album::ImageEntry> &entries,
+    album::Prompter &prompts)
+{
+    return project::loadProjectFile(
+        path, settings, entries, prompts, [](const std::string &) { return true; });
+}
+
+std::string secondsText(std::chrono::steady_clock::duration elapsed)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f", std::chrono::duration<double>(elapsed).count());
+    return text;
+}
+
 int makeOrRebuild(const Options &o, std::ostream &out, std::ostream &err)
 {
     FlagPrompter prompts(o, err);
     album::AlbumSettings settings;
-    std::vector<album::ImageEntry> entries;
-    if (!project::loadProjectFile(o.project, settings, entries, prompts))
+    std::vector<album::ImageEntry> kept;
+    if (!loadWholeProject(o.project, settings, kept, prompts))
         return kExitError;
-
-    if (o.out)
-        settings.store(OptionId::edHTMLPath, *o.out);
-    if (o.author)
-        settings.store(OptionId::edRevMade, *o.author);
-    if (o.noSlideshow)
-        settings.store(OptionId::cbMakeSlide, false);
-    if (o.useOriginals)
-        settings.store(OptionId::cbMainOrigin, true);
-    if (o.noMakerLink)
-        settings.store(OptionId::ViewTavuri, false);
+    // The run goes without the pictures that are missing, as a project opened in the window does.
+    std::vector<album::ImageEntry> entries;
+    for (const auto &entry : kept) {
+        if (project::pictureFileExists(entry.path))
+            entries.push_back(entry);
+        else
+            prompts.inform(PromptKind::Warning, project::missingPictureMessage(entry.path));
+    }
+    applySettings(o, settings, prompts, err);
 
     const bool make = o.command == Options::Command::Make;
     // The html sub-folder question always comes, after the output folder may have been created:
@@ -269,7 +478,8 @@ int makeOrRebuild(const Options &o, std::ostream &out, std::ostream &err)
         return kExitUnanswered;
     }
 
-    TerminalProgress progress(err);
+    const auto start = std::chrono::steady_clock::now();
+    TerminalProgress progress(err, !o.quiet && &err == &std::cerr && isatty(STDERR_FILENO));
     CommandLinePlatform platform(o.open, out);
     generate::RunContext context { settings, entries, prompts, progress, platform, o.workers };
     generate::RunResult result = make ? generate::makeAlbum(context) : generate::rebuildPages(context);
@@ -279,20 +489,44 @@ int makeOrRebuild(const Options &o, std::ostream &out, std::ostream &err)
         result = generate::makeAlbum(context);
     }
     // A run that ended early has already said why on standard error.
-    return result.completed ? kExitSuccess : kExitError;
+    if (!result.completed)
+        return kExitError;
+    if (!o.quiet) {
+        err << entries.size() << (entries.size() == 1 ? " picture, " : " pictures, ")
+            << secondsText(std::chrono::steady_clock::now() - start) << " s: " << result.indexPath << "\n";
+    }
+    if (o.save)
+        project::SaveProjectFile(o.project, settings, kept);
+    return kExitSuccess;
 }
 
-int makeNewProject(const Options &o, std::ostream &err)
+int writeProject(const Options &o, std::ostream &err)
 {
-    for (const auto &picture : o.pictures) {
-        if (access(picture.c_str(), R_OK) != 0) {
-            err << picture << "\nが見つかりません。\n";
-            return kExitError;
-        }
-    }
+    FlagPrompter prompts(o, err);
+    album::AlbumSettings settings;
     album::ImageList list;
-    list.appendInOrder(o.pictures, generate::localeNameOrder(), imaging::captureTimeStamp);
-    project::SaveProjectFile(o.project, album::AlbumSettings(), list.entries());
+    if (o.command == Options::Command::New) {
+        if (std::filesystem::exists(o.project) && !o.yes) {
+            err << o.project << "\nは既に存在します。置き換えますか? (--yes)\n";
+            return kExitUnanswered;
+        }
+    } else {
+        std::vector<album::ImageEntry> entries;
+        if (!loadWholeProject(o.project, settings, entries, prompts))
+            return kExitError;
+        list.assign(std::move(entries));
+    }
+    applySettings(o, settings, prompts, err);
+    const std::size_t before = list.size();
+    list.appendInOrder(picturesNamedBy(o.pictures), generate::localeNameOrder(), imaging::captureTimeStamp);
+    project::SaveProjectFile(o.project, settings, list.entries());
+    if (!o.quiet) {
+        const std::size_t added = list.size() - before;
+        err << o.project << ": " << added << (added == 1 ? " picture" : " pictures")
+            << (o.command == Options::Command::Add ? " added, " + std::to_string(list.size()) + " in all"
+                                                   : "")
+            << "\n";
+    }
     return kExitSuccess;
 }
 
@@ -309,29 +543,79 @@ int runCommandLine(const std::vector<std::string> &args, std::ostream &out, std:
         const Options o = parse(args);
         switch (o.command) {
         case Options::Command::Help:
-            out << kUsage;
+            out << helpText();
             return kExitSuccess;
         case Options::Command::Version:
-            out << "Pictora " << branding::kVersion << "\n";
+            out << versionText();
+            return kExitSuccess;
+        case Options::Command::ListOptions:
+            writeOptionList(out);
             return kExitSuccess;
         case Options::Command::New:
-            return makeNewProject(o, err);
-        default:
+        case Options::Command::Add:
+            return writeProject(o, err);
+        case Options::Command::Make:
+        case Options::Command::Rebuild:
             return makeOrRebuild(o, out, err);
         }
+        return kExitError;
     } catch (const UsageError &e) {
-        err << "pictora: " << e.text << "\n\n" << kUsage;
+        err << "pictora: " << e.text << "\n(pictora --help lists the options)\n";
         return kExitUnanswered;
     } catch (const Unanswered &q) {
-        err << q.question << "\n(no answer given on the command line)\n";
+        printMessage(err, q.question);
+        err << "(no answer given on the command line)\n";
         return kExitUnanswered;
     } catch (const album::UserError &e) {
-        err << e.what() << "\n";
+        printMessage(err, e.what());
         return kExitError;
     } catch (const std::exception &e) {
         err << "pictora: " << e.what() << "\n";
         return kExitError;
     }
+}
+
+void writeManPage(std::ostream &out)
+{
+    // Roff treats a leading dot or quote as a request and "-" as a hyphen.
+    auto roff = [](std::string_view text) {
+        std::string escaped;
+        for (const char c : text) {
+            if (c == '\\')
+                escaped += "\\e";
+            else if (c == '-')
+                escaped += "\\-";
+            else
+                escaped += c;
+        }
+        if (!escaped.empty() && (escaped.front() == '.' || escaped.front() == '\''))
+            escaped.insert(0, "\\&");
+        return escaped;
+    };
+    out << ".TH PICTORA 1 \"\" \"Pictora " << branding::kVersion << "\" \"User Commands\"\n"
+        << ".SH NAME\npictora \\- make a static HTML photo album from a list of pictures\n"
+        << ".SH SYNOPSIS\n";
+    for (const char *line : kUsageLines)
+        out << ".nf\n" << roff(line) << "\n.fi\n.br\n";
+    out << ".SH DESCRIPTION\n"
+        << "Pictora turns a list of photos into a static HTML photo album: a cover page with a table of "
+           "thumbnails, one page per picture, optional slideshow pages, a style sheet, resized main "
+           "pictures and thumbnails. Everything set is kept in a .pxa project file, which the command line "
+           "writes and reads. Project files and pages are Shift_JIS (CP932) text.\n";
+    for (const auto &[group, title] : kGroupTitles) {
+        std::string heading = title;
+        std::ranges::transform(heading, heading.begin(), [](unsigned char c) { return std::toupper(c); });
+        out << ".SH \"" << roff(heading) << "\"\n";
+        for (const auto &option : kOptions) {
+            if (option.group != group)
+                continue;
+            out << ".TP\n\\fB" << roff(optionSynopsis(option)) << "\\fR\n" << roff(option.help) << "\n";
+        }
+    }
+    out << ".SH \"EXIT STATUS\"\n";
+    for (const auto &[status, meaning] : kExitStatuses)
+        out << ".TP\n" << status << "\n" << roff(meaning) << "\n";
+    out << ".SH \"SEE ALSO\"\n\\fBpictora \\-\\-list\\-options\\fR lists every album option.\n";
 }
 
 } // namespace pictora::app

@@ -22,4 +22,7 @@ enum ExitStatus : int {
 /// results (the cover page's path, help, version) to `out`.
 int runCommandLine(const std::vector<std::string> &args, std::ostream &out, std::ostream &err);
 
+/// The manual page pictora.1 in roff, made from the same table as --help.
+void writeManPage(std::ostream &out);
+
 } // namespace pictora::app

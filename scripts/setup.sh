@@ -10,12 +10,12 @@ samples=$root/samples
 # The sample project names its pictures and its output folder relative to the samples folder.
 "$root/scripts/make-sample-pictures.sh" "$samples/pictures"
 cd "$samples"
-"$pictora" --make sample.pxa --no-html-folder --yes --author "sample@pictora.example.org" >/dev/null
+"$pictora" --make sample.pxa --no-html-folder --yes --quiet --author "sample@pictora.example.org" >/dev/null
 echo
 echo "The sample album is ready. Open its cover page in a browser:"
 echo "  $samples/album/index.htm"
 echo
 echo "Make an album of your own pictures with the command line:"
-echo "  $pictora --new my.pxa ~/Pictures/*.jpg"
-echo "  $pictora --make my.pxa --out ~/album --no-html-folder --yes --open"
+echo "  $pictora --new my.pxa ~/Pictures --title 'My album' --out ~/album"
+echo "  $pictora --make my.pxa --no-html-folder --yes --open"
 echo "The desktop window is not part of this build yet; '$pictora --help' lists everything the command line does."

@@ -1,14 +1,21 @@
 // SPDX-License-Identifier: MIT
 #include "album/cp932.h"
 #include "app/cli.h"
+#include "app/terminal_progress.h"
 #include "imaging/picture.h"
+#include "project/project_file.h"
+#include "tests/support/scripted_prompter.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 #include <vips/vips8>
 
+#include <csignal>
 #include <filesystem>
+#include <map>
 #include <sstream>
+#include <sys/resource.h>
+#include <thread>
 
 using namespace pictora;
 namespace fs = std::filesystem;
@@ -41,19 +48,16 @@ struct Cli : ::testing::Test {
         writePicture(dir.file("b.jpg"), 320, 240);
         writePicture(dir.file("A.jpg"), 240, 320);
         const std::string project = dir.file("album.pxa");
-        EXPECT_EQ(run({ "--new", project, dir.file("b.jpg"), dir.file("A.jpg") }), 0) << err.str();
-        // Line 4 holds the output folder and line 7 the title.
-        std::string bytes = test::readFile(project);
-        std::vector<std::string> lines;
-        for (std::size_t start = 0, end; (end = bytes.find("\r\n", start)) != std::string::npos;
-             start = end + 2)
-            lines.push_back(bytes.substr(start, end - start));
-        lines[3] = dir.file("out");
-        lines[6] = *album::cp932::encode("旅行の写真");
-        std::string joined;
-        for (const auto &l : lines)
-            joined += l + "\r\n";
-        test::writeFile(project, joined);
+        EXPECT_EQ(run({ "--new",
+                      project,
+                      dir.file("b.jpg"),
+                      dir.file("A.jpg"),
+                      "--title",
+                      "旅行の写真",
+                      "--out",
+                      dir.file("out") }),
+            0)
+            << err.str();
         return project;
     }
 };
@@ -64,8 +68,11 @@ TEST_F(Cli, HelpVersionAndUsageErrors)
 {
     EXPECT_EQ(run({ "--help" }), 0);
     EXPECT_NE(out.str().find("--make PROJECT.pxa"), std::string::npos);
+    EXPECT_EQ(run({ "--list-options" }), 0);
+    EXPECT_NE(out.str().find("0 to 320, at most edThumbX"), std::string::npos)
+        << "the cell limit, from the table";
     EXPECT_EQ(run({ "--version" }), 0);
-    EXPECT_EQ(out.str(), "Pictora 0.2.13.0\n");
+    EXPECT_EQ(out.str(), "Pictora 0.3.2.0 (project files 0.2.13.0)\n");
     EXPECT_EQ(run({ "--make" }), 2);
     EXPECT_EQ(run({ "--frobnicate" }), 2);
     EXPECT_EQ(run({ "--make", "x.pxa", "-j", "0" }), 2);
@@ -179,4 +186,346 @@ TEST_F(Cli, BrokenProjectFileIsAnError)
     test::writeFile(dir.file("bad.pxa"), "[SomethingElse]\r\n");
     EXPECT_EQ(run({ "--make", dir.file("bad.pxa"), "--no-html-folder" }), 1);
     EXPECT_NE(err.str().find("は対応していないバージョンのプロジェクトファイルです。"), std::string::npos);
+}
+
+namespace
+{
+
+/// Every file of an album folder tree, by its path inside the folder.
+std::map<std::string, std::string> albumFiles(const fs::path &folder)
+{
+    std::map<std::string, std::string> files;
+    for (const auto &entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file())
+            files[fs::relative(entry.path(), folder).string()] = test::readFile(entry.path());
+    }
+    return files;
+}
+
+class Ignore final : public album::Prompter
+{
+public:
+    album::Answer ask(const album::Prompt &prompt) override { return prompt.buttons.front(); }
+};
+
+struct Loaded {
+    album::AlbumSettings settings;
+    std::vector<album::ImageEntry> entries;
+};
+
+Loaded load(const std::string &project)
+{
+    Loaded loaded;
+    Ignore prompts;
+    EXPECT_TRUE(project::loadProjectFile(project, loaded.settings, loaded.entries, prompts));
+    return loaded;
+}
+
+} // namespace
+
+TEST_F(Cli, NewWithSettingsGivesTheAlbumOfAProjectSavedWithTheSameValues)
+{
+    writePicture(dir.file("b.jpg"), 320, 240);
+    writePicture(dir.file("A.jpg"), 240, 320);
+    ASSERT_EQ(run({ "--new",
+                  dir.file("cli.pxa"),
+                  dir.file("b.jpg"),
+                  dir.file("A.jpg"),
+                  "--title",
+                  "夏",
+                  "--set",
+                  "csCol=5",
+                  "--set",
+                  "edFTitle=FF0000",
+                  "--set",
+                  "cbJPEGc=4:4:4",
+                  "--set",
+                  "rbL=rbS",
+                  "--set",
+                  "cbNowrap=true",
+                  "--set",
+                  "mmComment=一行目\n二行目" }),
+        0)
+        << err.str();
+
+    // The same values typed into the window and saved.
+    album::AlbumSettings settings;
+    test::CountingSink changes;
+    Ignore prompts;
+    album::SettingsEditor editor(settings, changes, prompts);
+    editor.set(album::OptionId::edTitle, std::string("夏"));
+    editor.set(album::OptionId::csCol, 5);
+    editor.set(album::OptionId::edFTitle, std::string("FF0000"));
+    editor.set(album::OptionId::cbJPEGc, std::string("4:4:4"));
+    editor.set(album::OptionId::rbL, 1);
+    editor.set(album::OptionId::cbNowrap, true);
+    editor.set(album::OptionId::mmComment, std::string("一行目\r\n二行目"));
+    const auto &cli = load(dir.file("cli.pxa"));
+    project::SaveProjectFile(dir.file("window.pxa"), settings, cli.entries);
+    EXPECT_EQ(cli.entries.front().comment, "A.jpg\r\n");
+
+    for (const char *name : { "cli", "window" }) {
+        ASSERT_EQ(run({ "--make",
+                      dir.file(std::string(name) + ".pxa"),
+                      "--out",
+                      dir.file(std::string(name) + "-album"),
+                      "--no-html-folder",
+                      "--yes",
+                      "--author",
+                      "a@x" }),
+            0)
+            << err.str();
+    }
+    const auto made = albumFiles(dir.file("cli-album"));
+    EXPECT_EQ(made, albumFiles(dir.file("window-album")));
+    EXPECT_NE(made.at("index.htm").find(*album::cp932::encode("一行目")), std::string::npos)
+        << "the comment is on the cover";
+}
+
+TEST_F(Cli, MakeWithSettingsLeavesTheProjectAndSaveWritesExactlyThoseOptions)
+{
+    const std::string project = makeProject();
+    const std::string before = test::readFile(project);
+
+    ASSERT_EQ(
+        run({ "--make", project, "--set", "csCol=1", "--no-html-folder", "--yes", "--author", "a@x" }), 0)
+        << err.str();
+    EXPECT_EQ(test::readFile(project), before);
+    auto rows = [](const std::string &cover) {
+        std::size_t n = 0;
+        for (auto at = cover.find("<TR><!--"); at != std::string::npos; at = cover.find("<TR><!--", at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_EQ(rows(test::readFile(dir.file("out/index.htm"))), 2u) << "one column, two pictures";
+
+    ASSERT_EQ(run({ "--rebuild",
+                  project,
+                  "--set",
+                  "csCol=1",
+                  "--set",
+                  "edLink=00FF00",
+                  "--author",
+                  "a@x",
+                  "--save" }),
+        0)
+        << err.str();
+    // Written back: the project as it was with exactly these two options changed.
+    test::writeFile(dir.file("before.pxa"), before);
+    auto edited = load(dir.file("before.pxa"));
+    edited.settings.store(album::OptionId::csCol, 1);
+    edited.settings.store(album::OptionId::edLink, std::string("00FF00"));
+    EXPECT_EQ(test::readFile(project), project::projectFileBytes(edited.settings, edited.entries));
+    EXPECT_NE(test::readFile(project), before);
+}
+
+TEST_F(Cli, SettingsFollowTheWindowsRulesAndSayWhereTheyChangedAValue)
+{
+    const std::string project = makeProject();
+    ASSERT_EQ(run({ "--new",
+                  project,
+                  dir.file("A.jpg"),
+                  "--yes",
+                  "--set",
+                  "qJPEG=150",
+                  "--set",
+                  "edThumbX=100",
+                  "--set",
+                  "csFCW=161",
+                  "--set",
+                  "csTitleSize=1",
+                  "--set",
+                  "rbTL=rbTR" }),
+        0)
+        << err.str();
+    EXPECT_NE(err.str().find("qJPEG=150 was taken as 100"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("カラムの横幅をこれ以上大きくするには"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("csFCW=161 was taken as 100"), std::string::npos) << err.str();
+    const auto saved = load(project);
+    EXPECT_EQ(saved.settings.number(album::OptionId::qJPEG), 100);
+    EXPECT_EQ(saved.settings.text(album::OptionId::edqJPEG), "100");
+    EXPECT_EQ(saved.settings.number(album::OptionId::csFCW), 100);
+    EXPECT_EQ(saved.settings.number(album::OptionId::csTitleSize), 4);
+    EXPECT_EQ(saved.settings.number(album::OptionId::rbTL), 2);
+
+    // The typed quality follows the same rule and moves the slider.
+    ASSERT_EQ(run({ "--new", project, dir.file("A.jpg"), "--yes", "--set", "edqJPEG=-5" }), 0) << err.str();
+    EXPECT_EQ(load(project).settings.number(album::OptionId::qJPEG), 0);
+}
+
+TEST_F(Cli, WrongSettingsAreUsageErrorsNamingWhatTheOptionAcceptsAndWriteNothing)
+{
+    writePicture(dir.file("a.jpg"), 64, 48);
+    const std::pair<const char *, const char *> cases[] = {
+        { "csCol=abc", "csCol accepts a whole number, 0 to 64" },
+        { "edThumbX=12px", "edThumbX accepts a whole number" },
+        { "cbNowrap=yes", "cbNowrap accepts true or false" },
+        { "rbL=rbX", "rbL accepts rbL or rbS" },
+        { "cbJPEGc=4:2:0", "cbJPEGc accepts 4:1:1, 4:2:2 or 4:4:4" },
+        { "edFTitle=GG0000", "edFTitle accepts RRGGBB" },
+        { "edTitle=two\nlines", "edTitle accepts one line of text" },
+        { "csWidth=3", "no option is named csWidth" },
+        { "csCol", "--set needs NAME=VALUE" },
+    };
+    for (const auto &[assignment, message] : cases) {
+        EXPECT_EQ(run({ "--new", dir.file("p.pxa"), dir.file("a.jpg"), "--set", assignment }), 2)
+            << assignment;
+        EXPECT_NE(err.str().find(message), std::string::npos) << err.str();
+        EXPECT_EQ(err.str().back(), '\n');
+    }
+    EXPECT_FALSE(fs::exists(dir.file("p.pxa")));
+    EXPECT_EQ(run({ "--new", dir.file("p.pxa"), dir.file("a.jpg"), "--save" }), 2);
+    EXPECT_EQ(run({ "--make", dir.file("p.pxa"), dir.file("a.jpg") }), 2);
+    EXPECT_EQ(run({ "--make", dir.file("p.pxa"), "--make", dir.file("q.pxa") }), 2);
+    EXPECT_FALSE(fs::exists(dir.file("p.pxa")));
+
+    // An existing project is replaced only when asked to.
+    test::writeFile(dir.file("p.pxa"), "old");
+    EXPECT_EQ(run({ "--new", dir.file("p.pxa"), dir.file("a.jpg") }), 2);
+    EXPECT_EQ(test::readFile(dir.file("p.pxa")), "old");
+}
+
+TEST_F(Cli, FoldersGiveTheirPicturesInNameOrder)
+{
+    fs::create_directories(dir.file("photos/sub"));
+    for (const char *name : { "c.PNG", "a.jpeg", "B.Jpg", "d.tiff", ".hidden.jpg", "sub/e.jpg" })
+        writePicture(dir.file(std::string("photos/") + name), 32, 24);
+    test::writeFile(dir.file("photos/notes.txt"), "not a picture");
+    writePicture(dir.file("z.gif"), 32, 24);
+    ASSERT_EQ(run({ "--new", dir.file("p.pxa"), dir.file("z.gif"), dir.file("photos/") }), 0) << err.str();
+    const auto entries = load(dir.file("p.pxa")).entries;
+    std::vector<std::string> paths;
+    for (const auto &e : entries)
+        paths.push_back(e.path);
+    const std::string photos = (dir.path() / "photos").string() + "/";
+    EXPECT_EQ(paths,
+        (std::vector<std::string> {
+            photos + "a.jpeg", photos + "B.Jpg", photos + "c.PNG", photos + "d.tiff", dir.file("z.gif") }));
+    EXPECT_EQ(entries[1].comment, "B.Jpg\r\n");
+    EXPECT_FALSE(entries[1].timeStamp.empty());
+
+    fs::create_directory(dir.file("empty"));
+    test::writeFile(dir.file("empty/readme.txt"), "x");
+    EXPECT_EQ(run({ "--new", dir.file("q.pxa"), dir.file("empty") }), 1);
+    EXPECT_NE(err.str().find(dir.file("empty") + "\nに画像がありません。"), std::string::npos) << err.str();
+    EXPECT_FALSE(fs::exists(dir.file("q.pxa")));
+}
+
+TEST_F(Cli, AddAppendsAndKeepsEveryEntryOrLeavesAnUnreadableProjectAlone)
+{
+    const std::string project = makeProject();
+    writePicture(dir.file("c.jpg"), 32, 24);
+    fs::remove(dir.file("b.jpg")); // missing now, still in the project
+    ASSERT_EQ(run({ "--add", project, dir.file("c.jpg") }), 0) << err.str();
+    test::writeFile(dir.file("b.jpg"), ""); // back, so that loading keeps its entry
+    const auto loaded = load(project);
+    ASSERT_EQ(loaded.entries.size(), 3u);
+    EXPECT_EQ(loaded.entries[2].path, dir.file("c.jpg"));
+    EXPECT_EQ(loaded.entries[2].comment, "c.jpg\r\n");
+    EXPECT_EQ(loaded.settings.text(album::OptionId::edTitle), "旅行の写真");
+
+    std::string broken = test::readFile(project);
+    broken.resize(broken.size() / 2);
+    test::writeFile(project, broken);
+    EXPECT_EQ(run({ "--add", project, dir.file("c.jpg") }), 1);
+    EXPECT_FALSE(err.str().empty());
+    EXPECT_EQ(test::readFile(project), broken);
+}
+
+TEST_F(Cli, SaveThatCannotWriteKeepsTheOldProject)
+{
+    const std::string project = makeProject();
+    ASSERT_EQ(run({ "--make", project, "--no-html-folder", "--yes", "--author", "a@x" }), 0) << err.str();
+    const std::string before = test::readFile(project);
+    // A long text the pages do not show (the right button is off) makes the project, not the pages,
+    // outgrow a file-size limit, which stops writes as a full disk does, for root too.
+    rlimit saved {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 8192;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int status = run({ "--rebuild",
+        project,
+        "--author",
+        "a@x",
+        "--set",
+        "edBt3URL=" + std::string(10000, 'u'),
+        "--save" });
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(err.str().find(project + "\nに書き込めません。"), std::string::npos) << err.str();
+    EXPECT_EQ(test::readFile(project), before);
+}
+
+TEST(TerminalProgress, ShowsPicturesRateAndTimeLeftOnOneLineClearedAtTheEnd)
+{
+    std::ostringstream err;
+    auto now = std::chrono::steady_clock::time_point();
+    app::TerminalProgress bar(err, true, [&now] { return now; });
+    bar.show();
+    now += std::chrono::seconds(2);
+    bar.setLabel("[ 4 / 10 ]");
+    bar.setPosition(30);
+    EXPECT_EQ(err.str(), "\r[ 4 / 10 ] 30%  2.0 pictures/s  0:03 left\033[K");
+    bar.hide();
+    EXPECT_TRUE(err.str().ends_with("\r\033[K"));
+
+    std::ostringstream quiet;
+    app::TerminalProgress off(quiet, false);
+    off.show();
+    off.setLabel("[ 1 / 1 ]");
+    off.setPosition(0);
+    off.hide();
+    EXPECT_EQ(quiet.str(), "");
+}
+
+TEST(Readme, CommandLineExamplesWorkAsWritten)
+{
+    // The command lines of the README's command-line section, run from a clone's top folder
+    // (build/ is this build) for a user whose ~/Pictures holds a few pictures.
+    const std::string readme = test::readFile(fs::path(PICTORA_SOURCE_DIR) / "README.md");
+    const auto section = readme.find("\n## The command line\n");
+    ASSERT_NE(section, std::string::npos);
+    const auto sectionEnd = readme.find("\n## ", section + 1);
+    std::string script;
+    int commands = 0;
+    for (auto open = readme.find("```sh\n", section); open < sectionEnd;
+         open = readme.find("```sh\n", open)) {
+        const auto close = readme.find("```\n", open + 6);
+        std::istringstream block(readme.substr(open + 6, close - open - 6));
+        for (std::string line; std::getline(block, line);) {
+            script += "echo '>>' " + std::to_string(++commands) + "\n" + line + "\n";
+        }
+        open = close + 4;
+    }
+    ASSERT_GE(commands, 2);
+
+    test::TempDir dir;
+    fs::create_directories(dir.file("home/Pictures"));
+    fs::create_directories(dir.file("bin"));
+    fs::create_directory_symlink(PICTORA_BINARY_DIR, dir.file("build"));
+    writePicture(dir.file("home/Pictures/IMG_0002.jpg"), 320, 240);
+    writePicture(dir.file("home/Pictures/img_0001.png"), 240, 320);
+    test::writeFile(dir.file("readme.sh"), script);
+    // The browser is not started: --open reaches this stand-in for xdg-open.
+    test::writeFile(dir.file("bin/xdg-open"), "#!/bin/sh\necho \"$1\" >> \"$HOME/opened\"\n");
+    fs::permissions(dir.file("bin/xdg-open"), fs::perms::owner_all);
+    const std::string command = "cd '" + dir.path().string() + "' && HOME='" + dir.file("home") + "' PATH='"
+        + dir.file("bin") + "':\"$PATH\" sh -e readme.sh > log 2>&1";
+    const int status = std::system(command.c_str());
+    ASSERT_EQ(status, 0) << test::readFile(dir.file("log"));
+
+    EXPECT_TRUE(fs::is_regular_file(dir.file("home/album/index.htm")));
+    Ignore prompts;
+    album::AlbumSettings settings;
+    std::vector<album::ImageEntry> entries;
+    ASSERT_TRUE(project::loadProjectFile(dir.file("my.pxa"), settings, entries, prompts));
+    EXPECT_EQ(settings.text(album::OptionId::edTitle), "夏の旅行");
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(album::fileNamePart(entries[0].path), "img_0001.png");
+    for (int wait = 0; wait < 50 && !fs::exists(dir.file("home/opened")); ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(test::readFile(dir.file("home/opened")), dir.file("home/album/index.htm") + "\n");
 }

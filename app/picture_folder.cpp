@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: MIT
+#include "app/picture_folder.h"
+
+#include "album/errors.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <string_view>
+
+namespace pictora::app
+{
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+std::string lowerAscii(std::string_view text)
+{
+    std::string lower(text);
+    std::ranges::transform(lower, lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    return lower;
+}
+
+/// The patterns of the filter's first entry, "*.jpg" ... in lower case.
+std::vector<std::string> firstEntryPatterns()
+{
+    const std::string_view filter(kOpenPictureFilter);
+    const auto begin = filter.find('|') + 1;
+    const auto end = filter.find('|', begin);
+    std::vector<std::string> patterns;
+    std::string_view rest = filter.substr(begin, end - begin);
+    while (!rest.empty()) {
+        const auto semicolon = rest.find(';');
+        patterns.push_back(lowerAscii(rest.substr(0, semicolon)));
+        rest = semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
+    }
+    return patterns;
+}
+
+std::string fullPath(const fs::path &path)
+{
+    return fs::absolute(path).lexically_normal().string();
+}
+
+} // namespace
+
+bool isOpenablePictureName(const std::string &path)
+{
+    static const std::vector<std::string> patterns = firstEntryPatterns();
+    const std::string name = lowerAscii(fs::path(path).filename().string());
+    return std::ranges::any_of(patterns, [&name](const std::string &pattern) {
+        const std::string_view suffix = std::string_view(pattern).substr(1); // after "*"
+        return name.size() > suffix.size() && name.ends_with(suffix);
+    });
+}
+
+std::vector<std::string> picturesNamedBy(const std::vector<std::string> &arguments)
+{
+    std::vector<std::string> pictures;
+    for (const auto &argument : arguments) {
+        std::error_code ec;
+        const auto status = fs::status(argument, ec);
+        if (!fs::exists(status))
+            throw album::UserError(argument + "\nが見つかりません。");
+        if (!fs::is_directory(status)) {
+            pictures.push_back(fullPath(argument));
+            continue;
+        }
+        std::size_t found = 0;
+        fs::directory_iterator it(argument, ec);
+        for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+            const std::string name = it->path().filename().string();
+            std::error_code kindError;
+            if (name.starts_with(".") || !isOpenablePictureName(name) || !it->is_regular_file(kindError))
+                continue;
+            pictures.push_back(fullPath(it->path()));
+            ++found;
+        }
+        if (ec)
+            throw album::UserError(argument + "\nを読み込めません。\n(" + ec.message() + ")");
+        if (found == 0)
+            throw album::UserError(argument + "\nに画像がありません。");
+    }
+    return pictures;
+}
+
+} // namespace pictora::app

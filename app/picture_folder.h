@@ -1,0 +1,24 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace pictora::app
+{
+
+/// The filter of the open-picture dialog; its first entry accepts every picture the program opens.
+inline constexpr const char *kOpenPictureFilter
+    = "すべての画像ファイル|*.jpg;*.jpeg;*.tif;*.tiff;*.png;*.bmp;*.gif"
+      "|JPEG|*.jpg;*.jpeg|TIFF|*.tif;*.tiff|PNG|*.png|BMP|*.bmp|GIF|*.gif";
+
+/// Whether the filter's first entry accepts the file name; letter case is ignored, as in the dialog.
+[[nodiscard]] bool isOpenablePictureName(const std::string &path);
+
+/// The pictures that command-line arguments name, as full paths: a file stands for itself, a
+/// folder for every file directly in it that the filter accepts (hidden files left out). Throws
+/// album::UserError naming a path that does not exist, a folder that cannot be read or one that
+/// holds no picture.
+[[nodiscard]] std::vector<std::string> picturesNamedBy(const std::vector<std::string> &arguments);
+
+} // namespace pictora::app
