@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QToolButton>
 
@@ -40,7 +41,11 @@ TEST(AboutBox, ShowsItsFixedSizeTextsPicturesAndHints)
 {
     ScriptedPrompter prompts;
     RecordingOpener urls;
-    TAboutBox box(prompts, urls);
+    // An owner in a corner: the box still centres on the screen, not over its owner.
+    QWidget owner;
+    owner.setGeometry(10, 10, 120, 90);
+    owner.show();
+    TAboutBox box(prompts, urls, {}, &owner);
     box.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
 
@@ -48,6 +53,9 @@ TEST(AboutBox, ShowsItsFixedSizeTextsPicturesAndHints)
     EXPECT_EQ(box.size(), QSize(296, 281));
     EXPECT_EQ(box.minimumSize(), box.maximumSize());
     EXPECT_FALSE(box.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(box.windowFlags() & Qt::WindowMinimizeButtonHint);
+    const QPoint offCentre = box.frameGeometry().center() - box.screen()->availableGeometry().center();
+    EXPECT_LE(offCentre.manhattanLength(), 2) << "centred on the screen";
 
     EXPECT_EQ(child<QLabel>(box, "ProductName")->text(), QStringLiteral("Pictora"));
     EXPECT_EQ(child<QLabel>(box, "Version")->text(), QStringLiteral("Version 0.3.2.0"));
