@@ -27,13 +27,9 @@ TAboutBox::TAboutBox(album::Prompter &prompter, UrlOpener &urls, Reassociate rea
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
         | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFixedSize(296, 281);
-    // Asks for the Windows face first; IPA P Gothic stands in where it is not installed.
-    QFont face;
-    face.setFamilies({ QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic") });
-    face.setPixelSize(12);
-    setFont(face);
 
-    QFont bold = m_ui->ProductName->font();
+    // Only the weight is set, so the name keeps the window's face and size.
+    QFont bold;
     bold.setBold(true);
     m_ui->ProductName->setFont(bold);
 
