@@ -53,23 +53,27 @@ void TfrProgress::show()
     activateWindow();
     setFocus();
     repaint();
+    emit reported(QStringLiteral("show"));
 }
 
 void TfrProgress::setPosition(int percent)
 {
     m_bar->setValue(std::clamp(percent, 0, 100));
     update();
+    emit reported(QStringLiteral("pos %1").arg(percent));
 }
 
 void TfrProgress::setLabel(const std::string &text)
 {
     m_counter->setText(toQString(text));
     update();
+    emit reported(QStringLiteral("label ") + m_counter->text());
 }
 
 void TfrProgress::hide()
 {
     QWidget::hide();
+    emit reported(QStringLiteral("hide"));
 }
 
 int TfrProgress::position() const

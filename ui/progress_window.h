@@ -34,6 +34,8 @@ public:
 
 signals:
     void cancelRequestedByUser();
+    /// Each operation as it happens ("show", "pos 33", "label [ 1 / 3 ]", "hide"), for observers.
+    void reported(const QString &call);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
