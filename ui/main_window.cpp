@@ -6,9 +6,14 @@
 #include "album/conversions.h"
 #include "album/prompts.h"
 #include "imaging/picture.h"
+#include "ui/about_box.h"
+#include "ui/album_runner.h"
 #include "ui/background_display.h"
+#include "ui/image_list_view.h"
 #include "ui/option_binding.h"
 #include "ui/picture_image.h"
+#include "ui/preview_window.h"
+#include "ui/progress_window.h"
 #include "ui/qt_text.h"
 #include "ui/url_opener.h"
 
@@ -84,15 +89,45 @@ TfrMain::TfrMain(album::Prompter &prompts, album::Chooser &chooser, UrlOpener &u
     move(250, 150);
     setAcceptDrops(true);
     m_ui->PageControl1->setCurrentWidget(m_ui->tsFile);
+    // All six tabs are always in view: the layout is fixed, nothing scrolls.
+    m_ui->PageControl1->setUsesScrollButtons(false);
 
     buildPopupMenu();
     connectHandlers();
     m_options = new OptionBinding(*this, m_document.settings, *this, m_prompts);
     connect(m_options, &OptionBinding::swatchPressed, this, &TfrMain::swatchMouseDown);
-    m_ui->Memo->viewport()->installEventFilter(this);
+
+    m_preview = std::make_unique<TfrView>();
+    m_progress = new TfrProgress(this);
+    m_listView = new ImageListView(*this, m_document.images, *this, m_prompts, m_chooser);
+    m_listView->setParent(this);
+    m_listView->setPreview(m_preview.get());
+    connect(this, &TfrMain::filesDropped, m_listView, &ImageListView::dropFiles);
+    m_runner = new AlbumRunner(*this,
+        m_document.settings,
+        m_document.images,
+        m_prompts,
+        *m_progress,
+        *m_preview,
+        *m_listView,
+        [this](album::OptionId id, const album::OptionValue &value) { m_options->set(id, value); });
+    m_runner->setParent(this);
+    m_runner->setOpener([this](const QUrl &url) { m_urls.open(url); });
+    connect(m_runner, &AlbumRunner::finished, this, [this](bool completed, bool wasMake) {
+        if (completed && wasMake)
+            enableRebuild();
+    });
+    // Closing the preview unticks its menu item.
+    connect(m_preview.get(), &TfrView::closed, this, [this] { m_ui->mnPreView->setChecked(false); });
 }
 
 TfrMain::~TfrMain() = default;
+
+void TfrMain::showWindows()
+{
+    show();
+    m_preview->setVisible(m_ui->mnPreView->isChecked());
+}
 
 void TfrMain::buildPopupMenu()
 {
@@ -206,12 +241,30 @@ void TfrMain::enableRebuild()
     m_ui->btReMakeHTML->setEnabled(true);
 }
 
-// The picture list's commands.
-void TfrMain::btAddImageClick() { }
-void TfrMain::btDelImageClick() { }
-void TfrMain::btAllDelImageClick() { }
-void TfrMain::btUpClick() { }
-void TfrMain::btDownClick() { }
+void TfrMain::btAddImageClick()
+{
+    m_listView->addImages();
+}
+
+void TfrMain::btDelImageClick()
+{
+    m_listView->deleteSelected();
+}
+
+void TfrMain::btAllDelImageClick()
+{
+    m_listView->deleteAll();
+}
+
+void TfrMain::btUpClick()
+{
+    m_listView->moveUp();
+}
+
+void TfrMain::btDownClick()
+{
+    m_listView->moveDown();
+}
 
 // The effects come with the effect rules.
 void TfrMain::btRotLClick() { }
@@ -223,8 +276,15 @@ void TfrMain::btSepiaClick() { }
 void TfrMain::btUndoClick() { }
 void TfrMain::btAppendClick() { }
 
-void TfrMain::btMakeHTMLClick() { }
-void TfrMain::btReMakeHTMLClick() { }
+void TfrMain::btMakeHTMLClick()
+{
+    m_runner->make();
+}
+
+void TfrMain::btReMakeHTMLClick()
+{
+    m_runner->rebuild();
+}
 
 // The project commands come with their rules.
 void TfrMain::mnNewClick() { }
@@ -232,7 +292,11 @@ void TfrMain::mnOpenClick() { }
 void TfrMain::mnSaveClick() { }
 void TfrMain::mnSaveAsClick() { }
 
-void TfrMain::mnPreViewClick() { }
+void TfrMain::mnPreViewClick()
+{
+    // The item ticks and unticks itself; the preview follows it.
+    m_preview->setVisible(m_ui->mnPreView->isChecked());
+}
 
 void TfrMain::btEndClick()
 {
@@ -266,11 +330,10 @@ void TfrMain::openHelpPage(const QString &page)
     m_prompts.inform(album::PromptKind::Error, "ヘルプファイルが見つかりません: " + toStdString(page));
 }
 
-void TfrMain::mnAboutClick() { }
-
-void TfrMain::MemoClick()
+void TfrMain::mnAboutClick()
 {
-    m_ui->Memo->selectAll();
+    TAboutBox box(m_prompts, m_urls, {}, this);
+    box.exec();
 }
 
 void TfrMain::swatchMouseDown(album::OptionId id)
@@ -328,11 +391,10 @@ void TfrMain::dropEvent(QDropEvent *event)
         emit filesDropped(paths);
 }
 
-bool TfrMain::eventFilter(QObject *watched, QEvent *event)
+void TfrMain::closeEvent(QCloseEvent *event)
 {
-    if (watched == m_ui->Memo->viewport() && event->type() == QEvent::MouseButtonRelease)
-        MemoClick();
-    return QMainWindow::eventFilter(watched, event);
+    m_preview->hide();
+    QMainWindow::closeEvent(event);
 }
 
 } // namespace pictora::ui

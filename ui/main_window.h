@@ -26,7 +26,11 @@ class Prompter;
 namespace pictora::ui
 {
 
+class AlbumRunner;
+class ImageListView;
 class OptionBinding;
+class TfrProgress;
+class TfrView;
 class UrlOpener;
 
 /// The document the window works on: the album options, the picture list and the project file it
@@ -59,6 +63,13 @@ public:
     /// Every option change of the program (reset, load) goes through here, so the controls follow.
     [[nodiscard]] OptionBinding &options() { return *m_options; }
     [[nodiscard]] QMenu *popupMenu() const { return m_subPopUp; }
+    [[nodiscard]] ImageListView &listView() { return *m_listView; }
+    [[nodiscard]] TfrView &preview() { return *m_preview; }
+    [[nodiscard]] TfrProgress &progress() { return *m_progress; }
+    [[nodiscard]] AlbumRunner &runner() { return *m_runner; }
+
+    /// Shows the window, and the preview window beside it when mnPreView says so.
+    void showWindows();
 
     /// Folders searched, in order, for the help pages shipped with the program.
     void setHelpFolders(QStringList folders) { m_helpFolders = std::move(folders); }
@@ -97,7 +108,6 @@ public slots:
     void mnContentsClick();
     void mnSerchHelpClick();
     void mnAboutClick();
-    void MemoClick();
     /// The swatch procedure of every colour option: the dialog, then the paired edit.
     void swatchMouseDown(album::OptionId id);
 
@@ -108,7 +118,7 @@ signals:
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void buildPopupMenu();
@@ -121,6 +131,10 @@ private:
     UrlOpener &m_urls;
     AlbumDocument m_document;
     OptionBinding *m_options = nullptr;
+    std::unique_ptr<TfrView> m_preview; ///< a window of its own, closed with this one
+    TfrProgress *m_progress = nullptr;
+    ImageListView *m_listView = nullptr;
+    AlbumRunner *m_runner = nullptr;
     QMenu *m_subPopUp = nullptr;
     QStringList m_helpFolders;
 };

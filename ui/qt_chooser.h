@@ -30,6 +30,8 @@ class QtChooser final : public album::Chooser
 public:
     explicit QtChooser(QWidget *parent);
     ~QtChooser() override;
+    /// The window the dialogs belong to (it may be made after the chooser).
+    void setParent(QWidget *parent) { m_parent = parent; }
 
     std::vector<std::string> openPictures() override;
     std::optional<std::string> openProject() override;
