@@ -2,6 +2,7 @@
 // Saves a picture of the about box as the desktop draws it: about_screenshot OUT.png
 #include "album/prompts.h"
 #include "ui/about_box.h"
+#include "ui/application.h"
 #include "ui/url_opener.h"
 
 #include <QApplication>
@@ -25,6 +26,7 @@ struct Nowhere final : pictora::ui::UrlOpener {
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    pictora::ui::setUpApplication(app);
     if (argc != 2) {
         std::fprintf(stderr, "usage: about_screenshot OUT.png\n");
         return 2;
