@@ -28,6 +28,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QTabBar>
 #include <QUrl>
 
 #include <algorithm>
@@ -91,6 +92,7 @@ TfrMain::TfrMain(album::Prompter &prompts, album::Chooser &chooser, UrlOpener &u
     m_ui->PageControl1->setCurrentWidget(m_ui->tsFile);
     // All six tabs are always in view: the layout is fixed, nothing scrolls.
     m_ui->PageControl1->setUsesScrollButtons(false);
+    m_ui->PageControl1->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 7px; }"));
 
     buildPopupMenu();
     connectHandlers();
