@@ -97,6 +97,22 @@ def main():
             check("application/x-pictora-project=pictora.desktop;" in cache,
                   "the menu cache does not offer pictora for .pxa files")
 
+        # What a file manager asks: the type of a .pxa file and the program that opens it.
+        gio = shutil.which("gio")
+        if gio:
+            desktop = dict(os.environ, LC_ALL="C.UTF-8", XDG_DATA_DIRS=str(share), XDG_DATA_HOME=str(pathlib.Path(tmp) / "home"),
+                           XDG_CONFIG_HOME=str(pathlib.Path(tmp) / "config"),
+                           PATH=f"{prefix / 'bin'}:{os.environ.get('PATH', '')}")
+            project = pathlib.Path(tmp) / "album.pxa"
+            project.write_bytes(b"[PictoraProject 0.2.13.0]\r\n")
+            kind = subprocess.run([gio, "info", "-a", "standard::content-type", str(project)],
+                                  capture_output=True, text=True, env=desktop).stdout
+            check("application/x-pictora-project" in kind, f"gio sees a .pxa file as: {kind}")
+            opener = subprocess.run([gio, "mime", "application/x-pictora-project"],
+                                    capture_output=True, text=True, env=desktop).stdout
+            check("Default application for" in opener and "pictora.desktop" in opener.splitlines()[0],
+                  f"gio opens .pxa files with: {opener}")
+
         # A packager's staged install leaves the caches to the target machine.
         staged = pathlib.Path(tmp) / "stage"
         install(cmake, build, "/opt/pictora", env=dict(os.environ, DESTDIR=str(staged)))
