@@ -100,7 +100,8 @@ def main():
         # What a file manager asks: the type of a .pxa file and the program that opens it.
         gio = shutil.which("gio")
         if gio:
-            desktop = dict(os.environ, LC_ALL="C.UTF-8", XDG_DATA_DIRS=str(share), XDG_DATA_HOME=str(pathlib.Path(tmp) / "home"),
+            desktop = dict(os.environ, LC_ALL="C.UTF-8", XDG_DATA_DIRS=str(share),
+                           XDG_DATA_HOME=str(pathlib.Path(tmp) / "home"),
                            XDG_CONFIG_HOME=str(pathlib.Path(tmp) / "config"),
                            PATH=f"{prefix / 'bin'}:{os.environ.get('PATH', '')}")
             project = pathlib.Path(tmp) / "album.pxa"
