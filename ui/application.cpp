@@ -17,19 +17,25 @@
 namespace pictora::ui
 {
 
+bool installQtTranslations(QCoreApplication &app)
+{
+    auto *translator = new QTranslator(&app);
+    if (!translator->load(QLocale(QLocale::Japanese),
+            QStringLiteral("qtbase"),
+            QStringLiteral("_"),
+            QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    return true;
+}
+
 void setUpApplication(QApplication &app)
 {
     QApplication::setApplicationName(QStringLiteral("Pictora"));
-    // Qt's own texts (はい / いいえ / キャンセル, the file dialogs) come from Debian's translations.
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
-    auto *translator = new QTranslator(&app);
-    if (translator->load(QLocale(QLocale::Japanese),
-            QStringLiteral("qtbase"),
-            QStringLiteral("_"),
-            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(translator);
-    else
-        delete translator;
+    installQtTranslations(app);
 
     // The font the layout was drawn for, else an installed Japanese proportional gothic.
     QFont font;

@@ -4,6 +4,7 @@
 #include "tests/support/scripted_chooser.h"
 #include "tests/support/scripted_prompter.h"
 #include "tests/support/temp_dir.h"
+#include "ui/application.h"
 #include "ui/colour_swatch.h"
 #include "ui/option_binding.h"
 #include "ui/url_opener.h"
@@ -20,6 +21,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
+#include <QTranslator>
 
 #include <gtest/gtest.h>
 
@@ -314,6 +316,18 @@ TEST_F(MainWindowTest, EveryControlHasANameAndTabReachesIt)
                 continue; // arrow keys move within a radio group; Tab reaches its checked button
             EXPECT_TRUE(reached.count(w)) << name.toStdString() << " on page " << page;
         }
+    }
+}
+
+TEST(Application, QtsOwnButtonsSpeakJapanese)
+{
+    ASSERT_TRUE(installQtTranslations(*QCoreApplication::instance())) << "qt6-translations-l10n";
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("はい(&Y)"));
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("キャンセル"));
+    // Later suites see Qt's texts as they were.
+    for (QTranslator *translator : QCoreApplication::instance()->findChildren<QTranslator *>()) {
+        QCoreApplication::removeTranslator(translator);
+        delete translator;
     }
 }
 
