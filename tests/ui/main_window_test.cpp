@@ -1,12 +1,18 @@
 // SPDX-License-Identifier: MIT
+// The picture helpers reach glib, whose headers must come before Qt's "signals" keyword.
+#include "tests/support/pictures.h"
+
 #include "ui/main_window.h"
 
 #include "tests/support/scripted_chooser.h"
 #include "tests/support/scripted_prompter.h"
 #include "tests/support/temp_dir.h"
 #include "ui/application.h"
+#include "ui/background_display.h"
 #include "ui/colour_swatch.h"
+#include "ui/image_list_view.h"
 #include "ui/option_binding.h"
+#include "ui/preview_window.h"
 #include "ui/url_opener.h"
 
 #include <QAccessible>
@@ -15,6 +21,8 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -317,6 +325,64 @@ TEST_F(MainWindowTest, EveryControlHasANameAndTabReachesIt)
             EXPECT_TRUE(reached.count(w)) << name.toStdString() << " on page " << page;
         }
     }
+}
+
+TEST_F(MainWindowTest, BackgroundPictureIsShownSmallAndAnUnreadableOneKeepsItsPath)
+{
+    const std::string wide = temp.file("wide.png");
+    test::writeTestPng(wide, 200, 100);
+    chooser.expect(Dialog::OpenPictures, { wide, temp.file("second.png") });
+    window.enableRebuild();
+    control<QPushButton>("btLoadBG").click();
+    EXPECT_EQ(window.settings().text(OptionId::edBGImage), wide) << "the first chosen file counts";
+    EXPECT_FALSE(control<QPushButton>("btReMakeHTML").isEnabled());
+    const QImage shown = control<BackgroundDisplay>("Ik5DispBG").image();
+    ASSERT_FALSE(shown.isNull());
+    EXPECT_LE(shown.width(), 40);
+    EXPECT_EQ(shown.width(), 2 * shown.height()) << "whole, in its own shape";
+
+    // Not a picture: no message (the prompter would fail), the path stays, the display is empty.
+    const std::string broken = temp.file("broken.jpg");
+    test::writeFile(broken, "not a picture");
+    chooser.expect(Dialog::OpenPictures, { broken });
+    control<QPushButton>("btLoadBG").click();
+    EXPECT_EQ(control<QLineEdit>("edBGImage").text(), QString::fromStdString(broken));
+    EXPECT_TRUE(control<BackgroundDisplay>("Ik5DispBG").image().isNull());
+
+    chooser.expect(Dialog::OpenPictures, {});
+    control<QPushButton>("btLoadBG").click();
+    EXPECT_EQ(window.settings().text(OptionId::edBGImage), broken) << "cancelled: nothing happens";
+}
+
+TEST_F(MainWindowTest, PreviewFollowsItsMenuItemAndDroppedFilesReachTheList)
+{
+    window.showWindows();
+    ASSERT_TRUE(window.preview().isVisible());
+    action("mnPreView").trigger();
+    EXPECT_FALSE(window.preview().isVisible());
+    action("mnPreView").trigger();
+    EXPECT_TRUE(window.preview().isVisible());
+    window.preview().close();
+    EXPECT_FALSE(action("mnPreView").isChecked());
+
+    // Local files dropped from the file manager, filtered by the list's rule.
+    const std::string kept = temp.file("a.JPG");
+    test::writeTestJpeg(kept, 16, 16);
+    test::writeFile(temp.path() / "b.jpeg", "x");
+    QMimeData files;
+    files.setUrls({ QUrl::fromLocalFile(QString::fromStdString(kept)),
+        QUrl::fromLocalFile(QString::fromStdString(temp.file("b.jpeg"))),
+        QUrl::fromLocalFile(QString::fromStdString(temp.path().string())),
+        QUrl(QStringLiteral("https://example.org/c.jpg")) });
+    prompts.expect(album::kSortQuestion, Answer::No, PromptKind::Confirmation);
+    QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &drop);
+    ASSERT_EQ(window.imageList().size(), 1u);
+    EXPECT_EQ(window.imageList()[0].path, kept);
+    EXPECT_EQ(control<QListWidget>("lbFileList").count(), 1);
 }
 
 TEST(Application, QtsOwnButtonsSpeakJapanese)
