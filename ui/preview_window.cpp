@@ -55,6 +55,7 @@ PreviewView::PreviewView(QWidget *parent)
 {
     setObjectName(QStringLiteral("Ik5Disp"));
     setCursor(Qt::CrossCursor);
+    setAccessibleName(QStringLiteral("プレビュー画面"));
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 

@@ -36,6 +36,7 @@ TfrProgress::TfrProgress(QWidget *mainWindow)
     m_bar->setRange(0, 100);
     m_bar->setValue(0);
     m_bar->setTextVisible(false);
+    m_bar->setAccessibleName(QStringLiteral("進捗状況"));
     m_counter->setObjectName(QStringLiteral("lb"));
     m_counter->setGeometry(8, 39, 193, 14);
     m_counter->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
