@@ -20,6 +20,7 @@
 #include "ui_main_window.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -123,7 +124,12 @@ TfrMain::TfrMain(album::Prompter &prompts, album::Chooser &chooser, UrlOpener &u
     connect(m_preview.get(), &TfrView::closed, this, [this] { m_ui->mnPreView->setChecked(false); });
 }
 
-TfrMain::~TfrMain() = default;
+TfrMain::~TfrMain()
+{
+    // The run and the list view refer to the preview window: they go before it.
+    delete m_runner;
+    delete m_listView;
+}
 
 void TfrMain::showWindows()
 {
@@ -395,6 +401,11 @@ void TfrMain::dropEvent(QDropEvent *event)
 
 void TfrMain::closeEvent(QCloseEvent *event)
 {
+    // A run in flight still writes the album and reads the document: it ends first.
+    if (m_runner->isRunning()) {
+        event->ignore();
+        return;
+    }
     m_preview->hide();
     QMainWindow::closeEvent(event);
 }

@@ -13,6 +13,7 @@
 #include "ui/image_list_view.h"
 #include "ui/option_binding.h"
 #include "ui/preview_window.h"
+#include "ui/qt_chooser.h"
 #include "ui/url_opener.h"
 
 #include <QAccessible>
@@ -383,6 +384,16 @@ TEST_F(MainWindowTest, PreviewFollowsItsMenuItemAndDroppedFilesReachTheList)
     ASSERT_EQ(window.imageList().size(), 1u);
     EXPECT_EQ(window.imageList()[0].path, kept);
     EXPECT_EQ(control<QListWidget>("lbFileList").count(), 1);
+}
+
+TEST(QtChooser, FiltersKeepEveryPatternOfTheWindowsForm)
+{
+    EXPECT_EQ(toQtFilter(QString::fromUtf8(kOpenImageFilter)),
+        QStringLiteral(
+            "すべての画像ファイル (*.jpg *.jpeg *.tif *.tiff *.png *.bmp *.gif);;JPEG (*.jpg *.jpeg);;"
+            "TIFF (*.tif *.tiff);;PNG (*.png);;BMP (*.bmp);;GIF (*.gif)"));
+    EXPECT_EQ(toQtFilter(QString::fromUtf8(kProjectFilter)),
+        QStringLiteral("Pictora・プロジェクトファイル (*.pxa)"));
 }
 
 TEST(Application, QtsOwnButtonsSpeakJapanese)
