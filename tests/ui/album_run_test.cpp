@@ -140,7 +140,9 @@ TEST_F(AlbumRun, ThreePicturesShowTheirCountWhileTheWindowTakesNoCommand)
     bool previewHiddenWhileRunning = false;
     QObject::connect(&progress, &ui::TfrProgress::reported, [&](const QString &call) {
         if (call == "label [ 2 / 3 ]") {
-            shutWhileRunning = !central()->isEnabled() && !window.menuBar()->isEnabled();
+            window.close();
+            shutWhileRunning
+                = !central()->isEnabled() && !window.menuBar()->isEnabled() && window.isVisible();
             previewHiddenWhileRunning = !preview.isVisible();
             EXPECT_EQ(progress.pos(), window.frameGeometry().topLeft() + QPoint(20, 20));
         }
