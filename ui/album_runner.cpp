@@ -8,7 +8,6 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QEvent>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QWidget>
@@ -39,7 +38,6 @@ AlbumRunner::AlbumRunner(QWidget &window,
     setOpener({});
     m_poll.setInterval(10);
     connect(&m_poll, &QTimer::timeout, this, &AlbumRunner::poll);
-    m_window.installEventFilter(this);
 }
 
 AlbumRunner::~AlbumRunner()
@@ -125,17 +123,6 @@ void AlbumRunner::finish()
             rebuildButton->setEnabled(true);
     }
     emit finished(completed, wasMake);
-}
-
-bool AlbumRunner::eventFilter(QObject *watched, QEvent *event)
-{
-    // The run's thread calls into the windows until it ends: closing them first would pull them
-    // away from under it. Closing is a command like any other while the run works.
-    if (m_running && watched == &m_window && event->type() == QEvent::Close) {
-        event->ignore();
-        return true;
-    }
-    return QObject::eventFilter(watched, event);
 }
 
 void AlbumRunner::setInputEnabled(bool enabled)

@@ -60,9 +60,6 @@ signals:
     /// ended it early.
     void finished(bool completed, bool wasMake);
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
     void start(generate::RunKind kind);
     void poll();
