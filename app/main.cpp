@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "app/cli.h"
+#include "ui/application.h"
 
 #include <QCoreApplication>
 
@@ -15,11 +16,10 @@ int main(int argc, char **argv)
     // mapping and unmapping them for each picture saves the page faults of fresh memory.
     mallopt(M_MMAP_THRESHOLD, 64 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 256 * 1024 * 1024);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    // No argument, or a project file to open: the window. Options: the headless command line.
+    if (!pictora::app::isCommandLineRequest(args))
+        return pictora::ui::runDesktop(argc, argv);
     QCoreApplication app(argc, argv);
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty()) {
-        std::cerr << "The desktop window is not part of this build yet; use the command line:\n\n";
-        return pictora::app::runCommandLine({ "--help" }, std::cerr, std::cerr);
-    }
     return pictora::app::runCommandLine(args, std::cout, std::cerr);
 }

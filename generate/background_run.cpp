@@ -119,6 +119,10 @@ public:
     {
         onUi(m_ui, [&] { m_target.selectFirstEntry(); });
     }
+    bool cancelRequested() override
+    {
+        return onUi(m_ui, [&] { return m_target.cancelRequested(); });
+    }
 
 private:
     RunPlatform &m_target;

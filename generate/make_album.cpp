@@ -69,6 +69,10 @@ private:
     bool m_armed = true;
 };
 
+/// Thrown between pictures when the user stopped the run.
+struct RunCancelled {
+};
+
 /// The checks both runs share: the author address and the settings that must not be empty.
 bool checkSettings(RunContext &c)
 {
@@ -98,25 +102,10 @@ bool checkSettings(RunContext &c)
     return true;
 }
 
-/// Steps from the progress window to the finished album, shared by both runs.
-RunResult writeAlbum(
-    RunContext &c, const std::string &albumFolder, const RunValues &values, bool writePictures)
+/// Converts every picture on the workers and consumes the outcomes in list order.
+void convertAll(RunContext &c, const AlbumLayout &layout, const ConversionOptions &options, RunResult &result)
 {
-    const AlbumLayout layout(albumFolder, c.settings);
     const std::size_t n = c.entries.size();
-
-    c.progress.show();
-    ProgressGuard guard(c.progress);
-    c.platform.hidePreview();
-
-    ConversionOptions options = conversionOptions(c.settings, values);
-    options.writeFiles = writePictures;
-
-    RunResult result;
-    result.albumFolder = albumFolder;
-    result.indexPath = layout.indexPath();
-    result.sizes.assign(n, SizeRow {});
-
     runInOrder<PictureOutcome>(
         n,
         workerCount(c.workers),
@@ -143,7 +132,39 @@ RunResult writeAlbum(
             std::snprintf(label, sizeof label, "[ %d / %d ]", static_cast<int>(i + 1), static_cast<int>(n));
             c.progress.setLabel(label);
             c.progress.setPosition(static_cast<int>(100.0 / static_cast<double>(n) * static_cast<double>(i)));
+            if (c.platform.cancelRequested())
+                throw RunCancelled {};
         });
+}
+
+/// Steps from the progress window to the finished album, shared by both runs.
+RunResult writeAlbum(
+    RunContext &c, const std::string &albumFolder, const RunValues &values, bool writePictures)
+{
+    const AlbumLayout layout(albumFolder, c.settings);
+    const std::size_t n = c.entries.size();
+
+    c.progress.show();
+    ProgressGuard guard(c.progress);
+    c.platform.hidePreview();
+
+    ConversionOptions options = conversionOptions(c.settings, values);
+    options.writeFiles = writePictures;
+
+    RunResult result;
+    result.albumFolder = albumFolder;
+    result.indexPath = layout.indexPath();
+    result.sizes.assign(n, SizeRow {});
+
+    try {
+        convertAll(c, layout, options, result);
+    } catch (const RunCancelled &) {
+        c.progress.hide();
+        guard.disarm();
+        c.platform.showPreview();
+        c.prompts.ask({ PromptKind::Information, kCancelledMessage, { Answer::Ok }, "cancelled" });
+        return RunResult {};
+    }
 
     if (writePictures && hasBackgroundPicture(c.settings)) {
         std::string error;

@@ -31,7 +31,13 @@ public:
     virtual void showPreview() { }
     /// Selects and shows the first entry of the list once the album is written.
     virtual void selectFirstEntry() { }
+    /// Asked after each picture: true when the user asked the run to stop. The run then ends
+    /// after the pictures in flight, says so with kCancelledMessage and writes no page.
+    virtual bool cancelRequested() { return false; }
 };
+
+/// Told when the user stopped a run between pictures.
+inline constexpr const char *kCancelledMessage = "アルバムの作成を中止しました。";
 
 /// Everything a make or rebuild run reads and reports through.
 struct RunContext {

@@ -18,4 +18,7 @@ echo
 echo "Make an album of your own pictures with the command line:"
 echo "  $pictora --new my.pxa ~/Pictures --title 'My album' --out ~/album"
 echo "  $pictora --make my.pxa --no-html-folder --yes --open"
-echo "The desktop window is not part of this build yet; '$pictora --help' lists everything the command line does."
+echo "'$pictora --help' lists everything the command line does."
+echo
+echo "Start the window (no options):"
+echo "  $pictora"

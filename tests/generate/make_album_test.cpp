@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <vips/vips8>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 
@@ -44,6 +45,11 @@ struct FakePlatform final : generate::RunPlatform {
         return true;
     }
     void openDocument(const std::string &path) override { opened.push_back(path); }
+    int cancelAfter = -1; ///< pictures consumed before the user stops the run; -1 = never
+    int cancelAsked = 0;
+    int shown = 0;
+    void showPreview() override { ++shown; }
+    bool cancelRequested() override { return cancelAfter >= 0 && ++cancelAsked > cancelAfter; }
 };
 
 /// A picture with a gradient, so that resized versions differ from each other.
@@ -247,6 +253,24 @@ TEST_F(MakeAlbum, ProgressForThreePicturesTruncates)
     EXPECT_EQ(progress.calls[2], "pos 0");
     EXPECT_EQ(progress.calls[4], "pos 33");
     EXPECT_EQ(progress.calls[6], "pos 66");
+}
+
+TEST_F(MakeAlbum, StoppedBetweenPicturesEndsAsAQuestionWouldAndSaysSo)
+{
+    addPictures(4);
+    platform.cancelAfter = 2;
+    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect(generate::kCancelledMessage, Answer::Ok, PromptKind::Information);
+    const auto result = make(1);
+    EXPECT_FALSE(result.completed);
+    EXPECT_EQ(progress.calls.back(), "hide");
+    EXPECT_EQ(std::count(progress.calls.begin(), progress.calls.end(), "hide"), 1);
+    EXPECT_EQ(platform.shown, 1);
+    EXPECT_TRUE(platform.opened.empty());
+    EXPECT_FALSE(fs::exists(dir.file("out/index.htm")));
+    // One worker: the user stopped during the third picture, which is finished; the fourth never starts.
+    EXPECT_TRUE(fs::exists(dir.file("out/images/img0002.jpg")));
+    EXPECT_FALSE(fs::exists(dir.file("out/images/img0003.jpg")));
 }
 
 TEST_F(MakeAlbum, WritesPicturesWithTheirTableSizes)

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Takes docs/screenshots/tab-1.png to tab-6.png, one per tab of the main window, under a virtual X
+# server with the Japanese font installed.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${PICTORA_BUILD_DIR:-$root/build}
+mkdir -p "$root/docs/screenshots"
+xvfb-run -a -s "-screen 0 1024x768x24" env QT_QPA_PLATFORM=xcb \
+  "$build/tests/ui/main_window_screenshots" "$root/docs/screenshots"
+ls "$root/docs/screenshots"/tab-*.png

@@ -1,0 +1,301 @@
+// SPDX-License-Identifier: MIT
+// The image list tab through the real main window: the list box, the memo and the time stamp as
+// the user sees them, and the preview that follows the current entry.
+// libvips (glib) before Qt, whose "signals" keyword glib uses as a name.
+#include "tests/support/pictures.h"
+
+#include "ui/image_list_view.h"
+#include "ui/main_window.h"
+#include "ui/preview_window.h"
+#include "ui/url_opener.h"
+
+#include "album/image_list.h"
+#include "tests/support/scripted_chooser.h"
+#include "tests/support/scripted_prompter.h"
+#include "tests/support/temp_dir.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDropEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace pictora;
+using album::Answer;
+using album::PromptKind;
+using test::ScriptedChooser;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+struct NoBrowser final : ui::UrlOpener {
+    void open(const QUrl &) override { }
+};
+
+struct ImageListTab : ::testing::Test {
+    test::TempDir dir;
+    test::ScriptedPrompter prompts;
+    ScriptedChooser chooser;
+    NoBrowser urls;
+    ui::TfrMain window { prompts, chooser, urls };
+    ui::TfrView &preview = window.preview();
+    ui::ImageListView &view = window.listView();
+    QListWidget *list = window.findChild<QListWidget *>("lbFileList");
+    QPlainTextEdit *memo = window.findChild<QPlainTextEdit *>("Memo");
+    QLineEdit *stamp = window.findChild<QLineEdit *>("edTimeStamp");
+    QAction *save = window.findChild<QAction *>("mnSave");
+
+    ImageListTab()
+    {
+        window.show();
+        view.setTimeStampReader(
+            [](const std::string &path) { return "stamp of " + album::fileNamePart(path); });
+    }
+
+    std::string picture(const std::string &name, int width = 64, int height = 48)
+    {
+        const std::string path = dir.file(name);
+        test::writeTestJpeg(path, width, height);
+        return path;
+    }
+
+    QStringList shownNames() const
+    {
+        QStringList names;
+        for (int i = 0; i < list->count(); ++i)
+            names << list->item(i)->text();
+        return names;
+    }
+
+    std::vector<int> selectedRows() const
+    {
+        std::vector<int> rows;
+        for (int i = 0; i < list->count(); ++i) {
+            if (list->item(i)->isSelected())
+                rows.push_back(i);
+        }
+        return rows;
+    }
+
+    void click(const char *button)
+    {
+        QPushButton *found = window.findChild<QPushButton *>(button);
+        ASSERT_NE(found, nullptr) << button;
+        QTest::mouseClick(found, Qt::LeftButton);
+    }
+
+    void drop(const QStringList &paths)
+    {
+        QList<QUrl> dropped;
+        for (const QString &path : paths)
+            dropped << QUrl::fromLocalFile(path);
+        QMimeData data;
+        data.setUrls(dropped);
+        QDragEnterEvent enter(QPoint(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &enter);
+        QDropEvent event(QPointF(100, 100), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &event);
+    }
+
+    void addFour()
+    {
+        chooser.expect(ScriptedChooser::Dialog::OpenPictures,
+            { picture("e0.jpg"), picture("e1.jpg"), picture("e2.jpg"), picture("e3.jpg") });
+        prompts.expect(album::kSortQuestion, Answer::No, PromptKind::Confirmation);
+        click("btAddImage");
+    }
+};
+
+} // namespace
+
+TEST_F(ImageListTab, AddAsksTheSortQuestionAndCancelAddsNothing)
+{
+    const std::vector<std::string> chosen { picture("c.jpg"), picture("A.jpg"), picture("b.jpg") };
+    chooser.expect(ScriptedChooser::Dialog::OpenPictures, chosen);
+    prompts.expect(album::kSortQuestion, Answer::Cancel, PromptKind::Confirmation);
+    click("btAddImage");
+    EXPECT_EQ(list->count(), 0);
+
+    chooser.expect(ScriptedChooser::Dialog::OpenPictures, chosen);
+    prompts.expect(album::kSortQuestion, Answer::No, PromptKind::Confirmation);
+    click("btAddImage");
+    EXPECT_EQ(shownNames(), (QStringList { "c.jpg", "A.jpg", "b.jpg" }));
+    // The first entry of a list that was empty becomes current and is shown.
+    EXPECT_EQ(list->currentRow(), 0);
+    EXPECT_EQ(memo->toPlainText(), "c.jpg");
+    EXPECT_EQ(stamp->text(), "stamp of c.jpg");
+
+    chooser.expect(ScriptedChooser::Dialog::OpenPictures, chosen);
+    prompts.expect(album::kSortQuestion, Answer::Yes, PromptKind::Confirmation);
+    click("btAddImage");
+    EXPECT_EQ(shownNames(), (QStringList { "c.jpg", "A.jpg", "b.jpg", "A.jpg", "b.jpg", "c.jpg" }));
+    EXPECT_EQ(window.imageList().size(), 6u);
+}
+
+TEST_F(ImageListTab, DropTakesOnlyTheExactCaseExtensionsAndSkipsFolders)
+{
+    fs::create_directory(dir.file("folder.jpg"));
+    const QStringList dropped { QString::fromStdString(picture("b.jpeg")),
+        QString::fromStdString(picture("a.JPG")),
+        QString::fromStdString(picture("c.Png")),
+        QString::fromStdString(dir.file("folder.jpg")) };
+    prompts.expect(album::kSortQuestion, Answer::Yes, PromptKind::Confirmation);
+    drop(dropped);
+    EXPECT_EQ(shownNames(), QStringList { "a.JPG" });
+    EXPECT_EQ(memo->toPlainText(), "a.JPG");
+
+    prompts.expect(album::kSortQuestion, Answer::Cancel, PromptKind::Confirmation);
+    drop({ QString::fromStdString(picture("d.jpg")) });
+    EXPECT_EQ(shownNames(), QStringList { "a.JPG" });
+}
+
+TEST_F(ImageListTab, MovingABlockDownKeepsItsMarksAndMakesTheUpperOneCurrent)
+{
+    addFour();
+    list->setCurrentRow(1, QItemSelectionModel::ClearAndSelect);
+    list->setCurrentRow(2, QItemSelectionModel::Select);
+    list->setCurrentRow(1, QItemSelectionModel::NoUpdate);
+    click("btDown");
+    EXPECT_EQ(shownNames(), (QStringList { "e0.jpg", "e3.jpg", "e1.jpg", "e2.jpg" }));
+    EXPECT_EQ(selectedRows(), (std::vector<int> { 2, 3 }));
+    EXPECT_EQ(list->currentRow(), 2);
+    EXPECT_EQ(memo->toPlainText(), "e1.jpg");
+
+    // The block is now at the bottom: a further move down does nothing, and the lists agree.
+    list->setCurrentRow(3, QItemSelectionModel::NoUpdate);
+    click("btDown");
+    EXPECT_EQ(shownNames(), (QStringList { "e0.jpg", "e3.jpg", "e1.jpg", "e2.jpg" }));
+    click("btUp");
+    EXPECT_EQ(shownNames(), (QStringList { "e0.jpg", "e1.jpg", "e2.jpg", "e3.jpg" }));
+    EXPECT_EQ(selectedRows(), (std::vector<int> { 1, 2 }));
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(window.imageList()[i].comment, "e" + std::to_string(i) + ".jpg");
+}
+
+TEST_F(ImageListTab, SelectingNeverMarksChangedButTypingStoresForTheCurrentEntryOnly)
+{
+    const std::string project = dir.file("album.pxa");
+    std::ofstream(project) << "x";
+    window.setProjectPath(project);
+    addFour();
+    save->setEnabled(false);
+
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(list->currentRow(), 2);
+    EXPECT_EQ(memo->toPlainText(), "e2.jpg");
+    EXPECT_EQ(stamp->text(), "stamp of e2.jpg");
+    EXPECT_FALSE(save->isEnabled());
+
+    memo->setPlainText("first line\nsecond line");
+    EXPECT_TRUE(save->isEnabled());
+    stamp->setText("2004年05月01日 13時05分");
+    EXPECT_EQ(window.imageList()[2].comment, "first line\r\nsecond line");
+    EXPECT_EQ(window.imageList()[2].timeStamp, "2004年05月01日 13時05分");
+    EXPECT_EQ(window.imageList()[1].comment, "e1.jpg");
+
+    QTest::keyClick(list, Qt::Key_Up);
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(memo->toPlainText(), "first line\nsecond line");
+}
+
+TEST_F(ImageListTab, DeletingTheLastEntriesEmptiesTheFieldsAndThePreview)
+{
+    addFour();
+    QSignalSpy shown(&preview, &ui::TfrView::pictureShown);
+    ASSERT_TRUE(shown.wait(5000));
+    EXPECT_FALSE(preview.view()->shownImage().isNull());
+
+    list->setCurrentRow(3, QItemSelectionModel::ClearAndSelect);
+    click("btDelImage");
+    EXPECT_EQ(shownNames(), (QStringList { "e0.jpg", "e1.jpg", "e2.jpg" }));
+    EXPECT_EQ(list->currentRow(), 2);
+    EXPECT_EQ(memo->toPlainText(), "e2.jpg");
+
+    click("btAllDelImage");
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_EQ(memo->toPlainText(), "");
+    EXPECT_EQ(stamp->text(), "");
+    EXPECT_TRUE(preview.view()->shownImage().isNull());
+    EXPECT_TRUE(preview.currentPicturePath().isEmpty());
+}
+
+TEST(PreviewWindow, ShowsThePictureWholeWithItsOwnSizeForSelectAll)
+{
+    test::TempDir dir;
+    const std::string big = dir.file("big.jpg");
+    const std::string small = dir.file("small.png");
+    const std::string broken = dir.file("broken.jpg");
+    test::writeTestJpeg(big, 1600, 1000);
+    test::writeTestPng(small, 200, 100);
+    std::ofstream(broken) << "not a picture";
+
+    ui::TfrView preview;
+    QSignalSpy shown(&preview, &ui::TfrView::pictureShown);
+    EXPECT_EQ(preview.size(), QSize(640, 480));
+    EXPECT_EQ(preview.windowTitle(), "プレビュー画面 (右クリックでプレビュー画面サイズ変更)");
+
+    // A later request makes the earlier one stale: only the last is shown.
+    preview.showPicture(QString::fromStdString(small));
+    preview.showPicture(QString::fromStdString(big));
+    ASSERT_TRUE(shown.wait(5000));
+    QTest::qWait(50);
+    EXPECT_EQ(shown.last().at(0).toString().toStdString(), big);
+    EXPECT_EQ(preview.view()->shownImage().size(), QSize(640, 400));
+    EXPECT_EQ(preview.pictureSize(), QSize(1600, 1000));
+
+    preview.findChild<QAction *>("N2")->trigger();
+    EXPECT_EQ(preview.selection(), QRect(0, 0, 1600, 1000));
+    preview.refreshView();
+    EXPECT_TRUE(preview.selection().isEmpty());
+
+    // A small picture is not enlarged; a larger view size shows the big one larger.
+    preview.showPicture(QString::fromStdString(small));
+    ASSERT_TRUE(shown.wait(5000));
+    EXPECT_EQ(preview.view()->shownImage().size(), QSize(200, 100));
+    preview.showPicture(QString::fromStdString(big));
+    ASSERT_TRUE(shown.wait(5000));
+    preview.findChild<QAction *>("N1024x768")->trigger();
+    ASSERT_TRUE(shown.wait(5000));
+    EXPECT_EQ(preview.size(), QSize(1024, 768));
+    EXPECT_EQ(preview.view()->shownImage().size(), QSize(1024, 640));
+
+    preview.showPicture(QString::fromStdString(broken));
+    ASSERT_TRUE(shown.wait(5000));
+    EXPECT_TRUE(preview.view()->shownImage().isNull());
+    EXPECT_EQ(preview.pictureSize(), QSize());
+}
+
+TEST(PreviewWindow, ADraggedSelectionIsKeptInPicturePixels)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("p.jpg");
+    test::writeTestJpeg(path, 1280, 960);
+    ui::TfrView preview;
+    QSignalSpy shown(&preview, &ui::TfrView::pictureShown);
+    QSignalSpy closed(&preview, &ui::TfrView::closed);
+    preview.show();
+    preview.showPicture(QString::fromStdString(path));
+    ASSERT_TRUE(shown.wait(5000));
+    // Shown at half size, filling the 640 x 480 view.
+    QTest::mousePress(preview.view(), Qt::LeftButton, {}, QPoint(10, 20));
+    QTest::mouseMove(preview.view(), QPoint(100, 120));
+    QTest::mouseRelease(preview.view(), Qt::LeftButton, {}, QPoint(110, 220));
+    EXPECT_EQ(preview.selection(), QRect(20, 40, 200, 400));
+
+    preview.close();
+    EXPECT_FALSE(preview.isVisible());
+    EXPECT_EQ(closed.count(), 1);
+}

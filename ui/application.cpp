@@ -1,0 +1,88 @@
+// SPDX-License-Identifier: MIT
+#include "ui/application.h"
+
+#include "ui/main_window.h"
+#include "ui/qt_chooser.h"
+#include "ui/qt_services.h"
+#include "ui/url_opener.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include <memory>
+
+namespace pictora::ui
+{
+
+bool installQtTranslations(QCoreApplication &app)
+{
+    auto *translator = new QTranslator(&app);
+    if (!translator->load(QLocale(QLocale::Japanese),
+            QStringLiteral("qtbase"),
+            QStringLiteral("_"),
+            QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    return true;
+}
+
+void setUpApplication(QApplication &app)
+{
+    QApplication::setApplicationName(QStringLiteral("Pictora"));
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    installQtTranslations(app);
+
+    // The font the layout was drawn for, else an installed Japanese proportional gothic.
+    QFont font;
+    font.setFamilies({ QStringLiteral("ＭＳ Ｐゴシック"),
+        QStringLiteral("MS PGothic"),
+        QStringLiteral("IPAPGothic"),
+        QStringLiteral("IPA Pゴシック"),
+        QStringLiteral("IPAGothic"),
+        QStringLiteral("Noto Sans CJK JP") });
+    font.setPixelSize(12);
+    QApplication::setFont(font);
+    QApplication::setEffectEnabled(Qt::UI_AnimateTooltip, false);
+}
+
+namespace
+{
+
+/// Message boxes belong to the main window, which needs its prompter before it exists.
+class WindowPrompter final : public album::Prompter
+{
+public:
+    void attach(QWidget *window) { m_boxes = std::make_unique<QtPrompter>(window); }
+    album::Answer ask(const album::Prompt &prompt) override
+    {
+        if (!m_boxes)
+            attach(nullptr);
+        return m_boxes->ask(prompt);
+    }
+
+private:
+    std::unique_ptr<QtPrompter> m_boxes;
+};
+
+} // namespace
+
+int runDesktop(int &argc, char **argv)
+{
+    QApplication app(argc, argv);
+    setUpApplication(app);
+    WindowPrompter prompts;
+    QtChooser chooser(nullptr);
+    DesktopUrlOpener urls;
+    TfrMain window(prompts, chooser, urls);
+    prompts.attach(&window);
+    chooser.setParent(&window);
+    window.showWindows();
+    return QApplication::exec();
+}
+
+} // namespace pictora::ui

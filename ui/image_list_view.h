@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "album/image_list.h"
+
+#include <QObject>
+#include <QStringList>
+
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QTextEdit;
+class QWidget;
+
+namespace pictora::album
+{
+class ChangeSink;
+class Chooser;
+class Prompter;
+} // namespace pictora::album
+
+namespace pictora::ui
+{
+
+class TfrView;
+
+/// Shows the image list on its tab (`lbFileList`, `Memo`, `edTimeStamp`, found by object name in
+/// the window) and turns the user's actions into the list's operations. It keeps no copy of the
+/// list: every rule is album::ImageList's, and after each operation the tab is shown afresh.
+class ImageListView : public QObject
+{
+    Q_OBJECT
+public:
+    ImageListView(QWidget &window,
+        album::ImageList &list,
+        album::ChangeSink &changes,
+        album::Prompter &prompts,
+        album::Chooser &chooser);
+
+    /// Where the current entry's picture is shown (none: pictures are not shown).
+    void setPreview(TfrView *preview) { m_preview = preview; }
+    /// How a new entry's time stamp is read (default: the picture's capture time).
+    void setTimeStampReader(album::TimeStampReader reader) { m_timeStampOf = std::move(reader); }
+
+    [[nodiscard]] QListWidget *listWidget() const { return m_listBox; }
+
+public slots:
+    void addImages();
+    void deleteSelected();
+    void deleteAll();
+    void moveUp();
+    void moveDown();
+    /// Files dropped from the file manager; folders and other types are skipped silently.
+    void dropFiles(const QStringList &localPaths);
+    /// Shows the whole list again (after a load or a reset).
+    void refresh();
+    /// Makes the first entry current and shows it (the end of a make run).
+    void selectFirst();
+
+signals:
+    void currentEntryChanged(int index);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void showCurrent();
+    void showTexts(const QString &comment, const QString &timeStamp);
+    void listSelectionChanged();
+    void listCurrentChanged(int row);
+    void memoChanged();
+    void timeStampChanged();
+    [[nodiscard]] QString memoText() const;
+
+    album::ImageList &m_list;
+    album::ChangeSink &m_changes;
+    album::Prompter &m_prompts;
+    album::Chooser &m_chooser;
+    album::TimeStampReader m_timeStampOf;
+    album::PathOrder m_order;
+    QListWidget *m_listBox;
+    QPlainTextEdit *m_memo;
+    QTextEdit *m_richMemo;
+    QLineEdit *m_timeStamp;
+    TfrView *m_preview = nullptr;
+    bool m_showing = false; ///< the program is filling the controls: nothing is a user's edit
+};
+
+} // namespace pictora::ui

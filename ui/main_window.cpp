@@ -1,0 +1,413 @@
+// SPDX-License-Identifier: MIT
+#include "ui/main_window.h"
+
+#include "album/branding.h"
+#include "album/choosers.h"
+#include "album/conversions.h"
+#include "album/prompts.h"
+#include "imaging/picture.h"
+#include "ui/about_box.h"
+#include "ui/album_runner.h"
+#include "ui/background_display.h"
+#include "ui/image_list_view.h"
+#include "ui/option_binding.h"
+#include "ui/picture_image.h"
+#include "ui/preview_window.h"
+#include "ui/progress_window.h"
+#include "ui/qt_text.h"
+#include "ui/url_opener.h"
+
+#include "ui_main_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTabBar>
+#include <QUrl>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace pictora::ui
+{
+
+namespace
+{
+
+/// The folder browser starts in the output folder when it exists, else (no output folder typed)
+/// in the first picture's folder, else wherever the browser likes.
+std::string folderBrowserStart(const std::string &outputFolder, const album::ImageList &images)
+{
+    std::error_code error;
+    if (!outputFolder.empty() && std::filesystem::is_directory(outputFolder, error))
+        return outputFolder;
+    if (outputFolder.empty() && !images.empty()) {
+        const std::string &first = images[0].path;
+        const auto slash = first.rfind('/');
+        if (slash != std::string::npos)
+            return first.substr(0, slash + 1);
+    }
+    return {};
+}
+
+/// The size that fits a picture whole into a box, keeping its shape.
+imaging::TargetSize fitInto(const imaging::PictureInfo &header, int box)
+{
+    if (!header.valid())
+        return { box, box };
+    const double scale = std::min(1.0, std::min(double(box) / header.width, double(box) / header.height));
+    return { std::max(1, int(header.width * scale + 0.5)), std::max(1, int(header.height * scale + 0.5)) };
+}
+
+} // namespace
+
+QStringList defaultHelpFolders()
+{
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    return { programFolder + QStringLiteral("/help"),
+        QDir::cleanPath(programFolder + QStringLiteral("/../share/pictora/help")) };
+}
+
+TfrMain::TfrMain(album::Prompter &prompts, album::Chooser &chooser, UrlOpener &urls, QWidget *parent)
+    : QMainWindow(parent)
+    , m_ui(std::make_unique<Ui::TfrMain>())
+    , m_prompts(prompts)
+    , m_chooser(chooser)
+    , m_urls(urls)
+    , m_helpFolders(defaultHelpFolders())
+{
+    m_ui->setupUi(this);
+    // A fixed single-border window: minimise but no maximise, and no resizing.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+        | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(515, 527);
+    move(250, 150);
+    setAcceptDrops(true);
+    m_ui->PageControl1->setCurrentWidget(m_ui->tsFile);
+    // All six tabs are always in view: the layout is fixed, nothing scrolls.
+    m_ui->PageControl1->setUsesScrollButtons(false);
+    m_ui->PageControl1->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 7px; }"));
+
+    buildPopupMenu();
+    connectHandlers();
+    m_options = new OptionBinding(*this, m_document.settings, *this, m_prompts);
+    connect(m_options, &OptionBinding::swatchPressed, this, &TfrMain::swatchMouseDown);
+
+    m_preview = std::make_unique<TfrView>();
+    m_progress = new TfrProgress(this);
+    m_listView = new ImageListView(*this, m_document.images, *this, m_prompts, m_chooser);
+    m_listView->setParent(this);
+    m_listView->setPreview(m_preview.get());
+    connect(this, &TfrMain::filesDropped, m_listView, &ImageListView::dropFiles);
+    m_runner = new AlbumRunner(*this,
+        m_document.settings,
+        m_document.images,
+        m_prompts,
+        *m_progress,
+        *m_preview,
+        *m_listView,
+        [this](album::OptionId id, const album::OptionValue &value) { m_options->set(id, value); });
+    m_runner->setParent(this);
+    m_runner->setOpener([this](const QUrl &url) { m_urls.open(url); });
+    connect(m_runner, &AlbumRunner::finished, this, [this](bool completed, bool wasMake) {
+        if (completed && wasMake)
+            enableRebuild();
+    });
+    // Closing the preview unticks its menu item.
+    connect(m_preview.get(), &TfrView::closed, this, [this] { m_ui->mnPreView->setChecked(false); });
+}
+
+TfrMain::~TfrMain()
+{
+    // The run and the list view refer to the preview window: they go before it.
+    delete m_runner;
+    delete m_listView;
+}
+
+void TfrMain::showWindows()
+{
+    show();
+    m_preview->setVisible(m_ui->mnPreView->isChecked());
+}
+
+void TfrMain::buildPopupMenu()
+{
+    m_subPopUp = new QMenu(this);
+    m_subPopUp->setObjectName(QStringLiteral("subPopUp"));
+    auto submenu = [this](const char *name, const char *title) {
+        QMenu *menu = m_subPopUp->addMenu(toQString(title));
+        menu->setObjectName(QString::fromLatin1(name));
+        menu->menuAction()->setObjectName(QString::fromLatin1(name));
+        return menu;
+    };
+    auto item = [](QMenu *menu, const char *name, const char *caption) {
+        QAction *action = menu->addAction(toQString(caption));
+        action->setObjectName(QString::fromLatin1(name));
+    };
+    QMenu *project = submenu("O1", "プロジェクト(&P)");
+    item(project, "New1", "新規作成(&N)");
+    item(project, "Open1", "開く(&O)");
+    item(project, "SaveAs1", "名前を付けて保存(&A)");
+    QMenu *image = submenu("N5", "画像(&I)");
+    item(image, "A1", "リストに追加(&A)");
+    item(image, "D1", "リストから削除(&D)");
+    QMenu *album = submenu("N8", "アルバム(&A)");
+    item(album, "N7", "出力先の指定(&F)");
+    item(album, "HTMLM1", "HTMLアルバムの作成(&M)");
+    m_subPopUp->addSeparator()->setObjectName(QStringLiteral("N11"));
+    QMenu *help = submenu("Help1", "ヘルプ(&H)");
+    item(help, "Contents1", "目次(&C)");
+    item(help, "N9", "トピックスの検索(&S)");
+    help->addSeparator()->setObjectName(QStringLiteral("N13"));
+    item(help, "HTMLA1", "Pictoraについて(&A)");
+
+    // The pop-up belongs to the list, the effect group and two option sheets; the sheets' own
+    // fields keep their edit menus.
+    for (QWidget *owner : { static_cast<QWidget *>(m_ui->lbFileList),
+             static_cast<QWidget *>(m_ui->gbEffect),
+             m_ui->tbJPEG,
+             m_ui->tbTable }) {
+        owner->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(owner, &QWidget::customContextMenuRequested, this, [this, owner](const QPoint &at) {
+            m_subPopUp->popup(owner->mapToGlobal(at));
+        });
+    }
+}
+
+void TfrMain::connectHandlers()
+{
+    using Handler = void (TfrMain::*)();
+    struct Route {
+        Handler handler;
+        std::initializer_list<const char *> sources;
+    };
+    // Every button and menu item that does the same thing runs the same handler.
+    const Route routes[] = {
+        { &TfrMain::btAddImageClick, { "btAddImage", "mnAddImage", "A1" } },
+        { &TfrMain::btDelImageClick, { "btDelImage", "mnDelImage", "D1" } },
+        { &TfrMain::btAllDelImageClick, { "btAllDelImage" } },
+        { &TfrMain::btUpClick, { "btUp", "mnUp" } },
+        { &TfrMain::btDownClick, { "btDown", "mnDown" } },
+        { &TfrMain::btRotLClick, { "btRotL", "mnRotL" } },
+        { &TfrMain::btRotRClick, { "btRotR", "mnRotR" } },
+        { &TfrMain::btMosaicClick, { "btMosaic", "mnMosaic" } },
+        { &TfrMain::btNRClick, { "btNR", "mnNR" } },
+        { &TfrMain::btEmbossClick, { "btEmboss", "mnEmboss" } },
+        { &TfrMain::btSepiaClick, { "btSepia", "mnSepia" } },
+        { &TfrMain::btUndoClick, { "btUndo", "mnUndo" } },
+        { &TfrMain::btAppendClick, { "btAppend", "mnAppend" } },
+        { &TfrMain::btMakeHTMLClick, { "btMakeHTML", "mnMakeHTML", "HTMLM1" } },
+        { &TfrMain::btReMakeHTMLClick, { "btReMakeHTML" } },
+        { &TfrMain::btHelpClick, { "btHelp" } },
+        { &TfrMain::btEndClick, { "btEnd", "Exit1" } },
+        { &TfrMain::btSetDirClick, { "btSetDir", "mnSetDir", "N7" } },
+        { &TfrMain::btLoadBGClick, { "btLoadBG" } },
+        { &TfrMain::mnNewClick, { "mnNew", "New1" } },
+        { &TfrMain::mnOpenClick, { "mnOpen", "Open1" } },
+        { &TfrMain::mnSaveClick, { "mnSave" } },
+        { &TfrMain::mnSaveAsClick, { "mnSaveAs", "SaveAs1" } },
+        { &TfrMain::mnPreViewClick, { "mnPreView" } },
+        { &TfrMain::mnContentsClick, { "mnContents", "Contents1" } },
+        { &TfrMain::mnSerchHelpClick, { "mnSerchHelp", "N9" } },
+        { &TfrMain::mnAboutClick, { "mnAbout", "HTMLA1" } },
+    };
+    for (const Route &route : routes) {
+        for (const char *source : route.sources) {
+            const QString name = QString::fromLatin1(source);
+            const Handler handler = route.handler;
+            if (auto *button = findChild<QPushButton *>(name))
+                connect(button, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
+            else if (auto *action = findChild<QAction *>(name))
+                connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+            else
+                Q_ASSERT_X(false, "TfrMain", "a handler's source is missing from the window");
+        }
+    }
+}
+
+void TfrMain::markProjectChanged()
+{
+    std::error_code error;
+    if (!m_document.projectPath.empty() && std::filesystem::exists(m_document.projectPath, error))
+        m_ui->mnSave->setEnabled(true);
+}
+
+void TfrMain::withdrawRebuild()
+{
+    m_ui->btReMakeHTML->setEnabled(false);
+}
+
+void TfrMain::enableRebuild()
+{
+    m_ui->btReMakeHTML->setEnabled(true);
+}
+
+void TfrMain::btAddImageClick()
+{
+    m_listView->addImages();
+}
+
+void TfrMain::btDelImageClick()
+{
+    m_listView->deleteSelected();
+}
+
+void TfrMain::btAllDelImageClick()
+{
+    m_listView->deleteAll();
+}
+
+void TfrMain::btUpClick()
+{
+    m_listView->moveUp();
+}
+
+void TfrMain::btDownClick()
+{
+    m_listView->moveDown();
+}
+
+// The effects come with the effect rules.
+void TfrMain::btRotLClick() { }
+void TfrMain::btRotRClick() { }
+void TfrMain::btMosaicClick() { }
+void TfrMain::btNRClick() { }
+void TfrMain::btEmbossClick() { }
+void TfrMain::btSepiaClick() { }
+void TfrMain::btUndoClick() { }
+void TfrMain::btAppendClick() { }
+
+void TfrMain::btMakeHTMLClick()
+{
+    m_runner->make();
+}
+
+void TfrMain::btReMakeHTMLClick()
+{
+    m_runner->rebuild();
+}
+
+// The project commands come with their rules.
+void TfrMain::mnNewClick() { }
+void TfrMain::mnOpenClick() { }
+void TfrMain::mnSaveClick() { }
+void TfrMain::mnSaveAsClick() { }
+
+void TfrMain::mnPreViewClick()
+{
+    // The item ticks and unticks itself; the preview follows it.
+    m_preview->setVisible(m_ui->mnPreView->isChecked());
+}
+
+void TfrMain::btEndClick()
+{
+    close();
+}
+
+void TfrMain::btHelpClick()
+{
+    m_urls.open(QUrl(toQString(branding::kSiteUrl)).resolved(QUrl(toQString(branding::kHelpPath))));
+}
+
+void TfrMain::mnContentsClick()
+{
+    openHelpPage(QStringLiteral("index.html"));
+}
+
+void TfrMain::mnSerchHelpClick()
+{
+    openHelpPage(QStringLiteral("topics.html"));
+}
+
+void TfrMain::openHelpPage(const QString &page)
+{
+    for (const QString &folder : m_helpFolders) {
+        const QFileInfo file(folder + u'/' + page);
+        if (file.isFile()) {
+            m_urls.open(QUrl::fromLocalFile(file.absoluteFilePath()));
+            return;
+        }
+    }
+    m_prompts.inform(album::PromptKind::Error, "ヘルプファイルが見つかりません: " + toStdString(page));
+}
+
+void TfrMain::mnAboutClick()
+{
+    TAboutBox box(m_prompts, m_urls, {}, this);
+    box.exec();
+}
+
+void TfrMain::swatchMouseDown(album::OptionId id)
+{
+    const std::uint32_t shown = m_document.settings.swatch(id);
+    const std::uint32_t colour = m_chooser.pickColour(shown).value_or(shown);
+    // Confirmed or cancelled, the edit gets the swatch's colour in RRGGBB form.
+    m_options->set(id, album::ColorToHexText(colour));
+    markProjectChanged();
+}
+
+void TfrMain::btSetDirClick()
+{
+    const std::string start
+        = folderBrowserStart(m_document.settings.text(album::OptionId::edHTMLPath), m_document.images);
+    const auto chosen = m_chooser.pickFolder(start);
+    std::error_code error;
+    if (!chosen || !std::filesystem::is_directory(*chosen, error))
+        return;
+    m_options->set(album::OptionId::edHTMLPath, *chosen);
+}
+
+void TfrMain::btLoadBGClick()
+{
+    const auto chosen = m_chooser.openPictures();
+    if (chosen.empty())
+        return;
+    const std::string &path = chosen.front();
+    m_options->set(album::OptionId::edBGImage, path);
+    // A file that cannot be loaded is not reported: the display stays empty and the path stays.
+    auto *display = m_ui->Ik5DispBG;
+    display->clear();
+    const int box = display->contentsRect().width();
+    const imaging::Picture picture = imaging::loadFitted(
+        path, [box](const imaging::PictureInfo &header) { return fitInto(header, box); });
+    display->setImage(toQImage(picture));
+    update();
+}
+
+void TfrMain::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TfrMain::dropEvent(QDropEvent *event)
+{
+    QStringList paths;
+    for (const QUrl &url : event->mimeData()->urls()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    event->acceptProposedAction();
+    if (!paths.isEmpty())
+        emit filesDropped(paths);
+}
+
+void TfrMain::closeEvent(QCloseEvent *event)
+{
+    // A run in flight still writes the album and reads the document: it ends first.
+    if (m_runner->isRunning()) {
+        event->ignore();
+        return;
+    }
+    m_preview->hide();
+    QMainWindow::closeEvent(event);
+}
+
+} // namespace pictora::ui

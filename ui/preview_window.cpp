@@ -1,0 +1,300 @@
+// SPDX-License-Identifier: MIT
+#include "ui/preview_window.h"
+
+#include "imaging/picture.h"
+#include "ui/picture_image.h"
+#include "ui/qt_text.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace pictora::ui
+{
+
+namespace
+{
+
+struct ViewSize {
+    const char *name;
+    int width;
+    int height;
+};
+constexpr std::array<ViewSize, 5> kViewSizes { {
+    { "N320x240", 320, 240 },
+    { "N640x480", 640, 480 },
+    { "N800x600", 800, 600 },
+    { "N1024x768", 1024, 768 },
+    { "N1280x1024", 1280, 1024 },
+} };
+
+/// The whole picture inside the view, never enlarged: an enlarged preview would only blur.
+imaging::TargetSize fitInside(const imaging::PictureInfo &header, QSize view)
+{
+    if (!header.valid() || view.isEmpty())
+        return {};
+    const double scale = std::min({ 1.0,
+        static_cast<double>(view.width()) / header.width,
+        static_cast<double>(view.height()) / header.height });
+    return { std::max(1, static_cast<int>(std::lround(header.width * scale))),
+        std::max(1, static_cast<int>(std::lround(header.height * scale))) };
+}
+
+} // namespace
+
+PreviewView::PreviewView(QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("Ik5Disp"));
+    setCursor(Qt::CrossCursor);
+    setAccessibleName(QStringLiteral("プレビュー画面"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void PreviewView::setPicture(const QImage &shown, QSize pictureSize)
+{
+    m_shown = shown;
+    m_pictureSize = pictureSize;
+    m_selection = {};
+    update();
+}
+
+void PreviewView::setSelection(const QRect &pictureRect)
+{
+    m_selection = pictureRect;
+    update();
+}
+
+QRect PreviewView::imageRect() const
+{
+    if (m_shown.isNull())
+        return {};
+    const QSize size = m_shown.size();
+    return QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
+}
+
+QPoint PreviewView::toPicture(QPoint viewPoint) const
+{
+    const QRect shownRect = imageRect();
+    if (shownRect.isEmpty() || m_pictureSize.isEmpty())
+        return {};
+    const double sx = static_cast<double>(m_pictureSize.width()) / shownRect.width();
+    const double sy = static_cast<double>(m_pictureSize.height()) / shownRect.height();
+    const int x = std::clamp(
+        static_cast<int>(std::lround((viewPoint.x() - shownRect.left()) * sx)), 0, m_pictureSize.width());
+    const int y = std::clamp(
+        static_cast<int>(std::lround((viewPoint.y() - shownRect.top()) * sy)), 0, m_pictureSize.height());
+    return { x, y };
+}
+
+QRect PreviewView::toView(const QRect &pictureRect) const
+{
+    const QRect shownRect = imageRect();
+    if (shownRect.isEmpty() || m_pictureSize.isEmpty())
+        return {};
+    const double sx = static_cast<double>(shownRect.width()) / m_pictureSize.width();
+    const double sy = static_cast<double>(shownRect.height()) / m_pictureSize.height();
+    return QRect(QPoint(shownRect.left() + static_cast<int>(pictureRect.left() * sx),
+                     shownRect.top() + static_cast<int>(pictureRect.top() * sy)),
+        QSize(static_cast<int>(pictureRect.width() * sx), static_cast<int>(pictureRect.height() * sy)));
+}
+
+void PreviewView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().window());
+    if (m_shown.isNull())
+        return;
+    painter.drawImage(imageRect().topLeft(), m_shown);
+    if (!m_selection.isEmpty()) {
+        const QRect frame = toView(m_selection).adjusted(0, 0, -1, -1);
+        painter.setPen(QPen(Qt::white, 1));
+        painter.drawRect(frame);
+        painter.setPen(QPen(Qt::black, 1, Qt::DashLine));
+        painter.drawRect(frame);
+    }
+}
+
+void PreviewView::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton || m_shown.isNull()) {
+        QWidget::mousePressEvent(event);
+        return;
+    }
+    m_dragging = true;
+    m_dragStart = toPicture(event->position().toPoint());
+    setSelection({});
+}
+
+void PreviewView::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_dragging)
+        return;
+    setSelection(QRect(m_dragStart, toPicture(event->position().toPoint())).normalized());
+}
+
+void PreviewView::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (!m_dragging || event->button() != Qt::LeftButton)
+        return;
+    m_dragging = false;
+    const QPoint end = toPicture(event->position().toPoint());
+    // QRect's right is inclusive; the rectangle kept spans the pixels between the two corners.
+    const QRect dragged(QPoint(std::min(m_dragStart.x(), end.x()), std::min(m_dragStart.y(), end.y())),
+        QSize(std::abs(end.x() - m_dragStart.x()), std::abs(end.y() - m_dragStart.y())));
+    setSelection(dragged);
+}
+
+TfrView::TfrView(QWidget *parent)
+    : QWidget(parent, Qt::Tool | Qt::MSWindowsFixedSizeDialogHint)
+    , m_view(new PreviewView(this))
+    , m_menu(new QMenu(this))
+    , m_sizes(new QActionGroup(this))
+    , m_generation(std::make_shared<std::atomic<quint64>>(0))
+{
+    setObjectName(QStringLiteral("TfrView"));
+    setWindowTitle(QStringLiteral("プレビュー画面 (右クリックでプレビュー画面サイズ変更)"));
+    m_menu->setObjectName(QStringLiteral("mainPopupMenu"));
+    m_sizes->setExclusive(true);
+    for (const ViewSize &size : kViewSizes) {
+        QAction *item = m_menu->addAction(QString::fromLatin1(size.name + 1));
+        item->setObjectName(QString::fromLatin1(size.name));
+        item->setCheckable(true);
+        m_sizes->addAction(item);
+        const QSize viewSize(size.width, size.height);
+        connect(item, &QAction::triggered, this, [this, viewSize] { setViewSize(viewSize); });
+    }
+    m_menu->addSeparator()->setObjectName(QStringLiteral("N1"));
+    QAction *all = m_menu->addAction(QStringLiteral("全選択"));
+    all->setObjectName(QStringLiteral("N2"));
+    all->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_A));
+    all->setShortcutContext(Qt::WindowShortcut);
+    addAction(all);
+    connect(all, &QAction::triggered, this, &TfrView::selectAll);
+
+    // One decoder is enough: a newer request drops the queued ones, and a running one is ignored.
+    m_pool.setMaxThreadCount(1);
+    findChild<QAction *>(QStringLiteral("N640x480"))->setChecked(true);
+    setViewSize({ 640, 480 });
+    move(50, 50);
+}
+
+TfrView::~TfrView()
+{
+    m_pool.clear();
+    ++*m_generation;
+    m_pool.waitForDone();
+}
+
+void TfrView::setViewSize(QSize size)
+{
+    for (QAction *item : m_sizes->actions()) {
+        if (item->objectName() == QStringLiteral("N%1x%2").arg(size.width()).arg(size.height()))
+            item->setChecked(true);
+    }
+    m_view->setGeometry(QRect(QPoint(0, 0), size));
+    setFixedSize(size);
+    if (!m_path.isEmpty())
+        load(m_path);
+    refreshView();
+}
+
+void TfrView::showPicture(const QString &path)
+{
+    m_path = path;
+    load(path);
+}
+
+void TfrView::erase()
+{
+    ++*m_generation;
+    m_pool.clear();
+    m_loading = false;
+    m_path.clear();
+    m_pictureSize = {};
+    m_view->setPicture({}, {});
+}
+
+void TfrView::refreshView()
+{
+    m_view->setSelection({});
+    update();
+}
+
+void TfrView::selectAll()
+{
+    m_view->setSelection(QRect(QPoint(0, 0), m_pictureSize));
+}
+
+QRect TfrView::selection() const
+{
+    return m_view->selection();
+}
+
+void TfrView::load(const QString &path)
+{
+    const quint64 generation = ++*m_generation;
+    m_loading = true;
+    m_pool.clear();
+    const QSize viewSize = m_view->size();
+    const std::shared_ptr<std::atomic<quint64>> latest = m_generation;
+    m_pool.start([this, latest, generation, path, viewSize] {
+        if (latest->load() != generation)
+            return;
+        imaging::PictureInfo header;
+        const imaging::Picture picture = imaging::loadFitted(
+            toStdString(path),
+            [viewSize](const imaging::PictureInfo &h) { return fitInside(h, viewSize); },
+            &header);
+        if (latest->load() != generation)
+            return;
+        QImage image = toQImage(picture);
+        const QSize pictureSize = image.isNull() ? QSize() : QSize(header.width, header.height);
+        // The window waits for this task before it goes, so `this` outlives the call.
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, path, image = std::move(image), pictureSize] {
+                applyLoaded(generation, path, image, pictureSize);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void TfrView::applyLoaded(quint64 generation, const QString &path, const QImage &image, QSize pictureSize)
+{
+    if (generation != m_generation->load())
+        return;
+    m_loading = false;
+    m_pictureSize = pictureSize;
+    m_view->setPicture(image, pictureSize);
+    refreshView();
+    emit pictureShown(path);
+}
+
+void TfrView::closeEvent(QCloseEvent *event)
+{
+    event->accept();
+    hide();
+    emit closed();
+}
+
+void TfrView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    refreshView();
+}
+
+void TfrView::contextMenuEvent(QContextMenuEvent *event)
+{
+    m_menu->exec(event->globalPos());
+}
+
+} // namespace pictora::ui

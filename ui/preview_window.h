@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QImage>
+#include <QRect>
+#include <QSize>
+#include <QThreadPool>
+#include <QWidget>
+
+#include <atomic>
+#include <memory>
+
+class QAction;
+class QActionGroup;
+class QMenu;
+
+namespace pictora::ui
+{
+
+/// The view inside the preview window: draws the picture and the selection the user drags, which
+/// it keeps in picture pixels.
+class PreviewView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit PreviewView(QWidget *parent);
+
+    /// `shown` is the picture scaled for the view; `pictureSize` the size of the picture itself.
+    void setPicture(const QImage &shown, QSize pictureSize);
+    [[nodiscard]] const QImage &shownImage() const { return m_shown; }
+
+    /// RectLeft, RectTop, RectRight, RectBottom; all 0 for no selection.
+    [[nodiscard]] QRect selection() const { return m_selection; }
+    void setSelection(const QRect &pictureRect);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    [[nodiscard]] QRect imageRect() const;
+    [[nodiscard]] QPoint toPicture(QPoint viewPoint) const;
+    [[nodiscard]] QRect toView(const QRect &pictureRect) const;
+
+    QImage m_shown;
+    QSize m_pictureSize;
+    QRect m_selection;
+    QPoint m_dragStart;
+    bool m_dragging = false;
+};
+
+/// The preview window: shows the current picture whole at one of five sizes. Pictures are decoded
+/// off the window thread at the size the view needs; a newer request makes older ones stale.
+class TfrView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TfrView(QWidget *parent = nullptr);
+    ~TfrView() override;
+
+    /// Shows a picture; an unreadable one leaves the view empty, without a message.
+    void showPicture(const QString &path);
+    /// Erases the view (no picture, size 0 x 0).
+    void erase();
+    /// Redraws the view; like every repaint of the window it drops the selection.
+    void refreshView();
+    /// Select all: the whole picture at its own size.
+    void selectAll();
+
+    /// The picture on show, for the effects that need it at full resolution.
+    [[nodiscard]] QString currentPicturePath() const { return m_path; }
+    /// Width and height of the picture last shown, in its own pixels (0 x 0 before any).
+    [[nodiscard]] QSize pictureSize() const { return m_pictureSize; }
+    [[nodiscard]] QRect selection() const;
+    [[nodiscard]] PreviewView *view() const { return m_view; }
+    [[nodiscard]] QMenu *popupMenu() const { return m_menu; }
+    /// Whether a requested picture is still being decoded.
+    [[nodiscard]] bool isLoading() const { return m_loading; }
+
+signals:
+    /// The window was closed by the user and is now hidden.
+    void closed();
+    /// A requested picture is on show (or the view was left empty because it could not be read).
+    void pictureShown(const QString &path);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+
+private:
+    void setViewSize(QSize size);
+    void load(const QString &path);
+    void applyLoaded(quint64 generation, const QString &path, const QImage &image, QSize pictureSize);
+
+    PreviewView *m_view;
+    QMenu *m_menu;
+    QActionGroup *m_sizes;
+    QString m_path;
+    QSize m_pictureSize;
+    QThreadPool m_pool;
+    std::shared_ptr<std::atomic<quint64>> m_generation;
+    bool m_loading = false;
+};
+
+} // namespace pictora::ui

@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "album/choosers.h"
+
+#include <QPointer>
+#include <QString>
+
+class QFileDialog;
+class QWidget;
+
+namespace pictora::ui
+{
+
+/// The picture filter of the open dialog, in the "description|patterns|..." form of the window.
+inline constexpr const char *kOpenImageFilter
+    = "すべての画像ファイル|*.jpg;*.jpeg;*.tif;*.tiff;*.png;*.bmp;*.gif|"
+      "JPEG|*.jpg;*.jpeg|TIFF|*.tif;*.tiff|PNG|*.png|BMP|*.bmp|GIF|*.gif";
+inline constexpr const char *kProjectFilter = "Pictora・プロジェクトファイル (*.pxa)|*.pxa";
+inline constexpr const char *kFolderBrowserTitle = "HTMLフォルダ出力先を選択してください";
+
+/// "JPEG|*.jpg;*.jpeg|PNG|*.png" to Qt's "JPEG (*.jpg *.jpeg);;PNG (*.png)"; a description that
+/// already shows its patterns in parentheses is kept as it is.
+[[nodiscard]] QString toQtFilter(const QString &pairs);
+
+/// The window's file, folder and colour dialogs. Each file dialog is made once and reused, so it
+/// opens where it was last left.
+class QtChooser final : public album::Chooser
+{
+public:
+    explicit QtChooser(QWidget *parent);
+    ~QtChooser() override;
+    /// The window the dialogs belong to (it may be made after the chooser).
+    void setParent(QWidget *parent) { m_parent = parent; }
+
+    std::vector<std::string> openPictures() override;
+    std::optional<std::string> openProject() override;
+    std::optional<std::string> saveProject() override;
+    std::optional<std::string> pickFolder(const std::string &startFolder) override;
+    std::optional<std::uint32_t> pickColour(std::uint32_t preset) override;
+
+private:
+    QFileDialog &dialog(QPointer<QFileDialog> &slot, int mode);
+
+    QPointer<QWidget> m_parent;
+    QPointer<QFileDialog> m_openImage;
+    QPointer<QFileDialog> m_openProject;
+    QPointer<QFileDialog> m_saveProject;
+};
+
+} // namespace pictora::ui
