@@ -26,7 +26,7 @@ std::string lowerAscii(std::string_view text)
 /// The patterns of the filter's first entry, "*.jpg" ... in lower case.
 std::vector<std::string> firstEntryPatterns()
 {
-    const std::string_view filter(kOpenPictureFilter);
+    const std::string_view filter(album::kOpenPictureFilter);
     const auto begin = filter.find('|') + 1;
     const auto end = filter.find('|', begin);
     std::vector<std::string> patterns;

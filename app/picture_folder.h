@@ -1,16 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "album/choosers.h"
+
 #include <string>
 #include <vector>
 
 namespace pictora::app
 {
-
-/// The filter of the open-picture dialog; its first entry accepts every picture the program opens.
-inline constexpr const char *kOpenPictureFilter
-    = "すべての画像ファイル|*.jpg;*.jpeg;*.tif;*.tiff;*.png;*.bmp;*.gif"
-      "|JPEG|*.jpg;*.jpeg|TIFF|*.tif;*.tiff|PNG|*.png|BMP|*.bmp|GIF|*.gif";
 
 /// Whether the filter's first entry accepts the file name; letter case is ignored, as in the dialog.
 [[nodiscard]] bool isOpenablePictureName(const std::string &path);

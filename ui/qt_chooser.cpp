@@ -65,18 +65,18 @@ QFileDialog &QtChooser::dialog(QPointer<QFileDialog> &slot, int mode)
     case OpenPictures:
         box.setFileMode(QFileDialog::ExistingFiles);
         box.setAcceptMode(QFileDialog::AcceptOpen);
-        box.setNameFilter(toQtFilter(toQString(kOpenImageFilter)));
+        box.setNameFilter(toQtFilter(toQString(album::kOpenPictureFilter)));
         break;
     case OpenProject:
         box.setFileMode(QFileDialog::ExistingFile);
         box.setAcceptMode(QFileDialog::AcceptOpen);
-        box.setNameFilter(toQtFilter(toQString(kProjectFilter)));
+        box.setNameFilter(toQtFilter(toQString(album::kProjectFilter)));
         box.setDefaultSuffix(QStringLiteral("pxa"));
         break;
     case SaveProject:
         box.setFileMode(QFileDialog::AnyFile);
         box.setAcceptMode(QFileDialog::AcceptSave);
-        box.setNameFilter(toQtFilter(toQString(kProjectFilter)));
+        box.setNameFilter(toQtFilter(toQString(album::kProjectFilter)));
         box.setDefaultSuffix(QStringLiteral("pxa"));
         // Replacing an existing file is asked about (Qt asks unless told not to).
         box.setOption(QFileDialog::DontConfirmOverwrite, false);
@@ -115,7 +115,7 @@ std::optional<std::string> QtChooser::saveProject()
 std::optional<std::string> QtChooser::pickFolder(const std::string &startFolder)
 {
     const QString chosen = QFileDialog::getExistingDirectory(
-        m_parent, toQString(kFolderBrowserTitle), toQString(startFolder), QFileDialog::ShowDirsOnly);
+        m_parent, toQString(album::kFolderBrowserTitle), toQString(startFolder), QFileDialog::ShowDirsOnly);
     if (chosen.isEmpty())
         return std::nullopt;
     return toStdString(chosen);

@@ -12,13 +12,6 @@ class QWidget;
 namespace pictora::ui
 {
 
-/// The picture filter of the open dialog, in the "description|patterns|..." form of the window.
-inline constexpr const char *kOpenImageFilter
-    = "すべての画像ファイル|*.jpg;*.jpeg;*.tif;*.tiff;*.png;*.bmp;*.gif|"
-      "JPEG|*.jpg;*.jpeg|TIFF|*.tif;*.tiff|PNG|*.png|BMP|*.bmp|GIF|*.gif";
-inline constexpr const char *kProjectFilter = "Pictora・プロジェクトファイル (*.pxa)|*.pxa";
-inline constexpr const char *kFolderBrowserTitle = "HTMLフォルダ出力先を選択してください";
-
 /// "JPEG|*.jpg;*.jpeg|PNG|*.png" to Qt's "JPEG (*.jpg *.jpeg);;PNG (*.png)"; a description that
 /// already shows its patterns in parentheses is kept as it is.
 [[nodiscard]] QString toQtFilter(const QString &pairs);

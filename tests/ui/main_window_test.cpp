@@ -388,11 +388,11 @@ TEST_F(MainWindowTest, PreviewFollowsItsMenuItemAndDroppedFilesReachTheList)
 
 TEST(QtChooser, FiltersKeepEveryPatternOfTheWindowsForm)
 {
-    EXPECT_EQ(toQtFilter(QString::fromUtf8(kOpenImageFilter)),
+    EXPECT_EQ(toQtFilter(QString::fromUtf8(album::kOpenPictureFilter)),
         QStringLiteral(
             "すべての画像ファイル (*.jpg *.jpeg *.tif *.tiff *.png *.bmp *.gif);;JPEG (*.jpg *.jpeg);;"
             "TIFF (*.tif *.tiff);;PNG (*.png);;BMP (*.bmp);;GIF (*.gif)"));
-    EXPECT_EQ(toQtFilter(QString::fromUtf8(kProjectFilter)),
+    EXPECT_EQ(toQtFilter(QString::fromUtf8(album::kProjectFilter)),
         QStringLiteral("Pictora・プロジェクトファイル (*.pxa)"));
 }
 
