@@ -9,6 +9,7 @@
 #include "generate/ordered_pool.h"
 #include "generate/pages.h"
 #include "generate/picture_conversion.h"
+#include "generate/size_cache.h"
 #include "generate/style_sheet.h"
 
 #include <cstdio>
@@ -117,21 +118,49 @@ RunResult writeAlbum(
     result.indexPath = layout.indexPath();
     result.sizes.assign(n, SizeRow {});
 
-    runInOrder<PictureOutcome>(
+    SizeCache cache(c.sizeCacheFolder ? *c.sizeCacheFolder : SizeCache::defaultFolder());
+    const std::string plan = decodePlan(options);
+
+    struct Converted {
+        PictureOutcome outcome;
+        std::optional<FileStamp> stamp; ///< set when the file did not change while it was read
+    };
+    runInOrder<Converted>(
         n,
         workerCount(c.workers),
         [&](std::size_t i) {
+            const std::string &path = c.entries[i].path;
+            Converted done;
             try {
-                return convertPicture(c.entries[i].path, static_cast<int>(i), layout, options);
+                const std::optional<FileStamp> before = stampOf(path);
+                if (!writePictures && before) {
+                    if (const std::optional<KnownPicture> known = cache.find(path, plan, *before)) {
+                        done.outcome = outcomeFor(*known, options);
+                        done.stamp = before;
+                        return done;
+                    }
+                }
+                done.outcome = writePictures ? convertPicture(path, static_cast<int>(i), layout, options)
+                                             : checkPicture(path, options);
+                if (before && stampOf(path) == before)
+                    done.stamp = before;
             } catch (const std::exception &e) {
-                PictureOutcome failed;
-                failed.writeError = layout.mainPicturePath(static_cast<int>(i)) + "\n" + e.what();
-                return failed;
+                done.outcome = {};
+                done.outcome.writeError = layout.mainPicturePath(static_cast<int>(i)) + "\n" + e.what();
+                done.stamp.reset();
             }
+            return done;
         },
-        [&](std::size_t i, PictureOutcome &outcome) {
+        [&](std::size_t i, Converted &converted) {
+            const PictureOutcome &outcome = converted.outcome;
             if (!outcome.writeError.empty())
                 throw album::UserError(outcome.writeError);
+            if (converted.stamp) {
+                cache.remember(c.entries[i].path,
+                    plan,
+                    *converted.stamp,
+                    { !outcome.unreadable, outcome.sourceWidth, outcome.sourceHeight });
+            }
             if (outcome.unreadable) {
                 c.prompts.ask({ PromptKind::Confirmation,
                     unreadableMessage(static_cast<int>(i), outcome),
@@ -144,6 +173,8 @@ RunResult writeAlbum(
             c.progress.setLabel(label);
             c.progress.setPosition(static_cast<int>(100.0 / static_cast<double>(n) * static_cast<double>(i)));
         });
+    // A cache that cannot be written only makes the next rebuild slower.
+    (void)cache.save();
 
     if (writePictures && hasBackgroundPicture(c.settings)) {
         std::string error;

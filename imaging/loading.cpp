@@ -341,14 +341,36 @@ int jpegShrink(int storedWidth, int storedHeight, int targetWidth, int targetHei
     return 1;
 }
 
-bool checkSize(const VImage &image, const Source &source, std::string &reason)
+bool checkSize(long long width, long long height, const Source &source, std::string &reason)
 {
-    if (detail::saneSize(image.width(), image.height()))
+    if (detail::saneSize(width, height))
         return true;
-    reason = source.path + ": picture size " + std::to_string(image.width()) + " x "
-        + std::to_string(image.height()) + " is not sane";
+    reason = source.path + ": picture size " + std::to_string(width) + " x " + std::to_string(height)
+        + " is not sane";
     return false;
 }
+
+bool checkSize(const VImage &image, const Source &source, std::string &reason)
+{
+    return checkSize(image.width(), image.height(), source, reason);
+}
+
+/// The size check before a picture is decoded at a reduced scale. A JPEG is decoded at its DCT
+/// scale, so only what is held at that scale must be sane (its sides are limited by the format);
+/// other formats are read whole first, so their full size must be.
+bool checkSourceSize(const VImage &image, const Source &source, std::string &reason)
+{
+    if (source.kind != Kind::Jpeg)
+        return checkSize(image, source, reason);
+    if (image.width() > 0 && image.height() > 0 && image.width() <= detail::kMaxSide
+        && image.height() <= detail::kMaxSide)
+        return true;
+    return checkSize(image, source, reason);
+}
+
+/// What a load is for: the pixels, or only whether they decode (then JPEG pixels are decoded at the
+/// smallest DCT scale and nothing is resampled).
+enum class Purpose { Pixels, Check };
 
 Picture failed(std::string *reason, const std::string &text)
 {
@@ -366,7 +388,21 @@ PictureInfo headerInfo(const VImage &image)
     };
 }
 
-Picture loadWhole(const std::string &path, std::string *reason)
+/// The smallest scale a JPEG decodes at, for a check that only needs to know that it decodes.
+VImage checkScaleJpeg(const Source &source, const VImage &image)
+{
+    const int shrink = jpegShrink(image.width(), image.height(), 1, 1);
+    if (shrink == 1)
+        return image;
+    if (std::optional<VImage> decoded = decodeScaledJpeg(source, image, shrink))
+        return *decoded;
+    return open(source, shrink);
+}
+
+Picture loadWhole(const std::string &path,
+    std::string *reason,
+    PictureInfo *header = nullptr,
+    Purpose purpose = Purpose::Pixels)
 {
     std::string why;
     Source source;
@@ -375,18 +411,25 @@ Picture loadWhole(const std::string &path, std::string *reason)
     VImage image = open(source);
     if (!checkSize(image, source, why))
         return failed(reason, why);
+    if (header)
+        *header = headerInfo(image);
+    if (purpose == Purpose::Check && source.kind == Kind::Jpeg)
+        image = checkScaleJpeg(source, image);
     return detail::finish(image);
 }
 
-Picture loadAtSize(
-    const std::string &path, const TargetFor &targetFor, PictureInfo *header, std::string *reason)
+Picture loadAtSize(const std::string &path,
+    const TargetFor &targetFor,
+    PictureInfo *header,
+    std::string *reason,
+    Purpose purpose = Purpose::Pixels)
 {
     std::string why;
     Source source;
     if (!openSource(path, source, why))
         return failed(reason, why);
     VImage image = open(source);
-    if (!checkSize(image, source, why))
+    if (!checkSourceSize(image, source, why))
         return failed(reason, why);
     const PictureInfo info = headerInfo(image);
     if (header)
@@ -402,6 +445,12 @@ Picture loadAtSize(
     const int storedHeight = swap ? width : height;
     if (source.kind == Kind::Jpeg) {
         const int shrink = jpegShrink(image.width(), image.height(), storedWidth, storedHeight);
+        // What the decoder holds at that scale.
+        if (!checkSize(
+                (image.width() + shrink - 1) / shrink, (image.height() + shrink - 1) / shrink, source, why))
+            return failed(reason, why);
+        if (purpose == Purpose::Check)
+            return detail::finish(checkScaleJpeg(source, image));
         if (shrink > 1) {
             if (std::optional<VImage> decoded = decodeScaledJpeg(source, image, shrink))
                 image = *decoded;
@@ -503,7 +552,7 @@ PictureInfo probe(const std::string &path)
             return { picture.width(), picture.height(), picture.bitsPerPixel() };
         }
         const VImage image = open(source);
-        if (!checkSize(image, source, why))
+        if (!checkSourceSize(image, source, why))
             return {};
         return headerInfo(image);
     } catch (...) {
@@ -531,6 +580,18 @@ Picture loadResized(const std::string &path, int width, int height, std::string 
 {
     const TargetFor fixed = [width, height](const PictureInfo &) { return TargetSize { width, height }; };
     return guarded(reason, path, [&] { return loadAtSize(path, fixed, nullptr, reason); });
+}
+
+PictureInfo checkLoads(const std::string &path, const TargetFor &targetFor)
+{
+    PictureInfo header;
+    const Picture picture = guarded(nullptr, path, [&] {
+        return targetFor ? loadAtSize(path, targetFor, &header, nullptr, Purpose::Check)
+                         : loadWhole(path, nullptr, &header, Purpose::Check);
+    });
+    if (picture.empty())
+        return {};
+    return header;
 }
 
 Picture loadFitted(const std::string &path, const TargetFor &targetFor, PictureInfo *header)
