@@ -297,10 +297,9 @@ std::string SizeCache::filePath() const
 std::optional<KnownPicture> SizeCache::find(
     const std::string &path, const std::string &plan, const FileStamp &stamp) const
 {
-    const std::string key = keyOf(path, plan);
-    if (const auto fresh = m_fresh.find(key); fresh != m_fresh.end() && fresh->second.stamp == stamp)
-        return fresh->second.known;
-    const auto it = m_entries.find(key);
+    // Only what was read before the run: findings of this run are not visible before save(), so
+    // lookups never meet a remember() on another thread.
+    const auto it = m_entries.find(keyOf(path, plan));
     if (it == m_entries.end() || !(it->second.stamp == stamp))
         return std::nullopt;
     return it->second.known;

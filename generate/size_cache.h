@@ -48,7 +48,8 @@ public:
     /// Reads what `folder` holds (an empty folder name: nothing is remembered or written).
     explicit SizeCache(std::string folder);
 
-    /// What was found for `path` decoded for `plan` when its file had exactly `stamp`.
+    /// What was found for `path` decoded for `plan` when its file had exactly `stamp`, as read when
+    /// the cache was opened or last saved.
     [[nodiscard]] std::optional<KnownPicture> find(
         const std::string &path, const std::string &plan, const FileStamp &stamp) const;
     /// Records a finding (or marks a found one as used now).
