@@ -173,7 +173,8 @@ TEST(Loading, EveryOrientationEndsUpright)
         default:
             break;
         }
-        const std::string path = dir.file("o" + std::to_string(orientation) + ".jpg");
+        const std::string path
+            = dir.file(std::string("o").append(std::to_string(orientation)).append(".jpg"));
         test::writeFile(path,
             test::withFirstSegment(test::jpegBytes(image, 95), test::exifSegment(std::nullopt, orientation)));
 
