@@ -213,8 +213,10 @@ TEST(Loading, EmbeddedProfileIsConvertedToSrgb)
     EXPECT_NEAR(picture.sample(5, 5, 0), 220, 6);
     EXPECT_NEAR(picture.sample(5, 5, 1), 40, 6);
     EXPECT_NEAR(picture.sample(5, 5, 2), 30, 6);
-    const Picture small = loadResized(path, 16, 16);
+    const Picture small = loadResized(path, 16, 16); // decoded at a reduced scale
+    EXPECT_NEAR(small.sample(5, 5, 0), 220, 6);
     EXPECT_NEAR(small.sample(5, 5, 1), 40, 6);
+    EXPECT_NEAR(small.sample(5, 5, 2), 30, 6);
 }
 
 TEST(Loading, CmykJpegBecomesRgb)
