@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Times `pictora --make` against vipsthumbnail on the corpus of bench/make-corpus.sh, in the same
-# run, alternating, and measures pictora's peak memory for the album and for one ten times longer.
+# run, alternating, and measures pictora's peak memory for the album and for one ten times longer;
+# then the rebuild of the album and of a 1,000-page one, with sizes remembered (warm) and without
+# (cold), and phone photos of 108 and 200 megapixels, baseline and progressive.
 #
-#   bench/run.sh [-r REPETITIONS] [--pictora PATH] [--corpus DIR] [--peer-only]
+#   bench/run.sh [-r REPETITIONS] [--pictora PATH] [--corpus DIR] [--peer-only] [--make-only]
 #
 # Results go to bench/results/ (git-ignored); a summary is printed at the end.
 set -euo pipefail
@@ -13,6 +15,7 @@ pictora=${PICTORA:-$root/build/app/pictora}
 corpus=$here/corpus
 reps=5
 peer_only=0
+make_only=0
 cores=$(nproc)
 # libvips' own thread pool left at its default (one thread per core) in each process: on 2 cores,
 # alternated with --vips-concurrency=1 it was the faster of the two. PEER_CONCURRENCY=N to force N.
@@ -29,7 +32,8 @@ while [ $# -gt 0 ]; do
     --pictora) pictora=$2; shift 2 ;;
     --corpus) corpus=$2; shift 2 ;;
     --peer-only) peer_only=1; shift ;;
-    -h|--help) sed -n '2,8p' "$0"; exit 0 ;;
+    --make-only) make_only=1; shift ;;
+    -h|--help) sed -n '2,10p' "$0"; exit 0 ;;
     *) echo "run.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -84,9 +88,11 @@ run_peer() {
 }
 
 # pictora, default options, no questions left open. Leaves "seconds max-RSS-KiB" in time.txt.
+# Its remembered sizes go to $cache (a folder of the run), never to the user's.
+cache=$work/cache-make
 run_pictora() {
   local project=$1 out=$2 pictures_expected=$3
-  /usr/bin/time -f '%e %M' -o "$work/time.txt" \
+  XDG_CACHE_HOME=$cache /usr/bin/time -f '%e %M' -o "$work/time.txt" \
     "$pictora" --make "$project" --out "$out" --yes --no-html-folder --author bench@example.org \
     >"$work/pictora.log" 2>&1 || { cat "$work/pictora.log" >&2; echo "run.sh: pictora --make failed" >&2; exit 1; }
   [ "$(count_files "$out/images" 'img*.jpg')" -eq "$pictures_expected" ] \
@@ -123,6 +129,14 @@ if [ "$peer_only" -eq 0 ]; then
   sed -n 6p "$work/album.pxa" | grep -q '^\[edTitle\]' || { echo "run.sh: line 6 of a project is not [edTitle]" >&2; exit 1; }
   sed -i '7s/.*/Benchmark\r/' "$work/album.pxa" "$work/long.pxa"
 fi
+
+# pictora --rebuild into an album made before; the sizes remembered in $cache. Leaves time.txt.
+run_rebuild() {
+  local project=$1 out=$2
+  XDG_CACHE_HOME=$cache /usr/bin/time -f '%e %M' -o "$work/time.txt" \
+    "$pictora" --rebuild "$project" --out "$out" --yes --author bench@example.org \
+    >"$work/pictora.log" 2>&1 || { cat "$work/pictora.log" >&2; echo "run.sh: pictora --rebuild failed" >&2; exit 1; }
+}
 
 # Warm-up: the corpus into the page cache, the libraries into memory.
 run_peer "$work/peer"
@@ -187,4 +201,72 @@ peer_ms=$(per_picture_ms "${peer_cpu[@]}")
     echo "memory:  $((rss_max / 1024)) MB peak for $n pictures, $((long_rss / 1024)) MB for $((n * 10)) pictures ($(rate $((n * 10)) "$long_s") pictures/s)"
   fi
 } | tee -a "$report"
+
+if [ "$peer_only" -eq 1 ] || [ "$make_only" -eq 1 ]; then
+  echo "written: $report"
+  exit 0
+fi
+
+# Rebuilds: of the album just made (against its make) and of a 1,000-page album (the corpus
+# repeated) in the same folder. Cold: nothing remembered (a fresh cache folder each time), so every
+# source is checked; warm: the sizes the run before remembered.
+thousand=()
+while [ ${#thousand[@]} -lt 1000 ]; do thousand+=("${pictures[@]}"); done
+"$pictora" --new "$work/thousand.pxa" "${thousand[@]:0:1000}" >/dev/null
+sed -i '7s/.*/Benchmark\r/' "$work/thousand.pxa"
+rm -rf "$work/pictora"
+cache=$work/cache-rebuild
+run_pictora "$work/album.pxa" "$work/pictora" "$n"
+pages_before=$(md5sum <"$work/pictora/index.htm")
+rebuild_row() { # label project pictures reps cold|warm
+  local label=$1 project=$2 count=$3 times=() r
+  for ((r = 1; r <= $4; r++)); do
+    if [ "$5" = cold ]; then rm -rf "$work/cache-cold"; cache=$work/cache-cold; else cache=$work/cache-rebuild; fi
+    run_rebuild "$project" "$work/pictora"
+    read -r t _ <"$work/time.txt"
+    times+=("$t")
+    echo "rep $r $label $t s" >>"$report"
+  done
+  median "${times[@]}"
+}
+cold_album=$(rebuild_row "rebuild-cold-$n" "$work/album.pxa" "$n" "$reps" cold)
+warm_album=$(rebuild_row "rebuild-warm-$n" "$work/album.pxa" "$n" "$reps" warm)
+[ "$(md5sum <"$work/pictora/index.htm")" = "$pages_before" ] \
+  || { echo "run.sh: the rebuilt cover page differs from the made one" >&2; exit 1; }
+cold_1000=$(rebuild_row rebuild-cold-1000 "$work/thousand.pxa" 1000 2 cold)
+cache=$work/cache-rebuild
+run_rebuild "$work/thousand.pxa" "$work/pictora" # remembers the 1,000 entries' sizes
+warm_1000=$(rebuild_row rebuild-warm-1000 "$work/thousand.pxa" 1000 "$reps" warm)
+make_median=$(median "${pictora_times[@]}")
+{
+  echo
+  echo "rebuild: $n pages: cold $cold_album s ($(awk -v m="$make_median" -v c="$cold_album" 'BEGIN { printf "%.1f", m / c }') x faster than the make, $make_median s), warm $warm_album s (medians of $reps)"
+  echo "         1000 pages: cold $cold_1000 s (median of 2), warm $warm_1000 s (median of $reps)"
+} | tee -a "$report"
+
+# Phone photos: a corpus picture enlarged to 108 and 200 megapixels (made once, kept beside the
+# corpus), baseline and progressive, each made into an album of its own.
+big=$corpus/big
+mkdir -p "$big"
+for spec in 108:3.0 200:4.08; do
+  mp=${spec%%:*} scale=${spec#*:}
+  [ -s "$big/${mp}mp-baseline.jpg" ] || vips resize "${pictures[0]}" "$big/${mp}mp-baseline.jpg[Q=90]" "$scale"
+  [ -s "$big/${mp}mp-progressive.jpg" ] || vips resize "${pictures[0]}" "$big/${mp}mp-progressive.jpg[Q=90,interlace]" "$scale"
+done
+echo | tee -a "$report"
+for photo in "$big"/108mp-baseline.jpg "$big"/108mp-progressive.jpg "$big"/200mp-baseline.jpg "$big"/200mp-progressive.jpg; do
+  name=$(basename "$photo" .jpg)
+  "$pictora" --new "$work/$name.pxa" "$photo" >/dev/null
+  sed -i '7s/.*/Benchmark\r/' "$work/$name.pxa"
+  rm -rf "$work/big"
+  cache=$work/cache-big
+  run_pictora "$work/$name.pxa" "$work/big" 1
+  read -r big_s big_rss <"$work/time.txt"
+  size=$(vipsheader -f width "$work/big/images/img0000.jpg")x$(vipsheader -f height "$work/big/images/img0000.jpg")
+  rm -rf "$work/peer-big"; mkdir -p "$work/peer-big"
+  t0=$(now)
+  /usr/bin/time -f '%M' -o "$work/peer-time.txt" vipsthumbnail -s 640x640 -o "$work/peer-big/%s.jpg$peer_opts" "$photo"
+  t1=$(now)
+  echo "$name: $(vipsheader -f width "$photo")x$(vipsheader -f height "$photo"), $(($(stat -c %s "$photo") / 1048576)) MB: pictora $big_s s, $((big_rss / 1024)) MB peak, main $size; peer main only $(elapsed "$t0" "$t1") s, $(($(cat "$work/peer-time.txt") / 1024)) MB peak" | tee -a "$report"
+done
 echo "written: $report"

@@ -9,6 +9,7 @@
 #include "generate/ordered_pool.h"
 #include "generate/pages.h"
 #include "generate/picture_conversion.h"
+#include "generate/size_cache.h"
 #include "generate/style_sheet.h"
 
 #include <cstdio>
@@ -106,21 +107,49 @@ bool checkSettings(RunContext &c)
 void convertAll(RunContext &c, const AlbumLayout &layout, const ConversionOptions &options, RunResult &result)
 {
     const std::size_t n = c.entries.size();
-    runInOrder<PictureOutcome>(
+    SizeCache cache(c.sizeCacheFolder ? *c.sizeCacheFolder : SizeCache::defaultFolder());
+    const std::string plan = decodePlan(options);
+
+    struct Converted {
+        PictureOutcome outcome;
+        std::optional<FileStamp> stamp; ///< set when the file did not change while it was read
+    };
+    runInOrder<Converted>(
         n,
         workerCount(c.workers),
         [&](std::size_t i) {
+            const std::string &path = c.entries[i].path;
+            Converted done;
             try {
-                return convertPicture(c.entries[i].path, static_cast<int>(i), layout, options);
+                const std::optional<FileStamp> before = stampOf(path);
+                if (!options.writeFiles && before) {
+                    if (const std::optional<KnownPicture> known = cache.find(path, plan, *before)) {
+                        done.outcome = outcomeFor(*known, options);
+                        done.stamp = before;
+                        return done;
+                    }
+                }
+                done.outcome = options.writeFiles ? convertPicture(path, static_cast<int>(i), layout, options)
+                                                  : checkPicture(path, options);
+                if (before && stampOf(path) == before)
+                    done.stamp = before;
             } catch (const std::exception &e) {
-                PictureOutcome failed;
-                failed.writeError = layout.mainPicturePath(static_cast<int>(i)) + "\n" + e.what();
-                return failed;
+                done.outcome = {};
+                done.outcome.writeError = layout.mainPicturePath(static_cast<int>(i)) + "\n" + e.what();
+                done.stamp.reset();
             }
+            return done;
         },
-        [&](std::size_t i, PictureOutcome &outcome) {
+        [&](std::size_t i, Converted &converted) {
+            const PictureOutcome &outcome = converted.outcome;
             if (!outcome.writeError.empty())
                 throw album::UserError(outcome.writeError);
+            if (converted.stamp) {
+                cache.remember(c.entries[i].path,
+                    plan,
+                    *converted.stamp,
+                    { !outcome.unreadable, outcome.sourceWidth, outcome.sourceHeight });
+            }
             if (outcome.unreadable) {
                 c.prompts.ask({ PromptKind::Confirmation,
                     unreadableMessage(static_cast<int>(i), outcome),
@@ -135,6 +164,8 @@ void convertAll(RunContext &c, const AlbumLayout &layout, const ConversionOption
             if (c.platform.cancelRequested())
                 throw RunCancelled {};
         });
+    // A cache that cannot be written only makes the next rebuild slower.
+    (void)cache.save();
 }
 
 /// Steps from the progress window to the finished album, shared by both runs.

@@ -3,6 +3,7 @@
 
 #include "generate/layout.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,9 @@ struct RunContext {
     album::ProgressSink &progress;
     RunPlatform &platform;
     int workers = 0; ///< picture workers; 0 = one per core
+    /// Where what decoding found out about each source is remembered between runs, so that a rebuild
+    /// need not decode again; nothing = the user's cache folder, an empty name = nowhere.
+    std::optional<std::string> sizeCacheFolder = std::nullopt;
 };
 
 struct RunResult {
@@ -62,7 +66,9 @@ struct RunResult {
 /// that cannot be written); the progress window is hidden again whatever happens.
 RunResult makeAlbum(RunContext &context);
 
-/// Rewrites the pages and the style sheet of an album made before, writing no picture file.
+/// Rewrites the pages and the style sheet of an album made before, writing no picture file. Sources
+/// unchanged since a run remembered them are not decoded again; the others are checked at a reduced
+/// scale. The sizes and messages are those decoding every source would give.
 RunResult rebuildPages(RunContext &context);
 
 } // namespace pictora::generate

@@ -61,88 +61,142 @@ FittedSize fitSize(double width, double height, double targetX, double targetY, 
     return { width * targetY / height, targetY };
 }
 
+namespace
+{
+
+/// The sizes of the picture step for a source of upright size width × height.
+struct SizePlan {
+    FittedSize main;
+    FittedSize thumb;
+    double w0 = 0; ///< the working size the thumbnail is fitted from
+    double h0 = 0;
+};
+
+SizePlan planSizes(double width, double height, const ConversionOptions &options)
+{
+    SizePlan plan;
+    plan.main = fitSize(width, height, options.mainX, options.mainY, options.mainLongSide);
+    // Scaled main pictures give the thumbnail their own (untruncated) size; otherwise the source's.
+    const bool scaled = !options.useOriginal && options.resizeMain;
+    plan.w0 = scaled ? plan.main.width : width;
+    plan.h0 = scaled ? plan.main.height : height;
+    plan.thumb = fitSize(plan.w0, plan.h0, options.thumbX, options.thumbY, options.thumbLongSide);
+    return plan;
+}
+
+imaging::TargetSize targetOf(const FittedSize &size)
+{
+    return { atLeastOne(size.width), atLeastOne(size.height) };
+}
+
+/// An unreadable picture keeps W0 = H0 = 0 for its message; its pages show it at the target sizes.
+PictureOutcome unreadableOutcome(const ConversionOptions &options)
+{
+    PictureOutcome out;
+    out.unreadable = true;
+    out.sizes = { truncated(options.mainX),
+        truncated(options.mainY),
+        truncated(options.thumbX),
+        truncated(options.thumbY) };
+    return out;
+}
+
+PictureOutcome readableOutcome(const imaging::PictureInfo &source, const SizePlan &plan)
+{
+    PictureOutcome out;
+    out.sizes = { truncated(plan.main.width),
+        truncated(plan.main.height),
+        truncated(plan.thumb.width),
+        truncated(plan.thumb.height) };
+    out.workingWidth = truncated(plan.w0);
+    out.workingHeight = truncated(plan.h0);
+    out.sourceWidth = source.width;
+    out.sourceHeight = source.height;
+    return out;
+}
+
+/// The target the picture step decodes a source at: the thumbnail's when the source itself is the
+/// main picture, the main picture's when that is scaled, none (whole) otherwise.
+imaging::TargetFor decodeTarget(const ConversionOptions &options)
+{
+    if (options.useOriginal)
+        return [&options](const imaging::PictureInfo &header) {
+            return targetOf(planSizes(header.width, header.height, options).thumb);
+        };
+    if (options.resizeMain)
+        return [&options](const imaging::PictureInfo &header) {
+            return targetOf(planSizes(header.width, header.height, options).main);
+        };
+    return {};
+}
+
+} // namespace
+
 PictureOutcome convertPicture(
     const std::string &sourcePath, int index, const AlbumLayout &layout, const ConversionOptions &options)
 {
-    PictureOutcome out;
-    // An unreadable picture keeps W0 = H0 = 0 for its message; its pages show it at the target sizes.
-    auto unreadable = [&] {
-        out.unreadable = true;
-        out.workingWidth = 0;
-        out.workingHeight = 0;
-        out.sizes = { truncated(options.mainX),
-            truncated(options.mainY),
-            truncated(options.thumbX),
-            truncated(options.thumbY) };
-        return out;
-    };
-
     // Each path decodes the source once, at the size it needs; the header gives the sizes first.
     imaging::PictureInfo source;
-    FittedSize main;
-    FittedSize thumb;
-    auto fitMain = [&](const imaging::PictureInfo &header) {
-        main = fitSize(header.width, header.height, options.mainX, options.mainY, options.mainLongSide);
-        return imaging::TargetSize { atLeastOne(main.width), atLeastOne(main.height) };
-    };
-    auto fitThumb = [&](double width, double height) {
-        thumb = fitSize(width, height, options.thumbX, options.thumbY, options.thumbLongSide);
-        return imaging::TargetSize { atLeastOne(thumb.width), atLeastOne(thumb.height) };
-    };
-
+    const imaging::TargetFor target = decodeTarget(options);
     imaging::Picture held;
-    imaging::Picture thumbnail;
-    double w0 = 0;
-    double h0 = 0;
-    if (options.useOriginal) {
-        // The thumbnail comes from the source as loaded; decoding straight at its size is the same.
-        thumbnail = imaging::loadFitted(
-            sourcePath,
-            [&](const imaging::PictureInfo &header) {
-                fitMain(header);
-                return fitThumb(header.width, header.height);
-            },
-            &source);
-        if (thumbnail.empty())
-            return unreadable();
-        w0 = source.width;
-        h0 = source.height;
+    if (target) {
+        held = imaging::loadFitted(sourcePath, target, &source);
     } else {
-        if (options.resizeMain) {
-            held = imaging::loadFitted(sourcePath, fitMain, &source);
-            w0 = main.width;
-            h0 = main.height;
-        } else {
-            held = imaging::load(sourcePath);
-            if (held.empty())
-                return unreadable();
-            source = { held.width(), held.height(), held.bitsPerPixel() };
-            fitMain(source);
-            w0 = source.width;
-            h0 = source.height;
-        }
-        if (held.empty())
-            return unreadable();
+        held = imaging::load(sourcePath);
+        source = { held.width(), held.height(), held.bitsPerPixel() };
+    }
+    if (held.empty())
+        return unreadableOutcome(options);
+    const SizePlan plan = planSizes(source.width, source.height, options);
+    PictureOutcome out = readableOutcome(source, plan);
+
+    // The thumbnail comes from the source as loaded when that is the main picture: decoding straight
+    // at its size is the same.
+    imaging::Picture thumbnail = held;
+    if (!options.useOriginal) {
         if (held.bitsPerPixel() != 24) {
             imaging::Picture converted;
             if (imaging::ConvertColor(held, converted))
                 held = std::move(converted);
         }
-        const imaging::TargetSize thumbSize = fitThumb(w0, h0);
         if (!save(held, layout.mainPicturePath(index), options, out.writeError))
             return out;
+        const imaging::TargetSize thumbSize = targetOf(plan.thumb);
         if (!imaging::Resize(held, thumbnail, thumbSize.width, thumbSize.height)) {
             out.writeError = layout.thumbnailPath(index) + "\nを作成できません。";
             return out;
         }
     }
-
-    out.sizes
-        = { truncated(main.width), truncated(main.height), truncated(thumb.width), truncated(thumb.height) };
-    out.workingWidth = truncated(w0);
-    out.workingHeight = truncated(h0);
     save(thumbnail, layout.thumbnailPath(index), options, out.writeError);
     return out;
+}
+
+PictureOutcome outcomeFor(const KnownPicture &known, const ConversionOptions &options)
+{
+    if (!known.readable || known.width <= 0 || known.height <= 0)
+        return unreadableOutcome(options);
+    const imaging::PictureInfo source { known.width, known.height, 0 };
+    return readableOutcome(source, planSizes(known.width, known.height, options));
+}
+
+PictureOutcome checkPicture(const std::string &sourcePath, const ConversionOptions &options)
+{
+    const imaging::PictureInfo source = imaging::checkLoads(sourcePath, decodeTarget(options));
+    return outcomeFor({ source.valid(), source.width, source.height }, options);
+}
+
+std::string decodePlan(const ConversionOptions &options)
+{
+    auto fit = [](const char *what, double x, double y, bool longSide) {
+        char text[96];
+        std::snprintf(text, sizeof text, "%s %.17g %.17g %s", what, x, y, longSide ? "long" : "short");
+        return std::string(text);
+    };
+    if (options.useOriginal)
+        return fit("thumb", options.thumbX, options.thumbY, options.thumbLongSide);
+    if (options.resizeMain)
+        return fit("main", options.mainX, options.mainY, options.mainLongSide);
+    return "whole";
 }
 
 std::string unreadableMessage(int index, const PictureOutcome &outcome)

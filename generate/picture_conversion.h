@@ -2,6 +2,7 @@
 #pragma once
 
 #include "generate/layout.h"
+#include "generate/size_cache.h"
 #include "imaging/picture.h"
 
 #include <string>
@@ -49,12 +50,25 @@ struct PictureOutcome {
     int workingWidth = 0; ///< W0 and H0 as the message shows them
     int workingHeight = 0;
     std::string writeError; ///< a main picture or thumbnail could not be written
+    int sourceWidth = 0; ///< the source's upright size as its header told it (0 when unreadable)
+    int sourceHeight = 0;
 };
 
 /// The picture step for picture `index`: loads the source, writes the main picture and the
 /// thumbnail (unless the options say otherwise) and works out the sizes. Never throws.
 [[nodiscard]] PictureOutcome convertPicture(
     const std::string &sourcePath, int index, const AlbumLayout &layout, const ConversionOptions &options);
+
+/// The outcome convertPicture gives for a source known to load (or not) at this upright size,
+/// without touching any file.
+[[nodiscard]] PictureOutcome outcomeFor(const KnownPicture &known, const ConversionOptions &options);
+
+/// The outcome convertPicture gives, found without writing anything or decoding full-size pixels.
+[[nodiscard]] PictureOutcome checkPicture(const std::string &sourcePath, const ConversionOptions &options);
+
+/// Names the way the picture step decodes a source under these options: whether a source loads can
+/// depend on it (a JPEG too large to hold whole still loads at a reduced scale).
+[[nodiscard]] std::string decodePlan(const ConversionOptions &options);
 
 /// The message for a picture that could not be read ("img0003.jpg\nimageX : 0\nimageY : 0").
 [[nodiscard]] std::string unreadableMessage(int index, const PictureOutcome &outcome);

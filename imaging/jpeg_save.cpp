@@ -73,8 +73,10 @@ std::string temporaryName(const std::string &path, unsigned attempt)
 {
     static std::atomic<unsigned> counter { 0 };
     const std::filesystem::path target(path);
-    std::string name = "." + target.filename().string() + ".tmp-" + std::to_string(::getpid()) + "-"
-        + std::to_string(counter.fetch_add(1)) + "-" + std::to_string(attempt);
+    // Appended rather than "." + string: GCC 12 warns falsely (-Wrestrict) on that at -O2.
+    std::string name = ".";
+    name.append(target.filename().string()).append(".tmp-").append(std::to_string(::getpid()));
+    name.append("-").append(std::to_string(counter.fetch_add(1))).append("-").append(std::to_string(attempt));
     return (target.parent_path() / name).string();
 }
 

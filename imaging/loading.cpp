@@ -8,8 +8,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <csetjmp>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <jpeglib.h>
 #include <memory>
 #include <optional>
 #include <sys/stat.h>
@@ -262,12 +265,15 @@ VImage toSrgb8(VImage image)
 /// Decodes a plain JPEG (grey or YCbCr, no colour profile) straight through TurboJPEG at 1/shrink
 /// scale, which is markedly faster than going through the libvips loader. Nothing when the file
 /// needs the general path (a profile, CMYK, a decoder warning such as a truncated file).
-std::optional<VImage> decodeScaledJpeg(const Source &source, const VImage &header, int shrink)
+bool plainJpeg(const VImage &header)
 {
     const int bands = header.bands();
-    if ((bands != 1 && bands != 3) || header.get_typeof(VIPS_META_ICC_NAME) != 0)
-        return std::nullopt;
-    const int fd = ::open(source.path.c_str(), O_RDONLY | O_CLOEXEC);
+    return (bands == 1 || bands == 3) && header.get_typeof(VIPS_META_ICC_NAME) == 0;
+}
+
+std::optional<std::string> fileBytes(const std::string &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return std::nullopt;
     std::string bytes;
@@ -277,6 +283,18 @@ std::optional<VImage> decodeScaledJpeg(const Source &source, const VImage &heade
     ::close(fd);
     if (!read || bytes.empty())
         return std::nullopt;
+    return bytes;
+}
+
+std::optional<VImage> decodeScaledJpeg(const Source &source, const VImage &header, int shrink)
+{
+    if (!plainJpeg(header))
+        return std::nullopt;
+    const std::optional<std::string> file = fileBytes(source.path);
+    if (!file)
+        return std::nullopt;
+    const std::string &bytes = *file;
+    const int bands = header.bands();
 
     std::unique_ptr<void, int (*)(tjhandle)> decoder(tjInitDecompress(), tjDestroy);
     if (!decoder)
@@ -341,14 +359,36 @@ int jpegShrink(int storedWidth, int storedHeight, int targetWidth, int targetHei
     return 1;
 }
 
-bool checkSize(const VImage &image, const Source &source, std::string &reason)
+bool checkSize(long long width, long long height, const Source &source, std::string &reason)
 {
-    if (detail::saneSize(image.width(), image.height()))
+    if (detail::saneSize(width, height))
         return true;
-    reason = source.path + ": picture size " + std::to_string(image.width()) + " x "
-        + std::to_string(image.height()) + " is not sane";
+    reason = source.path + ": picture size " + std::to_string(width) + " x " + std::to_string(height)
+        + " is not sane";
     return false;
 }
+
+bool checkSize(const VImage &image, const Source &source, std::string &reason)
+{
+    return checkSize(image.width(), image.height(), source, reason);
+}
+
+/// The size check before a picture is decoded at a reduced scale. A JPEG is decoded at its DCT
+/// scale, so only what is held at that scale must be sane (its sides are limited by the format);
+/// other formats are read whole first, so their full size must be.
+bool checkSourceSize(const VImage &image, const Source &source, std::string &reason)
+{
+    if (source.kind != Kind::Jpeg)
+        return checkSize(image, source, reason);
+    if (image.width() > 0 && image.height() > 0 && image.width() <= detail::kMaxSide
+        && image.height() <= detail::kMaxSide)
+        return true;
+    return checkSize(image, source, reason);
+}
+
+/// What a load is for: the pixels, or only whether they decode (then JPEG pixels are decoded at the
+/// smallest DCT scale and nothing is resampled).
+enum class Purpose { Pixels, Check };
 
 Picture failed(std::string *reason, const std::string &text)
 {
@@ -366,7 +406,99 @@ PictureInfo headerInfo(const VImage &image)
     };
 }
 
-Picture loadWhole(const std::string &path, std::string *reason)
+/// Whether entropy-coded data, with only stuffed bytes and restart markers inside it, runs up to an
+/// end-of-image marker.
+bool endsAtEndOfImage(const unsigned char *data, std::size_t size)
+{
+    std::size_t i = 0;
+    while (i < size) {
+        const void *found = std::memchr(data + i, 0xFF, size - i);
+        if (!found)
+            return false;
+        std::size_t k = static_cast<std::size_t>(static_cast<const unsigned char *>(found) - data) + 1;
+        while (k < size && data[k] == 0xFF) // fill bytes
+            ++k;
+        if (k >= size)
+            return false;
+        const unsigned char code = data[k];
+        if (code != 0x00 && (code < 0xD0 || code > 0xD7))
+            return code == 0xD9;
+        i = k + 1;
+    }
+    return false;
+}
+
+struct JpegFailure {
+    jpeg_error_mgr manager;
+    std::jmp_buf jump;
+    bool warned;
+};
+
+/// Whether a JPEG of a single scan surely decodes, shown without decoding its pixels: libjpeg reads
+/// the header and sets the decoder up (which checks the tables), and the scan's data runs up to
+/// the end-of-image marker, so the decoder never runs out of data; damaged data inside the scan
+/// only ever gives warnings. False means "not shown", not "does not decode".
+bool jpegSurelyDecodes(const std::string &bytes)
+{
+    jpeg_decompress_struct info {};
+    JpegFailure failure {};
+    info.err = jpeg_std_error(&failure.manager);
+    failure.manager.error_exit
+        = [](j_common_ptr c) { std::longjmp(reinterpret_cast<JpegFailure *>(c->err)->jump, 1); };
+    failure.manager.emit_message = [](j_common_ptr c, int level) {
+        if (level < 0)
+            reinterpret_cast<JpegFailure *>(c->err)->warned = true;
+    };
+    failure.manager.output_message = [](j_common_ptr) {};
+    jpeg_create_decompress(&info);
+    // Nothing with a destructor lives between here and the jump back.
+    if (setjmp(failure.jump)) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size());
+    bool sure = false;
+    if (jpeg_read_header(&info, TRUE) == JPEG_HEADER_OK && !jpeg_has_multiple_scans(&info)
+        && !failure.warned) {
+        info.scale_num = 1;
+        info.scale_denom = 8;
+        // A single scan is read only while lines are asked for, so this decodes nothing yet.
+        if (jpeg_start_decompress(&info) && !failure.warned)
+            sure = endsAtEndOfImage(info.src->next_input_byte, info.src->bytes_in_buffer);
+    }
+    jpeg_destroy_decompress(&info);
+    return sure;
+}
+
+/// The smallest scale a JPEG decodes at, for a check that only needs to know that it decodes.
+VImage checkScaleJpeg(const Source &source, const VImage &image)
+{
+    const int shrink = jpegShrink(image.width(), image.height(), 1, 1);
+    if (shrink == 1)
+        return image;
+    if (std::optional<VImage> decoded = decodeScaledJpeg(source, image, shrink))
+        return *decoded;
+    return open(source, shrink);
+}
+
+/// What a check of a JPEG gives: a stand-in picture when it surely decodes, else the picture at
+/// its smallest scale (or the failure to decode it).
+Picture checkedJpeg(const Source &source, const VImage &header)
+{
+    if (plainJpeg(header)) {
+        if (const std::optional<std::string> bytes = fileBytes(source.path);
+            bytes && jpegSurelyDecodes(*bytes)) {
+            const std::uint8_t black = 0;
+            return Picture::fromPixels(1, 1, 1, &black);
+        }
+    }
+    return detail::finish(checkScaleJpeg(source, header));
+}
+
+Picture loadWhole(const std::string &path,
+    std::string *reason,
+    PictureInfo *header = nullptr,
+    Purpose purpose = Purpose::Pixels)
 {
     std::string why;
     Source source;
@@ -375,18 +507,25 @@ Picture loadWhole(const std::string &path, std::string *reason)
     VImage image = open(source);
     if (!checkSize(image, source, why))
         return failed(reason, why);
+    if (header)
+        *header = headerInfo(image);
+    if (purpose == Purpose::Check && source.kind == Kind::Jpeg)
+        return checkedJpeg(source, image);
     return detail::finish(image);
 }
 
-Picture loadAtSize(
-    const std::string &path, const TargetFor &targetFor, PictureInfo *header, std::string *reason)
+Picture loadAtSize(const std::string &path,
+    const TargetFor &targetFor,
+    PictureInfo *header,
+    std::string *reason,
+    Purpose purpose = Purpose::Pixels)
 {
     std::string why;
     Source source;
     if (!openSource(path, source, why))
         return failed(reason, why);
     VImage image = open(source);
-    if (!checkSize(image, source, why))
+    if (!checkSourceSize(image, source, why))
         return failed(reason, why);
     const PictureInfo info = headerInfo(image);
     if (header)
@@ -402,6 +541,12 @@ Picture loadAtSize(
     const int storedHeight = swap ? width : height;
     if (source.kind == Kind::Jpeg) {
         const int shrink = jpegShrink(image.width(), image.height(), storedWidth, storedHeight);
+        // What the decoder holds at that scale.
+        if (!checkSize(
+                (image.width() + shrink - 1) / shrink, (image.height() + shrink - 1) / shrink, source, why))
+            return failed(reason, why);
+        if (purpose == Purpose::Check)
+            return checkedJpeg(source, image);
         if (shrink > 1) {
             if (std::optional<VImage> decoded = decodeScaledJpeg(source, image, shrink))
                 image = *decoded;
@@ -503,7 +648,7 @@ PictureInfo probe(const std::string &path)
             return { picture.width(), picture.height(), picture.bitsPerPixel() };
         }
         const VImage image = open(source);
-        if (!checkSize(image, source, why))
+        if (!checkSourceSize(image, source, why))
             return {};
         return headerInfo(image);
     } catch (...) {
@@ -531,6 +676,18 @@ Picture loadResized(const std::string &path, int width, int height, std::string 
 {
     const TargetFor fixed = [width, height](const PictureInfo &) { return TargetSize { width, height }; };
     return guarded(reason, path, [&] { return loadAtSize(path, fixed, nullptr, reason); });
+}
+
+PictureInfo checkLoads(const std::string &path, const TargetFor &targetFor)
+{
+    PictureInfo header;
+    const Picture picture = guarded(nullptr, path, [&] {
+        return targetFor ? loadAtSize(path, targetFor, &header, nullptr, Purpose::Check)
+                         : loadWhole(path, nullptr, &header, Purpose::Check);
+    });
+    if (picture.empty())
+        return {};
+    return header;
 }
 
 Picture loadFitted(const std::string &path, const TargetFor &targetFor, PictureInfo *header)

@@ -91,7 +91,9 @@ enum class Sampling { S411, S422, S444 };
 [[nodiscard]] Picture load(const std::string &path, std::string *reason);
 
 /// Decodes a picture and resizes it to exactly width × height. When the target is at most half
-/// the source, a JPEG is decoded at a reduced DCT scale first (shrink-on-load). Empty on failure.
+/// the source, a JPEG is decoded at a reduced DCT scale first (shrink-on-load); then only what is
+/// held at that scale must be within the size limit, so a JPEG too large to load whole may still
+/// load here. Empty on failure.
 [[nodiscard]] Picture loadResized(const std::string &path, int width, int height);
 [[nodiscard]] Picture loadResized(const std::string &path, int width, int height, std::string *reason);
 
@@ -107,6 +109,11 @@ using TargetFor = std::function<TargetSize(const PictureInfo &header)>;
 /// decodes at that size. Empty on failure.
 [[nodiscard]] Picture loadFitted(
     const std::string &path, const TargetFor &targetFor, PictureInfo *header = nullptr);
+
+/// Whether loadFitted (or load, when `targetFor` is empty) would give a picture, found at a fraction
+/// of the cost: the same checks, then the pixels decoded at the smallest scale the format allows
+/// and dropped. Gives the upright size the header tells; all zero when that load would fail.
+[[nodiscard]] PictureInfo checkLoads(const std::string &path, const TargetFor &targetFor = {});
 
 // Operations below leave their input unchanged and write their result to `out`; they return
 // false (leaving `out` empty) on failure and never throw. `in` and `out` may be the same object.

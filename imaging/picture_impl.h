@@ -44,7 +44,7 @@ struct PixelBuffer {
     }
 };
 
-/// Pictures beyond these sizes are refused before their pixels are decoded.
+/// What a picture may hold decoded; beyond it a load is refused before any pixel is decoded.
 inline constexpr int kMaxSide = 65535;
 inline constexpr long long kMaxPixels = 100'000'000;
 

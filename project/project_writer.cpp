@@ -89,9 +89,10 @@ template <typename Fail> void replaceFile(const std::string &path, std::string_v
     int fd = -1;
     std::minstd_rand random(std::random_device {}());
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = (targetPath.parent_path()
-            / ("." + targetPath.filename().string() + "." + std::to_string(random())))
-                   .string();
+        // Appended rather than "." + string: GCC 12 warns falsely (-Wrestrict) on that at -O2.
+        std::string name = ".";
+        name.append(targetPath.filename().string()).append(".").append(std::to_string(random()));
+        temp = (targetPath.parent_path() / name).string();
         // 0666 so that the umask decides for a new file, as for any file the user creates.
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)

@@ -173,7 +173,8 @@ TEST(Loading, EveryOrientationEndsUpright)
         default:
             break;
         }
-        const std::string path = dir.file("o" + std::to_string(orientation) + ".jpg");
+        const std::string path
+            = dir.file(std::string("o").append(std::to_string(orientation)).append(".jpg"));
         test::writeFile(path,
             test::withFirstSegment(test::jpegBytes(image, 95), test::exifSegment(std::nullopt, orientation)));
 
@@ -212,8 +213,10 @@ TEST(Loading, EmbeddedProfileIsConvertedToSrgb)
     EXPECT_NEAR(picture.sample(5, 5, 0), 220, 6);
     EXPECT_NEAR(picture.sample(5, 5, 1), 40, 6);
     EXPECT_NEAR(picture.sample(5, 5, 2), 30, 6);
-    const Picture small = loadResized(path, 16, 16);
+    const Picture small = loadResized(path, 16, 16); // decoded at a reduced scale
+    EXPECT_NEAR(small.sample(5, 5, 0), 220, 6);
     EXPECT_NEAR(small.sample(5, 5, 1), 40, 6);
+    EXPECT_NEAR(small.sample(5, 5, 2), 30, 6);
 }
 
 TEST(Loading, CmykJpegBecomesRgb)
@@ -422,6 +425,42 @@ TEST(LoadFitted, UnreadableFileGivesNoPictureAndAnEmptyHeader)
     EXPECT_TRUE(picture.empty());
     EXPECT_FALSE(asked);
     EXPECT_FALSE(header.valid());
+}
+
+TEST(Loading, CheckAgreesWithDecodingForIntactAndDamagedJpegs)
+{
+    // A check may prove a JPEG sound from its markers alone; whatever it says must be what decoding says.
+    test::TempDir dir;
+    const std::string jpeg = test::encodeTestPicture(PictureFormat::Jpeg, 640, 480);
+    const std::size_t scan = jpeg.find("\xFF\xDA");
+    ASSERT_NE(scan, std::string::npos);
+    const std::size_t middle = scan + (jpeg.size() - scan) / 2;
+    std::string flipped = jpeg;
+    flipped[middle] = static_cast<char>(flipped[middle] ^ 0x5A);
+    std::string early = jpeg;
+    early.insert(middle, "\xFF\xD9");
+    std::string strayMarker = jpeg;
+    strayMarker.insert(middle, "\xFF\xC4\x00\x02");
+    const std::vector<std::pair<const char *, std::string>> cases = {
+        { "intact", jpeg },
+        { "progressive", test::encodeTestPicture(PictureFormat::ProgressiveJpeg, 640, 480) },
+        { "cut in the scan", jpeg.substr(0, middle) },
+        { "without its end marker", jpeg.substr(0, jpeg.size() - 2) },
+        { "cut, then an end marker", jpeg.substr(0, middle) + "\xFF\xD9" },
+        { "a damaged byte", flipped },
+        { "an early end marker", early },
+        { "a table marker inside the scan", strayMarker },
+        { "bytes after the end", jpeg + "trailing" },
+    };
+    const TargetFor small = [](const PictureInfo &) { return TargetSize { 64, 48 }; };
+    for (const auto &[name, bytes] : cases) {
+        SCOPED_TRACE(name);
+        const std::string path = dir.file("c.jpg");
+        test::writeFile(path, bytes);
+        EXPECT_EQ(checkLoads(path, small).valid(), !loadFitted(path, small).empty());
+        EXPECT_EQ(checkLoads(path).valid(), !load(path).empty());
+    }
+    EXPECT_EQ(checkLoads(dir.file("c.jpg")).width, 640);
 }
 
 } // namespace pictora::imaging

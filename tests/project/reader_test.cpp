@@ -410,7 +410,8 @@ TEST_F(Loading, FirstLineWithATrailingSpaceIsAnUnsupportedVersionAndNothingChang
 {
     const auto untouched = settings;
     std::string file = project::projectFileBytes(fullDocument(), {});
-    file.insert(file.find("\r\n"), " ");
+    const std::size_t lineEnd = file.find("\r\n");
+    file = file.substr(0, lineEnd) + " " + file.substr(lineEnd); // insert() trips GCC 12's -Wrestrict
     prompts.expect(dir.file("album.pxa") + "\nは対応していないバージョンのプロジェクトファイルです。",
         album::Answer::Ok,
         PromptKind::Error);
