@@ -95,7 +95,8 @@ void OptionBinding::bind(QWidget &window, const album::OptionSpec &decl)
         return;
     if (decl.kind == OptionKind::Colour) {
         // The swatch is named after its edit: edLink pairs with sLink.
-        const std::string swatchName = "s" + std::string(decl.control.substr(2));
+        std::string swatchName = "s";
+        swatchName.append(decl.control.substr(2));
         bound.swatch = qobject_cast<ColourSwatch *>(findControl(window, swatchName));
         assert(bound.swatch);
     }
