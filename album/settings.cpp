@@ -37,9 +37,9 @@ using O = std::optional<OptionValue>;
 constexpr auto kUnchanged = std::nullopt;
 
 // clang-format off
-const std::array<OptionSpec, kOptionCount> kTable = [] {
-    std::array<OptionSpec, kOptionCount> t{};
-    auto def = [&t](OptionSpec decl) { t[static_cast<std::size_t>(decl.id)] = decl; };
+const std::array<OptionDecl, kOptionCount> kTable = [] {
+    std::array<OptionDecl, kOptionCount> t{};
+    auto def = [&t](OptionDecl decl) { t[static_cast<std::size_t>(decl.id)] = decl; };
     using K = OptionKind;
     using I = OptionId;
     //   id                control           kind           caption                               start            after New/Open        min max effects  saved
@@ -129,12 +129,12 @@ bool fitsKind(OptionKind kind, const OptionValue &value)
 
 } // namespace
 
-std::span<const OptionSpec, kOptionCount> optionTable()
+std::span<const OptionDecl, kOptionCount> optionTable()
 {
     return kTable;
 }
 
-const OptionSpec &optionSpec(OptionId id)
+const OptionDecl &optionDecl(OptionId id)
 {
     return kTable[static_cast<std::size_t>(id)];
 }
@@ -148,7 +148,7 @@ std::optional<OptionId> findOption(std::string_view control)
     return std::nullopt;
 }
 
-int clampToRange(const OptionSpec &decl, int value)
+int clampToRange(const OptionDecl &decl, int value)
 {
     if (decl.kind == OptionKind::Choice)
         return (value < decl.minimum || value > decl.maximum) ? -1 : value;
@@ -185,7 +185,7 @@ std::uint32_t AlbumSettings::swatch(OptionId id) const
 
 void AlbumSettings::store(OptionId id, OptionValue newValue)
 {
-    const auto &decl = optionSpec(id);
+    const auto &decl = optionDecl(id);
     assert(fitsKind(decl.kind, newValue));
     if (!fitsKind(decl.kind, newValue))
         return;
@@ -223,7 +223,7 @@ void SettingsEditor::set(OptionId id, const OptionValue &value)
 
 void SettingsEditor::runChangeHandler(OptionId id)
 {
-    const auto &decl = optionSpec(id);
+    const auto &decl = optionDecl(id);
     if (decl.effects & kQualityPair) {
         if (id == OptionId::qJPEG) {
             set(OptionId::edqJPEG, std::to_string(m_settings.number(OptionId::qJPEG)));

@@ -105,7 +105,7 @@ enum ChangeEffect : unsigned {
 using OptionValue = std::variant<bool, int, std::string>;
 
 /// The declaration of one option: everything the window, the reset and the project file need.
-struct OptionSpec {
+struct OptionDecl {
     OptionId id;
     std::string_view control; ///< control name, e.g. "edTitle"
     OptionKind kind;
@@ -123,12 +123,12 @@ struct OptionSpec {
     std::string_view limitMessage; ///< shown when that limit pulls the value back
 };
 
-[[nodiscard]] std::span<const OptionSpec, kOptionCount> optionTable();
-[[nodiscard]] const OptionSpec &optionSpec(OptionId id);
+[[nodiscard]] std::span<const OptionDecl, kOptionCount> optionTable();
+[[nodiscard]] const OptionDecl &optionDecl(OptionId id);
 [[nodiscard]] std::optional<OptionId> findOption(std::string_view control);
 
 /// Pulls a spin or slider value into its range.
-[[nodiscard]] int clampToRange(const OptionSpec &decl, int value);
+[[nodiscard]] int clampToRange(const OptionDecl &decl, int value);
 
 /// The album options' values. Plain storage: coupling rules live in SettingsEditor.
 class AlbumSettings

@@ -428,9 +428,9 @@ void applySettings(
     for (const auto &[id, value] : o.settings) {
         editor.set(id, value);
         if (settings.value(id) != value && !o.quiet) {
-            const auto &spec = album::optionSpec(id);
-            err << "pictora: " << spec.control << "=" << valueText(spec, value) << " was taken as "
-                << valueText(spec, settings.value(id)) << " (" << acceptedValues(spec) << ")\n";
+            const auto &decl = album::optionDecl(id);
+            err << "pictora: " << decl.control << "=" << valueText(decl, value) << " was taken as "
+                << valueText(decl, settings.value(id)) << " (" << acceptedValues(decl) << ")\n";
         }
     }
 }

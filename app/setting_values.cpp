@@ -12,7 +12,7 @@ namespace pictora::app
 {
 
 using album::OptionKind;
-using album::OptionSpec;
+using album::OptionDecl;
 
 namespace
 {
@@ -85,9 +85,9 @@ std::string memoLines(std::string_view text)
     return lines;
 }
 
-std::optional<album::OptionValue> parseValue(const OptionSpec &spec, std::string_view text)
+std::optional<album::OptionValue> parseValue(const OptionDecl &decl, std::string_view text)
 {
-    switch (spec.kind) {
+    switch (decl.kind) {
     case OptionKind::Text:
         if (text.find_first_of("\r\n") != std::string_view::npos)
             return std::nullopt;
@@ -108,13 +108,13 @@ std::optional<album::OptionValue> parseValue(const OptionSpec &spec, std::string
             return text == "true";
         return std::nullopt;
     case OptionKind::Choice: {
-        const auto it = std::ranges::find(spec.buttons, text);
-        if (it == spec.buttons.end())
+        const auto it = std::ranges::find(decl.buttons, text);
+        if (it == decl.buttons.end())
             return std::nullopt;
-        return static_cast<int>(it - spec.buttons.begin());
+        return static_cast<int>(it - decl.buttons.begin());
     }
     case OptionKind::ChoiceText:
-        if (!spec.buttons.empty() && std::ranges::find(spec.buttons, text) == spec.buttons.end())
+        if (!decl.buttons.empty() && std::ranges::find(decl.buttons, text) == decl.buttons.end())
             return std::nullopt;
         return std::string(text);
     case OptionKind::Colour:
@@ -143,37 +143,37 @@ std::size_t displayWidth(std::string_view text)
 
 } // namespace
 
-std::string acceptedValues(const OptionSpec &spec)
+std::string acceptedValues(const OptionDecl &decl)
 {
-    switch (spec.kind) {
+    switch (decl.kind) {
     case OptionKind::Text:
         return "one line of text";
     case OptionKind::Memo:
         return "text of several lines";
     case OptionKind::NumberText:
-        if (spec.maximum > spec.minimum)
-            return "a whole number, " + std::to_string(spec.minimum) + " to " + std::to_string(spec.maximum);
+        if (decl.maximum > decl.minimum)
+            return "a whole number, " + std::to_string(decl.minimum) + " to " + std::to_string(decl.maximum);
         return "a whole number";
     case OptionKind::Spin:
     case OptionKind::Slider: {
         std::string range
-            = "a whole number, " + std::to_string(spec.minimum) + " to " + std::to_string(spec.maximum);
-        if (spec.limitedBy)
-            range += ", at most " + std::string(album::optionSpec(*spec.limitedBy).control);
+            = "a whole number, " + std::to_string(decl.minimum) + " to " + std::to_string(decl.maximum);
+        if (decl.limitedBy)
+            range += ", at most " + std::string(album::optionDecl(*decl.limitedBy).control);
         return range;
     }
     case OptionKind::Check:
         return "true or false";
     case OptionKind::Choice:
     case OptionKind::ChoiceText:
-        return spec.buttons.empty() ? "text" : joinChoices(spec.buttons);
+        return decl.buttons.empty() ? "text" : joinChoices(decl.buttons);
     case OptionKind::Colour:
         return "RRGGBB (six hexadecimal digits)";
     }
     return {};
 }
 
-std::string valueText(const OptionSpec &spec, const album::OptionValue &value)
+std::string valueText(const OptionDecl &decl, const album::OptionValue &value)
 {
     if (const auto *text = std::get_if<std::string>(&value)) {
         std::string shown;
@@ -184,8 +184,8 @@ std::string valueText(const OptionSpec &spec, const album::OptionValue &value)
     if (const auto *checked = std::get_if<bool>(&value))
         return *checked ? "true" : "false";
     const int n = std::get<int>(value);
-    if (spec.kind == OptionKind::Choice)
-        return n >= 0 && static_cast<std::size_t>(n) < spec.buttons.size() ? std::string(spec.buttons[n])
+    if (decl.kind == OptionKind::Choice)
+        return n >= 0 && static_cast<std::size_t>(n) < decl.buttons.size() ? std::string(decl.buttons[n])
                                                                            : std::string("(none)");
     return std::to_string(n);
 }
@@ -204,11 +204,11 @@ std::optional<SettingAssignment> parseSetting(std::string_view assignment, std::
         error = "no option is named " + std::string(name) + " (--list-options lists them)";
         return std::nullopt;
     }
-    const OptionSpec &spec = album::optionSpec(*id);
-    auto value = parseValue(spec, text);
+    const OptionDecl &decl = album::optionDecl(*id);
+    auto value = parseValue(decl, text);
     if (!value) {
         error
-            = std::string(name) + " accepts " + acceptedValues(spec) + ", not \"" + std::string(text) + "\"";
+            = std::string(name) + " accepts " + acceptedValues(decl) + ", not \"" + std::string(text) + "\"";
         return std::nullopt;
     }
     return SettingAssignment { *id, std::move(*value) };
@@ -218,14 +218,14 @@ void writeOptionList(std::ostream &out)
 {
     const std::array<std::string, 6> headings { "NAME", "KIND", "ACCEPTS", "START", "SAVED", "CAPTION" };
     std::vector<std::array<std::string, 6>> rows;
-    for (const auto &spec : album::optionTable()) {
-        rows.push_back({ std::string(spec.control),
-            std::string(kindName(spec.kind)),
-            acceptedValues(spec),
-            spec.start == album::OptionValue(std::string()) ? std::string("\"\"")
-                                                            : valueText(spec, spec.start),
-            spec.saved ? "yes" : "no",
-            std::string(spec.caption) });
+    for (const auto &decl : album::optionTable()) {
+        rows.push_back({ std::string(decl.control),
+            std::string(kindName(decl.kind)),
+            acceptedValues(decl),
+            decl.start == album::OptionValue(std::string()) ? std::string("\"\"")
+                                                            : valueText(decl, decl.start),
+            decl.saved ? "yes" : "no",
+            std::string(decl.caption) });
     }
     // Every column but the last (captions are Japanese, of varying width) is padded to its widest.
     std::array<std::size_t, 6> width {};

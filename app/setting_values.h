@@ -25,9 +25,9 @@ struct SettingAssignment {
 [[nodiscard]] std::optional<SettingAssignment> parseSetting(std::string_view assignment, std::string &error);
 
 /// What an option accepts, e.g. "0 to 64", "rbL or rbS", "true or false".
-[[nodiscard]] std::string acceptedValues(const album::OptionSpec &spec);
+[[nodiscard]] std::string acceptedValues(const album::OptionDecl &decl);
 /// A value as the command line writes it (the inverse of parseSetting).
-[[nodiscard]] std::string valueText(const album::OptionSpec &spec, const album::OptionValue &value);
+[[nodiscard]] std::string valueText(const album::OptionDecl &decl, const album::OptionValue &value);
 
 /// The option table: name, kind, accepted values, start value, whether projects keep it, caption.
 void writeOptionList(std::ostream &out);

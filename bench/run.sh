@@ -248,8 +248,8 @@ make_median=$(median "${pictora_times[@]}")
 # corpus), baseline and progressive, each made into an album of its own.
 big=$corpus/big
 mkdir -p "$big"
-for spec in 108:3.0 200:4.08; do
-  mp=${spec%%:*} scale=${spec#*:}
+for photo in 108:3.0 200:4.08; do
+  mp=${photo%%:*} scale=${photo#*:}
   [ -s "$big/${mp}mp-baseline.jpg" ] || vips resize "${pictures[0]}" "$big/${mp}mp-baseline.jpg[Q=90]" "$scale"
   [ -s "$big/${mp}mp-progressive.jpg" ] || vips resize "${pictures[0]}" "$big/${mp}mp-progressive.jpg[Q=90,interlace]" "$scale"
 done

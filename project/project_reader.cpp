@@ -171,7 +171,7 @@ private:
     void readOption(album::OptionId id, std::size_t at)
     {
         using K = album::OptionKind;
-        const auto &decl = album::optionSpec(id);
+        const auto &decl = album::optionDecl(id);
         switch (decl.kind) {
         case K::Text:
         case K::NumberText:
@@ -321,7 +321,7 @@ void applyStep(const LoadStep &step, const LoadTarget &target)
 {
     switch (step.kind) {
     case LoadStep::Kind::Option: {
-        const auto &decl = album::optionSpec(step.option);
+        const auto &decl = album::optionDecl(step.option);
         if (decl.kind == album::OptionKind::Memo)
             target.editor.set(step.option,
                 appendLines(target.settings.text(step.option), std::get<std::string>(step.value)));

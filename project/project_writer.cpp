@@ -38,7 +38,7 @@ const std::string &singleLine(const std::string &text, const std::string &what)
 std::string optionLine(const album::AlbumSettings &settings, album::OptionId id)
 {
     using K = album::OptionKind;
-    const auto &decl = album::optionSpec(id);
+    const auto &decl = album::optionDecl(id);
     switch (decl.kind) {
     case K::Text:
     case K::NumberText:

@@ -95,14 +95,14 @@ void AlbumRunner::finish()
     m_running = false;
 
     // The run may have filled in settings (the author address): the window shows them too.
-    for (const album::OptionSpec &spec : album::optionTable()) {
-        const album::OptionValue &returned = out.settings.value(spec.id);
-        if (returned == m_settings.value(spec.id))
+    for (const album::OptionDecl &decl : album::optionTable()) {
+        const album::OptionValue &returned = out.settings.value(decl.id);
+        if (returned == m_settings.value(decl.id))
             continue;
         if (m_setByProgram)
-            m_setByProgram(spec.id, returned);
+            m_setByProgram(decl.id, returned);
         else
-            m_settings.store(spec.id, returned);
+            m_settings.store(decl.id, returned);
     }
 
     if (out.error) {

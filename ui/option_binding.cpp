@@ -75,7 +75,7 @@ OptionBinding::OptionBinding(
     showAll();
 }
 
-void OptionBinding::bind(QWidget &window, const album::OptionSpec &decl)
+void OptionBinding::bind(QWidget &window, const album::OptionDecl &decl)
 {
     Bound bound;
     bound.decl = &decl;

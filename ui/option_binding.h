@@ -45,7 +45,7 @@ signals:
 
 private:
     struct Bound {
-        const album::OptionSpec *decl = nullptr;
+        const album::OptionDecl *decl = nullptr;
         QWidget *control = nullptr; ///< the edit, box, spin or slider; the first radio button
         ColourSwatch *swatch = nullptr;
         std::vector<QAbstractButton *> buttons; ///< a choice's radio buttons, in order
@@ -67,7 +67,7 @@ private:
         album::Prompter &m_prompts;
     };
 
-    void bind(QWidget &window, const album::OptionSpec &decl);
+    void bind(QWidget &window, const album::OptionDecl &decl);
     void connectEdits(const Bound &bound);
     /// A user's edit: through the editor, a conversion error told as an error, then shown.
     void userEdit(album::OptionId id, const album::OptionValue &value);

@@ -325,7 +325,7 @@ struct OlderFiles : Loading {
             (std::vector<album::ImageEntry> {
                 { dir.file("a.jpg"), "one\r\ntwo\r\n", "2001年01月02日 03時04分" } }));
         for (OptionId id : untouched)
-            EXPECT_EQ(settings.value(id), before.value(id)) << album::optionSpec(id).control;
+            EXPECT_EQ(settings.value(id), before.value(id)) << album::optionDecl(id).control;
     }
 
     void expectButtons()
@@ -363,7 +363,7 @@ TEST_F(OlderFiles, Version0250HasOneCommentNoButtonsNoSlideTime)
              OptionId::cbBT2,
              OptionId::edBt1Face,
              OptionId::edBt2URL })
-        EXPECT_EQ(settings.value(untouched), before.value(untouched)) << album::optionSpec(untouched).control;
+        EXPECT_EQ(settings.value(untouched), before.value(untouched)) << album::optionDecl(untouched).control;
 }
 
 TEST_F(OlderFiles, Version0270AddsTheLowerCommentAndButtons)
