@@ -11,8 +11,8 @@
 namespace pictora::app
 {
 
-using album::OptionKind;
 using album::OptionDecl;
+using album::OptionKind;
 
 namespace
 {
