@@ -21,45 +21,6 @@ namespace
 constexpr std::string_view kExecReserved = " \t\n\"'\\><~|&;$*?#()`";
 constexpr int kToolTimeoutMs = 30000;
 
-bool writeWhole(const std::string &path, const QByteArray &bytes)
-{
-    const QString file = QString::fromStdString(path);
-    if (!QDir().mkpath(QFileInfo(file).absolutePath()))
-        return false;
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    if (out.write(bytes) != bytes.size()) {
-        out.cancelWriting();
-        return false;
-    }
-    return out.commit();
-}
-
-bool writeWhole(const std::string &path, const std::string &text)
-{
-    return writeWhole(path, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
-}
-
-/// A desktop entry's string value: backslash and control characters escaped.
-std::string entryString(const std::string &text)
-{
-    std::string out;
-    for (const char c : text) {
-        if (c == '\\')
-            out += "\\\\";
-        else if (c == '\n')
-            out += "\\n";
-        else if (c == '\t')
-            out += "\\t";
-        else if (c == '\r')
-            out += "\\r";
-        else
-            out += c;
-    }
-    return out;
-}
-
 std::string iconExtension(const std::string &iconFile)
 {
     const QString suffix = QFileInfo(QString::fromStdString(iconFile)).suffix().toLower();
@@ -144,7 +105,7 @@ std::string desktopEntryText(const std::string &programPath)
                        "Comment=Make an HTML photo album from your pictures\n"
                        "Comment[ja]=写真からHTMLアルバムを作成します\n"
                        "Exec=")
-        + entryString(execArgument(programPath)) + " %f\n" + "Icon=" + kIconName + "\n"
+        + escapeText(execArgument(programPath)) + " %f\n" + "Icon=" + kIconName + "\n"
         + "MimeType=" + kProjectMimeType + ";\n" + "Terminal=false\n" + "Categories=Graphics;Photography;\n";
 }
 
@@ -156,15 +117,17 @@ bool registerFileType(PreferencesStore &store, const Registration &registration,
     };
     // The desktop's files first: if they fail, the program's key is still missing and the next
     // start tries again.
-    if (!writeWhole(mimePackagePath(registration), mimePackageText()))
+    if (!writeFileWhole(mimePackagePath(registration), mimePackageText()))
         return failed();
-    if (!writeWhole(desktopEntryPath(registration), desktopEntryText(registration.programPath)))
+    if (!writeFileWhole(desktopEntryPath(registration), desktopEntryText(registration.programPath)))
         return failed();
     QFile artwork(QString::fromStdString(registration.iconFile));
     if (!registration.iconFile.empty() && artwork.exists()) {
         if (!artwork.open(QIODevice::ReadOnly))
             return failed();
-        if (!writeWhole(installedIconPath(registration), artwork.readAll()))
+        const QByteArray bytes = artwork.readAll();
+        if (!writeFileWhole(installedIconPath(registration),
+                std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))))
             return failed();
     }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "app/preferences.h"
 
+#include "generate/platform_services.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -18,45 +20,6 @@ namespace
 
 /// Key → value name → text, keys in the order of the file.
 using Contents = std::vector<std::pair<std::string, std::map<std::string, std::string>>>;
-
-std::string xdgFolder(const char *variable, const char *fallbackUnderHome)
-{
-    const char *set = std::getenv(variable);
-    if (set && set[0] == '/')
-        return set;
-    const char *home = std::getenv("HOME");
-    return std::string(home ? home : "") + "/" + fallbackUnderHome;
-}
-
-std::string escaped(const std::string &text)
-{
-    std::string out;
-    for (const char c : text) {
-        if (c == '\\')
-            out += "\\\\";
-        else if (c == '\n')
-            out += "\\n";
-        else if (c == '\r')
-            out += "\\r";
-        else
-            out += c;
-    }
-    return out;
-}
-
-std::string unescaped(const std::string &text)
-{
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\\' || i + 1 == text.size()) {
-            out += text[i];
-            continue;
-        }
-        const char next = text[++i];
-        out += next == 'n' ? '\n' : next == 'r' ? '\r' : next;
-    }
-    return out;
-}
 
 std::string storedName(const std::string &name)
 {
@@ -93,7 +56,7 @@ Contents readContents(const std::string &path)
         const auto equals = line.find('=');
         if (!section || equals == std::string::npos || equals == 0)
             continue;
-        (*section)[line.substr(0, equals)] = unescaped(line.substr(equals + 1));
+        (*section)[line.substr(0, equals)] = unescapeText(line.substr(equals + 1));
     }
     return contents;
 }
@@ -104,16 +67,22 @@ bool writeContents(const std::string &path, const Contents &contents)
     for (const auto &[key, values] : contents) {
         text << '[' << key << "]\n";
         for (const auto &[name, value] : values)
-            text << name << '=' << escaped(value) << '\n';
+            text << name << '=' << escapeText(value) << '\n';
         text << '\n';
     }
+    return writeFileWhole(path, text.str());
+}
+
+} // namespace
+
+bool writeFileWhole(const std::string &path, std::string_view bytes)
+{
     const QString file = QString::fromStdString(path);
     if (!QDir().mkpath(QFileInfo(file).absolutePath()))
         return false;
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly))
         return false;
-    const std::string bytes = text.str();
     if (out.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
         out.cancelWriting();
         return false;
@@ -121,16 +90,46 @@ bool writeContents(const std::string &path, const Contents &contents)
     return out.commit();
 }
 
-} // namespace
+std::string escapeText(const std::string &text)
+{
+    std::string out;
+    for (const char c : text) {
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
+            out += "\\n";
+        else if (c == '\t')
+            out += "\\t";
+        else if (c == '\r')
+            out += "\\r";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string unescapeText(const std::string &text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 == text.size()) {
+            out += text[i];
+            continue;
+        }
+        const char next = text[++i];
+        out += next == 'n' ? '\n' : next == 't' ? '\t' : next == 'r' ? '\r' : next;
+    }
+    return out;
+}
 
 std::string configHome()
 {
-    return xdgFolder("XDG_CONFIG_HOME", ".config");
+    return generate::xdgUserFolder("XDG_CONFIG_HOME", ".config");
 }
 
 std::string dataHome()
 {
-    return xdgFolder("XDG_DATA_HOME", ".local/share");
+    return generate::xdgUserFolder("XDG_DATA_HOME", ".local/share");
 }
 
 std::string PreferencesStore::defaultPath()

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -17,6 +18,14 @@ inline constexpr const char *kProgramKey = "PictoraDoc";
 /// The value under kProgramKey that remembers the album author's address.
 inline constexpr const char *kAuthorValue = "RevMade";
 
+/// Writes a file whole through a temporary file, making its folder; false when it could not.
+[[nodiscard]] bool writeFileWhole(const std::string &path, std::string_view bytes);
+
+/// Backslash, LF, tab and CR written as \\, \n, \t and \r: the value form of the store and of
+/// desktop entries.
+[[nodiscard]] std::string escapeText(const std::string &text);
+[[nodiscard]] std::string unescapeText(const std::string &text);
+
 /// $XDG_CONFIG_HOME, or ~/.config when it is unset or not absolute.
 [[nodiscard]] std::string configHome();
 /// $XDG_DATA_HOME, or ~/.local/share when it is unset or not absolute.
@@ -24,7 +33,7 @@ inline constexpr const char *kAuthorValue = "RevMade";
 
 /// The preferences store: one INI file, UTF-8, a section per key ("[PictoraDoc/shell/open]") and a
 /// line per value ("RevMade=..."); a key's unnamed value is the name "" and is written "@".
-/// Backslash, CR and LF in a text are written \\, \r and \n. Lines of no known form are skipped.
+/// Texts are written with escapeText. Lines of no known form are skipped.
 class PreferencesStore
 {
 public:

@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 #include <QString>
 
+#include <cstdlib>
 #include <memory>
 
 namespace pictora::generate
@@ -21,6 +22,15 @@ bool moveToTrash(const std::string &path)
     if (dataHome.isEmpty() || !QDir().mkpath(dataHome))
         return false;
     return QFile::moveToTrash(QString::fromStdString(path));
+}
+
+std::string xdgUserFolder(const char *variable, const char *fallbackUnderHome)
+{
+    if (const char *set = std::getenv(variable); set && set[0] == '/')
+        return set;
+    if (const char *home = std::getenv("HOME"); home && home[0] == '/')
+        return std::string(home) + "/" + fallbackUnderHome;
+    return {};
 }
 
 album::PathOrder localeNameOrder()

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "generate/size_cache.h"
 
+#include "generate/platform_services.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -270,11 +272,8 @@ std::optional<FileStamp> stampOf(const std::string &path)
 
 std::string SizeCache::defaultFolder()
 {
-    if (const char *xdg = std::getenv("XDG_CACHE_HOME"); xdg && xdg[0] == '/')
-        return std::string(xdg) + "/pictora";
-    if (const char *home = std::getenv("HOME"); home && home[0] == '/')
-        return std::string(home) + "/.cache/pictora";
-    return {};
+    const std::string cacheHome = xdgUserFolder("XDG_CACHE_HOME", ".cache");
+    return cacheHome.empty() ? std::string() : cacheHome + "/pictora";
 }
 
 SizeCache::SizeCache(std::string folder)
