@@ -3,6 +3,7 @@
 #include "album/settings.h"
 #include "generate/background_run.h"
 #include "imaging/picture.h"
+#include "tests/support/album_questions.h"
 #include "tests/support/scripted_prompter.h"
 #include "tests/support/temp_dir.h"
 
@@ -93,11 +94,6 @@ struct NullPlatform final : generate::RunPlatform {
     void openDocument(const std::string &path) override { opened.push_back(path); }
 };
 
-const std::string kHtmlQuestion
-    = "出力先フォルダにhtmlフォルダを作成しますか?\n\n\t「はい」　… "
-      "指定した出力先に新規で\"html\"という名前のフォルダを作成し、そこにアルバムファイルを作成します。\n\t「"
-      "いいえ」… 指定した出力先に直接アルバムファイルを作成します。";
-
 } // namespace
 
 TEST(BackgroundRun, WindowThreadKeepsTurningAndGetsEveryCallInOrder)
@@ -120,7 +116,7 @@ TEST(BackgroundRun, WindowThreadKeepsTurningAndGetsEveryCallInOrder)
                    "」をHTML作者連絡先にしますか?",
         Answer::Yes,
         PromptKind::Warning);
-    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
     prompts.expect("img0002.jpg\nimageX : 0\nimageY : 0", Answer::Ok, PromptKind::Confirmation);
     ThreadCheckingProgress progress;
     NullPlatform platform;

@@ -4,6 +4,7 @@
 #include "album/settings.h"
 #include "generate/make_album.h"
 #include "imaging/picture.h"
+#include "tests/support/album_questions.h"
 #include "tests/support/scripted_prompter.h"
 #include "tests/support/temp_dir.h"
 
@@ -26,10 +27,6 @@ namespace
 
 const std::string kAuthorQuestion = "HTML作者連絡先が空欄です。\n「support@pictora.example.org("
                                     "たぶりサポート)」をHTML作者連絡先にしますか?";
-const std::string kHtmlQuestion
-    = "出力先フォルダにhtmlフォルダを作成しますか?\n\n\t「はい」　… "
-      "指定した出力先に新規で\"html\"という名前のフォルダを作成し、そこにアルバムファイルを作成します。\n\t「"
-      "いいえ」… 指定した出力先に直接アルバムファイルを作成します。";
 const std::string kCreateQuestion = "HTML出力先フォルダが存在しません。\n作成しますか?";
 
 struct FakePlatform final : generate::RunPlatform {
@@ -148,7 +145,7 @@ TEST_F(MakeAlbum, MissingOutputFolderIsCreatedOnYesOnly)
     EXPECT_FALSE(fs::exists(dir.file("new")));
 
     prompts.expect(kCreateQuestion, Answer::Yes, PromptKind::Warning);
-    prompts.expect(kHtmlQuestion, Answer::Cancel, PromptKind::Confirmation);
+    prompts.expect(test::kHtmlQuestion, Answer::Cancel, PromptKind::Confirmation);
     EXPECT_FALSE(make().completed);
     EXPECT_TRUE(fs::is_directory(dir.file("new")));
 }
@@ -168,7 +165,7 @@ TEST_F(MakeAlbum, ExistingHtmlFolderIsTrashedAndTheRunEnds)
 {
     fs::create_directories(dir.file("out/html/images"));
     const std::string a = dir.file("out") + "/html";
-    prompts.expect(kHtmlQuestion, Answer::Yes, PromptKind::Confirmation);
+    prompts.expect(test::kHtmlQuestion, Answer::Yes, PromptKind::Confirmation);
     prompts.expect("「" + a + "」が既に存在します。\n削除しますか?", Answer::Ok, PromptKind::Warning);
     prompts.expect("削除が完了しました。\nもういちど「アルバム作成」ボタンを押してください。",
         Answer::Ok,
@@ -178,7 +175,7 @@ TEST_F(MakeAlbum, ExistingHtmlFolderIsTrashedAndTheRunEnds)
     EXPECT_FALSE(fs::exists(a));
 
     // Pressing the button again makes the album in a fresh html folder.
-    prompts.expect(kHtmlQuestion, Answer::Yes, PromptKind::Confirmation);
+    prompts.expect(test::kHtmlQuestion, Answer::Yes, PromptKind::Confirmation);
     EXPECT_TRUE(make().completed);
     EXPECT_TRUE(fs::is_regular_file(a + "/index.htm"));
 }
@@ -188,7 +185,7 @@ TEST_F(MakeAlbum, FailedTrashIsReportedAndNothingIsWritten)
     fs::create_directories(dir.file("out/html"));
     platform.trashWorks = false;
     const std::string a = dir.file("out") + "/html";
-    prompts.expect(kHtmlQuestion, Answer::Yes, PromptKind::Confirmation);
+    prompts.expect(test::kHtmlQuestion, Answer::Yes, PromptKind::Confirmation);
     prompts.expect("「" + a + "」が既に存在します。\n削除しますか?", Answer::Ok, PromptKind::Warning);
     prompts.expect("他のプログラムが「" + a
             + "」を開いています。\n他のプログラムを終了させてから再実行してください。\n\nあるいは、「" + a
@@ -203,7 +200,7 @@ TEST_F(MakeAlbum, ExistingCoverIsOverwrittenOnlyAfterOk)
 {
     const std::string index = dir.file("out") + "/index.htm";
     test::writeFile(index, "old");
-    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
     prompts.expect("「" + index + "」が既に存在します。\n上書きしてよろしいですか?",
         Answer::Cancel,
         PromptKind::Warning);
@@ -215,7 +212,7 @@ TEST_F(MakeAlbum, ExistingCoverIsOverwrittenOnlyAfterOk)
 
     fs::create_directories(dir.file("out/images"));
     test::writeFile(dir.file("out/images/0042.htm"), "stale page");
-    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
     prompts.expect(
         "「" + index + "」が既に存在します。\n上書きしてよろしいですか?", Answer::Ok, PromptKind::Warning);
     EXPECT_TRUE(make().completed);
@@ -226,7 +223,7 @@ TEST_F(MakeAlbum, ExistingCoverIsOverwrittenOnlyAfterOk)
 TEST_F(MakeAlbum, ProgressForFourPicturesAndTheFinish)
 {
     addPictures(4);
-    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
     const auto result = make();
     ASSERT_TRUE(result.completed);
     EXPECT_EQ(progress.calls,
@@ -248,7 +245,7 @@ TEST_F(MakeAlbum, ProgressForFourPicturesAndTheFinish)
 TEST_F(MakeAlbum, ProgressForThreePicturesTruncates)
 {
     addPictures(3);
-    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
     ASSERT_TRUE(make().completed);
     EXPECT_EQ(progress.calls[2], "pos 0");
     EXPECT_EQ(progress.calls[4], "pos 33");
@@ -259,7 +256,7 @@ TEST_F(MakeAlbum, StoppedBetweenPicturesEndsAsAQuestionWouldAndSaysSo)
 {
     addPictures(4);
     platform.cancelAfter = 2;
-    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
     prompts.expect(generate::kCancelledMessage, Answer::Ok, PromptKind::Information);
     const auto result = make(1);
     EXPECT_FALSE(result.completed);
@@ -277,7 +274,7 @@ TEST_F(MakeAlbum, WritesPicturesWithTheirTableSizes)
 {
     addPictures(1, 1600, 1200);
     addPictures(1, 300, 400);
-    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
     const auto result = make();
     ASSERT_TRUE(result.completed);
     EXPECT_EQ(result.sizes[0], (generate::SizeRow { 640, 480, 160, 120 }));
@@ -296,7 +293,7 @@ TEST_F(MakeAlbum, WithoutResizingTheMainPictureKeepsTheSourcePixels)
 {
     settings.store(OptionId::cbTransMain, false);
     addPictures(1, 1600, 1200);
-    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
     const auto result = make();
     EXPECT_EQ(result.sizes[0], (generate::SizeRow { 640, 480, 160, 120 }));
     EXPECT_EQ(imaging::probe(dir.file("out/images/img0000.jpg")).width, 1600);
@@ -308,7 +305,7 @@ TEST_F(MakeAlbum, UsingOriginalsWritesNoMainPicture)
 {
     settings.store(OptionId::cbMainOrigin, true);
     addPictures(1, 800, 600);
-    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
     ASSERT_TRUE(make().completed);
     EXPECT_FALSE(fs::exists(dir.file("out/images/img0000.jpg")));
     EXPECT_TRUE(fs::exists(dir.file("out/thumb/img0000_t.jpg")));
@@ -319,7 +316,7 @@ TEST_F(MakeAlbum, UnreadablePictureIsReportedBetweenItsNeighboursAndTheRunGoesOn
     addPictures(2);
     test::writeFile(dir.file("broken.jpg"), "this is not a picture");
     entries.insert(entries.begin() + 1, { dir.file("broken.jpg"), "", "" });
-    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
     prompts.expect("img0001.jpg\nimageX : 0\nimageY : 0", Answer::Ok, PromptKind::Confirmation);
     const auto result = make(4);
     ASSERT_TRUE(result.completed);
@@ -337,7 +334,7 @@ TEST_F(MakeAlbum, OneAndManyWorkersWriteIdenticalAlbums)
     auto makeInto = [&](const std::string &folder, int workers) {
         settings.store(OptionId::edHTMLPath, folder);
         fs::create_directory(folder);
-        prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+        prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
         ASSERT_TRUE(make(workers).completed);
     };
     makeInto(dir.file("one"), 1);
@@ -355,7 +352,7 @@ TEST_F(MakeAlbum, OneAndManyWorkersWriteIdenticalAlbums)
 
 TEST_F(MakeAlbum, EmptyListStillWritesCoverAndStyleSheet)
 {
-    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
     ASSERT_TRUE(make().completed);
     EXPECT_TRUE(fs::is_regular_file(dir.file("out/index.htm")));
     EXPECT_TRUE(fs::is_regular_file(dir.file("out/default.css")));
@@ -366,7 +363,7 @@ TEST_F(MakeAlbum, UnwritableImagesFolderStopsTheRunNamingTheFile)
 {
     addPictures(1);
     test::writeFile(dir.file("out/images"), "a file where the folder should be");
-    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
     try {
         make();
         ADD_FAILURE();
@@ -380,7 +377,7 @@ TEST_F(MakeAlbum, UnwritableImagesFolderStopsTheRunNamingTheFile)
 TEST_F(MakeAlbum, RebuildRewritesPagesAndTouchesNoPicture)
 {
     addPictures(2);
-    prompts.expect(kHtmlQuestion, Answer::Yes, PromptKind::Confirmation);
+    prompts.expect(test::kHtmlQuestion, Answer::Yes, PromptKind::Confirmation);
     ASSERT_TRUE(make().completed);
     const std::string a = dir.file("out") + "/html";
     const auto mainBefore = fs::last_write_time(a + "/images/img0000.jpg");

@@ -4,6 +4,7 @@
 #include "album/settings.h"
 #include "generate/make_album.h"
 #include "generate/size_cache.h"
+#include "tests/support/album_questions.h"
 #include "tests/support/pictures.h"
 #include "tests/support/scripted_prompter.h"
 #include "tests/support/temp_dir.h"
@@ -26,11 +27,6 @@ namespace fs = std::filesystem;
 
 namespace
 {
-
-const std::string kHtmlQuestion
-    = "出力先フォルダにhtmlフォルダを作成しますか?\n\n\t「はい」　… "
-      "指定した出力先に新規で\"html\"という名前のフォルダを作成し、そこにアルバムファイルを作成します。\n\t「"
-      "いいえ」… 指定した出力先に直接アルバムファイルを作成します。";
 
 struct NoPlatform final : generate::RunPlatform {
     bool moveToTrash(const std::string &) override { return false; }
@@ -78,7 +74,7 @@ struct Rebuild : ::testing::Test {
     {
         test::ScriptedPrompter prompts;
         if (make)
-            prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+            prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
         for (const std::string &m : messages)
             prompts.expect(m, Answer::Ok, PromptKind::Confirmation);
         generate::RunContext context { settings, entries, prompts, progress, platform, 2, std::move(cache) };

@@ -17,6 +17,7 @@
 #include "app/cli.h"
 #include "generate/make_album.h"
 #include "project/project_writer.h"
+#include "tests/support/album_questions.h"
 #include "tests/support/scripted_chooser.h"
 #include "tests/support/scripted_prompter.h"
 #include "tests/support/temp_dir.h"
@@ -43,11 +44,6 @@ namespace fs = std::filesystem;
 
 namespace
 {
-
-const std::string kHtmlQuestion
-    = "出力先フォルダにhtmlフォルダを作成しますか?\n\n\t「はい」　… "
-      "指定した出力先に新規で\"html\"という名前のフォルダを作成し、そこにアルバムファイルを作成します。\n\t「"
-      "いいえ」… 指定した出力先に直接アルバムファイルを作成します。";
 
 struct RecordingOpener final : ui::UrlOpener {
     std::vector<QUrl> opened;
@@ -135,7 +131,7 @@ TEST_F(AlbumRun, ThreePicturesShowTheirCountWhileTheWindowTakesNoCommand)
             + "(たぶりサポート)」をHTML作者連絡先にしますか?",
         Answer::Yes,
         PromptKind::Warning);
-    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
     bool shutWhileRunning = false;
     bool previewHiddenWhileRunning = false;
     QObject::connect(&progress, &ui::TfrProgress::reported, [&](const QString &call) {
@@ -194,7 +190,7 @@ TEST_F(AlbumRun, TheWindowMakesTheSameAlbumAsTheCommandLine)
     addPictures(3);
     window.options().set(OptionId::edThumbX, std::string("120"));
     window.options().set(OptionId::edTitle, std::string("題 & <b>"));
-    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
     click("btMakeHTML");
     ASSERT_TRUE(waitForRun());
     ASSERT_TRUE(finished.at(0).at(0).toBool());
@@ -231,7 +227,7 @@ TEST_F(AlbumRun, EscInTheProgressWindowStopsAfterThePicturesInFlight)
 {
     addPictures(6);
     runner.setWorkers(1);
-    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
     QObject::connect(&progress, &ui::TfrProgress::reported, [&](const QString &call) {
         if (call == "label [ 1 / 6 ]")
             QTest::keyClick(&progress, Qt::Key_Escape);
@@ -254,7 +250,7 @@ TEST_F(AlbumRun, AnUnwritableFolderIsToldAndLeavesTheWindowUsable)
 {
     addPictures(1);
     test::writeFile(dir.file("out/images"), "a file where the folder should be");
-    prompts.expect(kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
     click("btMakeHTML");
     ASSERT_TRUE(waitForRun());
     EXPECT_FALSE(finished.at(0).at(0).toBool());
