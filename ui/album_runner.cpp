@@ -116,13 +116,7 @@ void AlbumRunner::finish()
             m_prompts.inform(album::PromptKind::Error, "アルバムを作成できませんでした。");
         }
     }
-    const bool completed = !out.error && out.result.completed;
-    const bool wasMake = m_kind == generate::RunKind::Make;
-    if (completed && wasMake) {
-        if (auto *rebuildButton = m_window.findChild<QWidget *>(QStringLiteral("btReMakeHTML")))
-            rebuildButton->setEnabled(true);
-    }
-    emit finished(completed, wasMake);
+    emit finished(!out.error && out.result.completed, m_kind == generate::RunKind::Make);
 }
 
 void AlbumRunner::setInputEnabled(bool enabled)

@@ -34,7 +34,7 @@ public:
     using ProgramSetter = std::function<void(album::OptionId, const album::OptionValue &)>;
 
     /// `window` is the main window: its central widget and menu bar are shut while a run works,
-    /// and `mnPreView` and `btReMakeHTML` are found in it by name.
+    /// and `mnPreView` is found in it by name.
     AlbumRunner(QWidget &window,
         album::AlbumSettings &settings,
         const album::ImageList &list,
