@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
-// Saves a picture of each tab of the main window as the desktop draws it:
-// main_window_screenshots OUT_FOLDER (files tab-1.png to tab-6.png)
+// Saves pictures of the windows as the desktop draws them, for the README:
+// window_screenshots OUT_FOLDER (tab-1.png to tab-6.png, one per tab of the main window, and about.png)
 #include "album/choosers.h"
 #include "album/prompts.h"
+#include "ui/about_box.h"
 #include "ui/application.h"
 #include "ui/image_list_view.h"
 #include "ui/main_window.h"
@@ -41,7 +42,7 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     if (argc != 2) {
-        std::fprintf(stderr, "usage: main_window_screenshots OUT_FOLDER\n");
+        std::fprintf(stderr, "usage: window_screenshots OUT_FOLDER\n");
         return 2;
     }
     ui::setUpApplication(app);
@@ -54,20 +55,30 @@ int main(int argc, char **argv)
             [](const std::string &) { return std::string("2004年05月01日 13時05分"); });
     window.listView().refresh();
     window.show();
+    ui::TAboutBox about(prompts, urls);
+
     auto *pages = window.findChild<QTabWidget *>(QStringLiteral("PageControl1"));
     const QString folder = QString::fromLocal8Bit(argv[1]);
     int status = 0;
+    const auto save = [&](QWidget &shown, const QString &name) {
+        if (!shown.grab().save(folder + QLatin1Char('/') + name))
+            status = 1;
+    };
     // Let the window system map and paint each page before it is grabbed.
-    for (int page = 0; page < pages->count(); ++page) {
+    const int tabs = pages->count();
+    for (int page = 0; page < tabs; ++page) {
         QTimer::singleShot(400 * (page + 1), &window, [&, page] {
             pages->setCurrentIndex(page);
             window.repaint();
-            if (!window.grab().save(folder + QStringLiteral("/tab-%1.png").arg(page + 1)))
-                status = 1;
-            if (page + 1 == pages->count())
-                app.quit();
+            save(window, QStringLiteral("tab-%1.png").arg(page + 1));
+            if (page + 1 == tabs)
+                about.show();
         });
     }
+    QTimer::singleShot(400 * (tabs + 2), &about, [&] {
+        save(about, QStringLiteral("about.png"));
+        app.quit();
+    });
     app.exec();
     return status;
 }
