@@ -135,6 +135,9 @@ void TfrMain::showWindows()
 {
     show();
     m_preview->setVisible(m_ui->mnPreView->isChecked());
+    // The keyboard belongs to the working window, not to the preview shown after it.
+    raise();
+    activateWindow();
 }
 
 void TfrMain::buildPopupMenu()
