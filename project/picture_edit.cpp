@@ -86,8 +86,10 @@ void PictureEdit::setCommands(bool canApply, bool canUndo)
 
 void PictureEdit::showCurrent()
 {
-    const auto *entry = currentEntry();
-    m_picture = entry ? imaging::load(entry->path) : imaging::Picture();
+    m_picture = imaging::Picture();
+    m_fileLoaded = false;
+    m_showsFile = currentEntry() != nullptr;
+    m_edited = false;
     m_angle = 0;
     pictureChanged();
     setCommands(false, m_canUndo);
@@ -96,8 +98,23 @@ void PictureEdit::showCurrent()
 void PictureEdit::erase()
 {
     m_picture = imaging::Picture();
+    m_fileLoaded = false;
+    m_showsFile = false;
+    m_edited = false;
     m_angle = 0;
     pictureChanged();
+}
+
+bool PictureEdit::hasPicture()
+{
+    if (!m_picture.empty())
+        return true;
+    const auto *entry = currentEntry();
+    if (!m_showsFile || m_fileLoaded || !entry)
+        return false;
+    m_picture = imaging::load(entry->path);
+    m_fileLoaded = true;
+    return !m_picture.empty();
 }
 
 template <typename Effect> bool PictureEdit::runEffect(Effect &&effect, bool enableCommands)
@@ -113,6 +130,7 @@ template <typename Effect> bool PictureEdit::runEffect(Effect &&effect, bool ena
     if (!ok)
         return false;
     m_picture = std::move(result);
+    m_edited = true;
     pictureChanged();
     if (enableCommands)
         setCommands(true, true);
@@ -122,9 +140,10 @@ template <typename Effect> bool PictureEdit::runEffect(Effect &&effect, bool ena
 bool PictureEdit::rotate(int delta)
 {
     const auto *entry = currentEntry();
-    if (m_picture.empty() || !entry)
+    if (!hasPicture() || !entry)
         return false;
-    const imaging::Picture fromFile = imaging::load(entry->path);
+    // Unedited, the picture is the file's already; edited, the file is read again.
+    const imaging::Picture fromFile = m_edited ? imaging::load(entry->path) : m_picture;
     if (fromFile.empty())
         return false;
     int angle = m_angle + delta;
@@ -151,7 +170,7 @@ bool PictureEdit::rotateRight()
 
 bool PictureEdit::mosaic(const imaging::Region &selection)
 {
-    if (m_picture.empty())
+    if (!hasPicture())
         return false;
     return runEffect([&](const imaging::Picture &in, imaging::Picture &out) {
         return imaging::Mosaic(in, out, selection);
@@ -160,7 +179,7 @@ bool PictureEdit::mosaic(const imaging::Region &selection)
 
 bool PictureEdit::emboss(const imaging::Region &selection)
 {
-    if (m_picture.empty())
+    if (!hasPicture())
         return false;
     return runEffect([&](const imaging::Picture &in, imaging::Picture &out) {
         return imaging::Emboss(in, out, selection);
@@ -169,7 +188,7 @@ bool PictureEdit::emboss(const imaging::Region &selection)
 
 bool PictureEdit::removeNoise()
 {
-    if (m_picture.empty())
+    if (!hasPicture())
         return false;
     // The picture's own size, so a turned picture is covered whole.
     return runEffect([](const imaging::Picture &in, imaging::Picture &out) {
@@ -179,7 +198,7 @@ bool PictureEdit::removeNoise()
 
 bool PictureEdit::sepia()
 {
-    if (m_picture.empty())
+    if (!hasPicture())
         return false;
     // The grey step stays shown even if the tint fails; only the tint enables the commands.
     const bool grey = runEffect(

@@ -19,9 +19,11 @@ class DocumentListener;
 
 /// The effects on the current picture of the image list, their undo and their apply.
 ///
-/// Holds the picture the preview shows, at the file's full resolution (the preview scales it for
-/// display, never this copy). Effects change only this copy; apply saves it as a new JPEG beside
-/// the source and points the entry at it. The source file is never written.
+/// Holds the picture being edited at the file's full resolution (the preview scales it for display,
+/// never this copy). Until the first effect the preview shows the current entry's file itself, so
+/// the full picture is decoded only when an effect needs it. Effects change only this copy; apply
+/// saves it as a new JPEG beside the source and points the entry at it. The source file is never
+/// written.
 class PictureEdit
 {
 public:
@@ -33,16 +35,24 @@ public:
     void setListener(DocumentListener *listener) { m_listener = listener; }
     void setProgress(album::ProgressSink *progress) { m_progress = progress; }
 
-    /// The picture the preview shows; empty when there is none.
+    /// The edited picture; empty until an effect (or hasPicture()) loaded it.
     [[nodiscard]] const imaging::Picture &picture() const { return m_picture; }
+    /// Whether there is a picture to edit: the current entry's file is decoded here when it has not
+    /// been yet. False without a current entry, after erase(), or when the file cannot be read.
+    [[nodiscard]] bool hasPicture();
+    /// Whether the preview must show picture() rather than the current entry's file: an effect has
+    /// changed it since the entry was selected or undone.
+    [[nodiscard]] bool edited() const { return m_edited; }
+    /// Whether the preview shows the current entry's file as it is (not erased, not edited).
+    [[nodiscard]] bool showsFile() const { return m_showsFile && !m_edited; }
     /// Total rotation against the file, hundredths of a degree, positive left.
     [[nodiscard]] int angle() const { return m_angle; }
     /// Enabled state of `btAppend`/`mnAppend` and of `btUndo`/`mnUndo`.
     [[nodiscard]] bool canApply() const { return m_canApply; }
     [[nodiscard]] bool canUndo() const { return m_canUndo; }
 
-    /// An entry was selected: loads the current entry's file (no picture when it cannot be read or
-    /// there is no current entry), angle 0, apply disabled, undo unchanged.
+    /// An entry was selected: its file is the picture (decoded when an effect first needs it),
+    /// angle 0, apply disabled, undo unchanged.
     void showCurrent();
     /// Erases the preview (reset of New/Open): no picture, angle 0; the commands keep their state.
     void erase();
@@ -84,6 +94,9 @@ private:
     DocumentListener *m_listener = nullptr;
 
     imaging::Picture m_picture;
+    bool m_fileLoaded = false; ///< m_picture holds what the current entry's file gave, if anything
+    bool m_showsFile = false; ///< the picture is the current entry's (not erased)
+    bool m_edited = false;
     int m_angle = 0;
     bool m_canApply = false;
     bool m_canUndo = false;

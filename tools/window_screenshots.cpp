@@ -55,7 +55,7 @@ int main(int argc, char **argv)
             [](const std::string &) { return std::string("2004年05月01日 13時05分"); });
     window.listView().refresh();
     window.show();
-    ui::TAboutBox about(prompts, urls);
+    ui::TAboutBox about(urls);
 
     auto *pages = window.findChild<QTabWidget *>(QStringLiteral("PageControl1"));
     const QString folder = QString::fromLocal8Bit(argv[1]);

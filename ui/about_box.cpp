@@ -2,7 +2,6 @@
 #include "ui/about_box.h"
 
 #include "album/branding.h"
-#include "album/prompts.h"
 #include "ui/resources.h"
 #include "ui/url_opener.h"
 #include "ui_about_box.h"
@@ -15,10 +14,9 @@
 namespace pictora::ui
 {
 
-TAboutBox::TAboutBox(album::Prompter &prompter, UrlOpener &urls, Reassociate reassociate, QWidget *parent)
+TAboutBox::TAboutBox(UrlOpener &urls, Reassociate reassociate, QWidget *parent)
     : QDialog(parent)
     , m_ui(std::make_unique<Ui::TAboutBox>())
-    , m_prompter(prompter)
     , m_urls(urls)
     , m_reassociate(std::move(reassociate))
 {
@@ -58,12 +56,6 @@ TAboutBox::~TAboutBox() = default;
 
 void TAboutBox::ProgramIconClick()
 {
-    using album::Answer;
-    const album::Prompt question {
-        album::PromptKind::Confirmation, kAssociateQuestion, { Answer::Yes, Answer::No }, "associate"
-    };
-    if (m_prompter.ask(question) != Answer::Yes)
-        return;
     if (m_reassociate)
         m_reassociate();
 }

@@ -11,35 +11,23 @@ namespace Ui
 class TAboutBox;
 }
 
-namespace pictora::album
-{
-class Prompter;
-}
-
 namespace pictora::ui
 {
 
 class UrlOpener;
 
-/// The question asked before the project file type is associated with the program again.
-inline constexpr const char *kAssociateQuestion = "「.pxa」ファイルを「Pictora」に関連付けますか!?";
-
 /// The about box: name and version, links to the maker's site and the donation page, and the
-/// program icon, whose click associates the project file type again after asking.
+/// program icon, whose click associates the project file type again.
 class TAboutBox final : public QDialog
 {
     Q_OBJECT
 
 public:
-    /// Runs the association itself (and reports its own failures); called after a Yes.
+    /// Asks whether to associate the file type again and does it (reporting its own failures).
     using Reassociate = std::function<void()>;
 
-    TAboutBox(
-        album::Prompter &prompter, UrlOpener &urls, Reassociate reassociate = {}, QWidget *parent = nullptr);
+    explicit TAboutBox(UrlOpener &urls, Reassociate reassociate = {}, QWidget *parent = nullptr);
     ~TAboutBox() override;
-
-    /// The association arrives with the start-up code, which may be built after this box.
-    void setReassociate(Reassociate reassociate) { m_reassociate = std::move(reassociate); }
 
     void ProgramIconClick();
     void ImageLogoClick();
@@ -50,7 +38,6 @@ protected:
 
 private:
     std::unique_ptr<Ui::TAboutBox> m_ui;
-    album::Prompter &m_prompter;
     UrlOpener &m_urls;
     Reassociate m_reassociate;
 };

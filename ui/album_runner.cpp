@@ -18,7 +18,7 @@ namespace pictora::ui
 {
 
 AlbumRunner::AlbumRunner(QWidget &window,
-    album::AlbumSettings &settings,
+    const album::AlbumSettings &settings,
     const album::ImageList &list,
     album::Prompter &prompts,
     TfrProgress &progress,
@@ -99,10 +99,7 @@ void AlbumRunner::finish()
         const album::OptionValue &returned = out.settings.value(decl.id);
         if (returned == m_settings.value(decl.id))
             continue;
-        if (m_setByProgram)
-            m_setByProgram(decl.id, returned);
-        else
-            m_settings.store(decl.id, returned);
+        m_setByProgram(decl.id, returned);
     }
 
     if (out.error) {

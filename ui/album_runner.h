@@ -36,13 +36,13 @@ public:
     /// `window` is the main window: its central widget and menu bar are shut while a run works,
     /// and `mnPreView` is found in it by name.
     AlbumRunner(QWidget &window,
-        album::AlbumSettings &settings,
+        const album::AlbumSettings &settings,
         const album::ImageList &list,
         album::Prompter &prompts,
         TfrProgress &progress,
         TfrView &preview,
         ImageListView &listView,
-        ProgramSetter setByProgram = {});
+        ProgramSetter setByProgram);
     ~AlbumRunner() override;
 
     /// Where the cover page is opened (default: the desktop's browser).
@@ -68,7 +68,7 @@ private:
     [[nodiscard]] bool previewWanted() const;
 
     QWidget &m_window;
-    album::AlbumSettings &m_settings;
+    const album::AlbumSettings &m_settings;
     const album::ImageList &m_list;
     album::Prompter &m_prompts;
     TfrProgress &m_progress;

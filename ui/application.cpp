@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/application.h"
 
+#include "app/startup.h"
 #include "ui/main_window.h"
 #include "ui/qt_chooser.h"
 #include "ui/qt_services.h"
@@ -78,7 +79,11 @@ int runDesktop(int &argc, char **argv)
     WindowPrompter prompts;
     QtChooser chooser(nullptr);
     DesktopUrlOpener urls;
-    TfrMain window(prompts, chooser, urls);
+    DesktopSession session;
+    for (int i = 1; i < argc; ++i)
+        session.arguments.emplace_back(argv[i]);
+    session.registration.programPath = app::programPath(argc > 0 ? argv[0] : nullptr);
+    TfrMain window(prompts, chooser, urls, std::move(session));
     prompts.attach(&window);
     chooser.setParent(&window);
     window.showWindows();

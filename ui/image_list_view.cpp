@@ -5,7 +5,7 @@
 #include "album/settings.h"
 #include "generate/platform_services.h"
 #include "imaging/capture_time.h"
-#include "ui/preview_window.h"
+#include "project/picture_edit.h"
 #include "ui/qt_text.h"
 
 #include <QEvent>
@@ -121,16 +121,16 @@ void ImageListView::deleteSelected()
     if (m_list.empty())
         return;
     m_list.deleteSelected(m_changes);
-    if (m_preview)
-        m_preview->erase();
+    if (m_edit)
+        m_edit->erase();
     refresh();
 }
 
 void ImageListView::deleteAll()
 {
     m_list.deleteAll(m_changes);
-    if (m_preview)
-        m_preview->erase();
+    if (m_edit)
+        m_edit->erase();
     refresh();
 }
 
@@ -193,8 +193,9 @@ void ImageListView::showCurrent()
         m_list.storeComment(normalised, ignored);
     }
     showTexts(comment, toQString(entry.timeStamp));
-    if (m_preview)
-        m_preview->showPicture(toQString(entry.path));
+    // Selecting ends the editing of the previous picture and shows this one.
+    if (m_edit)
+        m_edit->showCurrent();
     emit currentEntryChanged(current);
 }
 

@@ -19,10 +19,13 @@ class Chooser;
 class Prompter;
 } // namespace pictora::album
 
+namespace pictora::project
+{
+class PictureEdit;
+}
+
 namespace pictora::ui
 {
-
-class TfrView;
 
 /// Shows the image list on its tab (`lbFileList`, `Memo`, `edTimeStamp`, found by object name in
 /// the window) and turns the user's actions into the list's operations. It keeps no copy of the
@@ -37,8 +40,8 @@ public:
         album::Prompter &prompts,
         album::Chooser &chooser);
 
-    /// Where the current entry's picture is shown (none: pictures are not shown).
-    void setPreview(TfrView *preview) { m_preview = preview; }
+    /// What selecting an entry starts and deleting ends: the picture shown and edited.
+    void setPictureEdit(project::PictureEdit *edit) { m_edit = edit; }
     /// How a new entry's time stamp is read (default: the picture's capture time).
     void setTimeStampReader(album::TimeStampReader reader) { m_timeStampOf = std::move(reader); }
 
@@ -82,7 +85,7 @@ private:
     QPlainTextEdit *m_memo;
     QTextEdit *m_richMemo;
     QLineEdit *m_timeStamp;
-    TfrView *m_preview = nullptr;
+    project::PictureEdit *m_edit = nullptr;
     bool m_showing = false; ///< the program is filling the controls: nothing is a user's edit
 };
 

@@ -5,6 +5,7 @@
 #include "album/choosers.h"
 #include "album/conversions.h"
 #include "album/prompts.h"
+#include "app/startup.h"
 #include "imaging/picture.h"
 #include "ui/about_box.h"
 #include "ui/album_runner.h"
@@ -29,6 +30,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTabBar>
 #include <QUrl>
 
@@ -68,6 +70,14 @@ imaging::TargetSize fitInto(const imaging::PictureInfo &header, int box)
 
 } // namespace
 
+app::Registration DesktopSession::defaultRegistration()
+{
+    app::Registration registration;
+    registration.programPath = app::programPath(nullptr);
+    registration.iconFile = ":/pictora/icon.svg";
+    return registration;
+}
+
 QStringList defaultHelpFolders()
 {
     const QString programFolder = QCoreApplication::applicationDirPath();
@@ -75,12 +85,20 @@ QStringList defaultHelpFolders()
         QDir::cleanPath(programFolder + QStringLiteral("/../share/pictora/help")) };
 }
 
-TfrMain::TfrMain(album::Prompter &prompts, album::Chooser &chooser, UrlOpener &urls, QWidget *parent)
+TfrMain::TfrMain(album::Prompter &prompts,
+    album::Chooser &chooser,
+    UrlOpener &urls,
+    DesktopSession session,
+    QWidget *parent)
     : QMainWindow(parent)
     , m_ui(std::make_unique<Ui::TfrMain>())
     , m_prompts(prompts)
+    , m_documentPrompts(prompts)
     , m_chooser(chooser)
     , m_urls(urls)
+    , m_session(std::move(session))
+    , m_store(m_session.preferencesPath)
+    , m_document(m_documentPrompts)
     , m_helpFolders(defaultHelpFolders())
 {
     m_ui->setupUi(this);
@@ -97,18 +115,27 @@ TfrMain::TfrMain(album::Prompter &prompts, album::Chooser &chooser, UrlOpener &u
 
     buildPopupMenu();
     connectHandlers();
-    m_options = new OptionBinding(*this, m_document.settings, *this, m_prompts);
+    m_options = new OptionBinding(
+        *this,
+        m_document.settings(),
+        [this](album::OptionId id, const album::OptionValue &value) { m_document.setOption(id, value); },
+        m_prompts);
+    m_documentPrompts.attach(m_options);
     connect(m_options, &OptionBinding::swatchPressed, this, &TfrMain::swatchMouseDown);
 
-    m_preview = std::make_unique<TfrView>();
+    // The other windows, in this order, each hidden until something shows it.
     m_progress = new TfrProgress(this);
-    m_listView = new ImageListView(*this, m_document.images, *this, m_prompts, m_chooser);
+    m_preview = std::make_unique<TfrView>();
+    m_about = new TAboutBox(
+        m_urls, [this] { (void)app::reRegisterFileType(m_store, m_session.registration, m_prompts); }, this);
+
+    m_listView = new ImageListView(*this, m_document.images(), m_document, m_prompts, m_chooser);
     m_listView->setParent(this);
-    m_listView->setPreview(m_preview.get());
+    m_listView->setPictureEdit(&m_document.pictureEdit());
     connect(this, &TfrMain::filesDropped, m_listView, &ImageListView::dropFiles);
     m_runner = new AlbumRunner(*this,
-        m_document.settings,
-        m_document.images,
+        m_document.settings(),
+        m_document.images(),
         m_prompts,
         *m_progress,
         *m_preview,
@@ -118,14 +145,20 @@ TfrMain::TfrMain(album::Prompter &prompts, album::Chooser &chooser, UrlOpener &u
     m_runner->setOpener([this](const QUrl &url) { m_urls.open(url); });
     connect(m_runner, &AlbumRunner::finished, this, [this](bool completed, bool wasMake) {
         if (completed && wasMake)
-            enableRebuild();
+            m_document.rebuildMade();
     });
     // Closing the preview unticks its menu item.
     connect(m_preview.get(), &TfrView::closed, this, [this] { m_ui->mnPreView->setChecked(false); });
+
+    m_document.pictureEdit().setProgress(m_progress);
+    m_document.setListener(this);
 }
 
 TfrMain::~TfrMain()
 {
+    m_document.setListener(nullptr);
+    m_document.pictureEdit().setProgress(nullptr);
+    m_documentPrompts.attach(nullptr);
     // The run and the list view refer to the preview window: they go before it.
     delete m_runner;
     delete m_listView;
@@ -235,21 +268,50 @@ void TfrMain::connectHandlers()
     }
 }
 
-void TfrMain::markProjectChanged()
+void TfrMain::optionChanged(album::OptionId)
 {
-    std::error_code error;
-    if (!m_document.projectPath.empty() && std::filesystem::exists(m_document.projectPath, error))
-        m_ui->mnSave->setEnabled(true);
+    m_options->showAll();
 }
 
-void TfrMain::withdrawRebuild()
+void TfrMain::listReplaced()
 {
-    m_ui->btReMakeHTML->setEnabled(false);
+    m_listView->refresh();
 }
 
-void TfrMain::enableRebuild()
+void TfrMain::entryChanged(std::size_t)
 {
-    m_ui->btReMakeHTML->setEnabled(true);
+    m_listView->refresh();
+}
+
+void TfrMain::changedMarkChanged(bool changed)
+{
+    m_ui->mnSave->setEnabled(changed);
+}
+
+void TfrMain::rebuildAvailabilityChanged(bool available)
+{
+    m_ui->btReMakeHTML->setEnabled(available);
+}
+
+void TfrMain::pictureChanged()
+{
+    project::PictureEdit &edit = m_document.pictureEdit();
+    const album::ImageList &images = m_document.images();
+    if (edit.edited())
+        m_preview->showEdited(edit.picture());
+    else if (edit.showsFile() && images.current() >= 0)
+        m_preview->showPicture(toQString(images[static_cast<std::size_t>(images.current())].path));
+    else
+        m_preview->erase();
+}
+
+void TfrMain::effectCommandsChanged()
+{
+    const project::PictureEdit &edit = m_document.pictureEdit();
+    m_ui->btAppend->setEnabled(edit.canApply());
+    m_ui->mnAppend->setEnabled(edit.canApply());
+    m_ui->btUndo->setEnabled(edit.canUndo());
+    m_ui->mnUndo->setEnabled(edit.canUndo());
 }
 
 void TfrMain::btAddImageClick()
@@ -277,15 +339,51 @@ void TfrMain::btDownClick()
     m_listView->moveDown();
 }
 
-// The effects come with the effect rules.
-void TfrMain::btRotLClick() { }
-void TfrMain::btRotRClick() { }
-void TfrMain::btMosaicClick() { }
-void TfrMain::btNRClick() { }
-void TfrMain::btEmbossClick() { }
-void TfrMain::btSepiaClick() { }
-void TfrMain::btUndoClick() { }
-void TfrMain::btAppendClick() { }
+imaging::Region TfrMain::previewSelection() const
+{
+    const QRect selected = m_preview->selection();
+    return { selected.x(), selected.y(), selected.width(), selected.height() };
+}
+
+void TfrMain::btRotLClick()
+{
+    m_document.pictureEdit().rotateLeft();
+}
+
+void TfrMain::btRotRClick()
+{
+    m_document.pictureEdit().rotateRight();
+}
+
+void TfrMain::btMosaicClick()
+{
+    m_document.pictureEdit().mosaic(previewSelection());
+}
+
+void TfrMain::btNRClick()
+{
+    m_document.pictureEdit().removeNoise();
+}
+
+void TfrMain::btEmbossClick()
+{
+    m_document.pictureEdit().emboss(previewSelection());
+}
+
+void TfrMain::btSepiaClick()
+{
+    m_document.pictureEdit().sepia();
+}
+
+void TfrMain::btUndoClick()
+{
+    m_document.pictureEdit().undo();
+}
+
+void TfrMain::btAppendClick()
+{
+    m_document.pictureEdit().apply();
+}
 
 void TfrMain::btMakeHTMLClick()
 {
@@ -297,11 +395,25 @@ void TfrMain::btReMakeHTMLClick()
     m_runner->rebuild();
 }
 
-// The project commands come with their rules.
-void TfrMain::mnNewClick() { }
-void TfrMain::mnOpenClick() { }
-void TfrMain::mnSaveClick() { }
-void TfrMain::mnSaveAsClick() { }
+void TfrMain::mnNewClick()
+{
+    m_document.newProject(m_chooser);
+}
+
+void TfrMain::mnOpenClick()
+{
+    m_document.openProject(m_chooser);
+}
+
+void TfrMain::mnSaveClick()
+{
+    m_document.save(m_chooser);
+}
+
+void TfrMain::mnSaveAsClick()
+{
+    m_document.saveAs(m_chooser);
+}
 
 void TfrMain::mnPreViewClick()
 {
@@ -343,23 +455,22 @@ void TfrMain::openHelpPage(const QString &page)
 
 void TfrMain::mnAboutClick()
 {
-    TAboutBox box(m_prompts, m_urls, {}, this);
-    box.exec();
+    m_about->exec();
 }
 
 void TfrMain::swatchMouseDown(album::OptionId id)
 {
-    const std::uint32_t shown = m_document.settings.swatch(id);
+    const std::uint32_t shown = m_document.settings().swatch(id);
     const std::uint32_t colour = m_chooser.pickColour(shown).value_or(shown);
     // Confirmed or cancelled, the edit gets the swatch's colour in RRGGBB form.
     m_options->set(id, album::ColorToHexText(colour));
-    markProjectChanged();
+    m_document.markProjectChanged();
 }
 
 void TfrMain::btSetDirClick()
 {
     const std::string start
-        = folderBrowserStart(m_document.settings.text(album::OptionId::edHTMLPath), m_document.images);
+        = folderBrowserStart(m_document.settings().text(album::OptionId::edHTMLPath), m_document.images());
     const auto chosen = m_chooser.pickFolder(start);
     std::error_code error;
     if (!chosen || !std::filesystem::is_directory(*chosen, error))
@@ -402,10 +513,19 @@ void TfrMain::dropEvent(QDropEvent *event)
         emit filesDropped(paths);
 }
 
+void TfrMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_started || event->spontaneous())
+        return;
+    m_started = true;
+    app::startUp(m_document, m_session.arguments, m_store, m_session.registration, m_documentPrompts);
+}
+
 void TfrMain::closeEvent(QCloseEvent *event)
 {
     // A run in flight still writes the album and reads the document: it ends first.
-    if (m_runner->isRunning()) {
+    if (m_runner->isRunning() || !app::mayClose(m_document, m_chooser, m_store, m_documentPrompts)) {
         event->ignore();
         return;
     }

@@ -3,12 +3,18 @@
 
 #include "album/image_list.h"
 #include "album/settings.h"
+#include "app/desktop_integration.h"
+#include "app/preferences.h"
+#include "project/document.h"
+#include "project/document_listener.h"
+#include "ui/option_binding.h"
 
 #include <QMainWindow>
 #include <QStringList>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 class QMenu;
 
@@ -28,35 +34,41 @@ namespace pictora::ui
 
 class AlbumRunner;
 class ImageListView;
-class OptionBinding;
+class TAboutBox;
 class TfrProgress;
 class TfrView;
 class UrlOpener;
 
-/// The document the window works on: the album options, the picture list and the project file it
-/// belongs to (empty until one is opened or saved).
-struct AlbumDocument {
-    album::AlbumSettings settings;
-    album::ImageList images;
-    std::string projectPath;
+/// What the window needs of the desktop when it is first shown and when it closes: the arguments
+/// after the program's name, the preferences store and the file-type registration.
+struct DesktopSession {
+    std::vector<std::string> arguments;
+    std::string preferencesPath = app::PreferencesStore::defaultPath();
+    app::Registration registration = defaultRegistration();
+
+    /// The running program, its icon from the resources, the user's data folder.
+    [[nodiscard]] static app::Registration defaultRegistration();
 };
 
 /// The main window: every album option and the picture list on six tab sheets, the menus and the
 /// buttons. Each menu item and button runs one handler, shared by every item that does the same.
-/// It is also the document's change sink: the changed mark is mnSave's enabled state, the
-/// rebuild command btReMakeHTML's.
-class TfrMain : public QMainWindow, public album::ChangeSink
+/// It shows a project::Document and follows what the document reports: the changed mark is
+/// mnSave's enabled state, the rebuild btReMakeHTML's.
+class TfrMain : public QMainWindow, private project::DocumentListener
 {
     Q_OBJECT
 public:
-    TfrMain(album::Prompter &prompts, album::Chooser &chooser, UrlOpener &urls, QWidget *parent = nullptr);
+    TfrMain(album::Prompter &prompts,
+        album::Chooser &chooser,
+        UrlOpener &urls,
+        DesktopSession session = {},
+        QWidget *parent = nullptr);
     ~TfrMain() override;
 
-    [[nodiscard]] AlbumDocument &document() { return m_document; }
-    [[nodiscard]] album::AlbumSettings &settings() { return m_document.settings; }
-    [[nodiscard]] album::ImageList &imageList() { return m_document.images; }
-    [[nodiscard]] const std::string &projectPath() const { return m_document.projectPath; }
-    void setProjectPath(std::string path) { m_document.projectPath = std::move(path); }
+    [[nodiscard]] project::Document &document() { return m_document; }
+    [[nodiscard]] const album::AlbumSettings &settings() const { return m_document.settings(); }
+    [[nodiscard]] album::ImageList &imageList() { return m_document.images(); }
+    [[nodiscard]] const std::string &projectPath() const { return m_document.projectFileName(); }
     [[nodiscard]] album::Prompter &prompter() { return m_prompts; }
     [[nodiscard]] album::Chooser &chooser() { return m_chooser; }
     [[nodiscard]] UrlOpener &urlOpener() { return m_urls; }
@@ -67,18 +79,14 @@ public:
     [[nodiscard]] TfrView &preview() { return *m_preview; }
     [[nodiscard]] TfrProgress &progress() { return *m_progress; }
     [[nodiscard]] AlbumRunner &runner() { return *m_runner; }
+    [[nodiscard]] TAboutBox &aboutBox() { return *m_about; }
+    [[nodiscard]] app::PreferencesStore &preferences() { return m_store; }
 
     /// Shows the window, and the preview window beside it when mnPreView says so.
     void showWindows();
 
     /// Folders searched, in order, for the help pages shipped with the program.
     void setHelpFolders(QStringList folders) { m_helpFolders = std::move(folders); }
-
-    // album::ChangeSink
-    void markProjectChanged() override;
-    void withdrawRebuild() override;
-    /// A completed make run: the pages on disk match the settings again.
-    void enableRebuild();
 
 public slots:
     void btAddImageClick();
@@ -118,24 +126,41 @@ signals:
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // project::DocumentListener
+    void optionChanged(album::OptionId id) override;
+    void listReplaced() override;
+    void entryChanged(std::size_t index) override;
+    void changedMarkChanged(bool changed) override;
+    void rebuildAvailabilityChanged(bool available) override;
+    void pictureChanged() override;
+    void effectCommandsChanged() override;
+
     void buildPopupMenu();
     void connectHandlers();
     void openHelpPage(const QString &page);
+    /// The preview's selection in picture pixels.
+    [[nodiscard]] imaging::Region previewSelection() const;
 
     std::unique_ptr<Ui::TfrMain> m_ui;
     album::Prompter &m_prompts;
+    ShowingPrompter m_documentPrompts; ///< the document's questions see the controls up to date
     album::Chooser &m_chooser;
     UrlOpener &m_urls;
-    AlbumDocument m_document;
+    DesktopSession m_session;
+    app::PreferencesStore m_store;
+    project::Document m_document;
+    bool m_started = false; ///< the start-up steps of the first show have run
     OptionBinding *m_options = nullptr;
     std::unique_ptr<TfrView> m_preview; ///< a window of its own, closed with this one
     TfrProgress *m_progress = nullptr;
     ImageListView *m_listView = nullptr;
     AlbumRunner *m_runner = nullptr;
     QMenu *m_subPopUp = nullptr;
+    TAboutBox *m_about = nullptr;
     QStringList m_helpFolders;
 };
 

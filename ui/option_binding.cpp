@@ -48,19 +48,19 @@ QString memoFromDocument(const std::string &stored)
 
 } // namespace
 
-album::Answer OptionBinding::ShowingPrompter::ask(const album::Prompt &prompt)
+album::Answer ShowingPrompter::ask(const album::Prompt &prompt)
 {
-    m_binding.showAll();
+    if (m_binding)
+        m_binding->showAll();
     return m_prompts.ask(prompt);
 }
 
 OptionBinding::OptionBinding(
-    QWidget &window, album::AlbumSettings &settings, album::ChangeSink &changes, album::Prompter &prompts)
+    QWidget &window, const album::AlbumSettings &settings, Apply apply, album::Prompter &prompts)
     : QObject(&window)
     , m_settings(settings)
+    , m_apply(std::move(apply))
     , m_prompts(prompts)
-    , m_showingPrompts(*this, prompts)
-    , m_editor(settings, changes, m_showingPrompts)
 {
     for (const auto &decl : album::optionTable())
         bind(window, decl);
@@ -153,19 +153,9 @@ void OptionBinding::userEdit(album::OptionId id, const album::OptionValue &value
 
 void OptionBinding::set(album::OptionId id, const album::OptionValue &value)
 {
-    run([&] { m_editor.set(id, value); });
-}
-
-void OptionBinding::reset()
-{
-    run([&] { m_editor.reset(); });
-}
-
-void OptionBinding::run(const std::function<void()> &change)
-{
     std::optional<std::string> failure;
     try {
-        change();
+        m_apply(id, value);
     } catch (const album::UserError &error) {
         // The rule stops where the text failed to convert; the window goes on.
         failure = error.what();

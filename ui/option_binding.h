@@ -17,25 +17,43 @@ namespace pictora::ui
 
 class ColourSwatch;
 
+class OptionBinding;
+
+/// Brings the option controls up to date before a question or message is shown, so that it
+/// describes what is seen. The document's prompts go through it.
+class ShowingPrompter final : public album::Prompter
+{
+public:
+    explicit ShowingPrompter(album::Prompter &prompts)
+        : m_prompts(prompts)
+    {
+    }
+    void attach(OptionBinding *binding) { m_binding = binding; }
+    album::Answer ask(const album::Prompt &prompt) override;
+
+private:
+    album::Prompter &m_prompts;
+    OptionBinding *m_binding = nullptr;
+};
+
 /// Binds the window's option controls to the album settings by walking the option table: each
-/// control is found by its object name, shows its option's value, and hands a user's edit to
-/// album::SettingsEditor. After every change the controls show the values again and the enabling
-/// rules are applied, so a value set by a rule (or by the program) is seen at once. Knows no single
-/// option by name.
+/// control is found by its object name, shows its option's value, and hands a user's edit to the
+/// document, whose rules apply it. After every change the controls show the values again and the
+/// enabling rules are applied, so a value set by a rule (or by the program) is seen at once. Knows
+/// no single option by name.
 class OptionBinding : public QObject
 {
     Q_OBJECT
 public:
-    OptionBinding(QWidget &window,
-        album::AlbumSettings &settings,
-        album::ChangeSink &changes,
-        album::Prompter &prompts);
+    /// Applies an edit with its rules; throws album::UserError for a text that does not convert.
+    using Apply = std::function<void(album::OptionId, const album::OptionValue &)>;
 
-    /// Sets an option as the program does (reset, load, colour dialog): the coupling rules run
+    OptionBinding(
+        QWidget &window, const album::AlbumSettings &settings, Apply apply, album::Prompter &prompts);
+
+    /// Sets an option as the program does (colour dialog, folder browser): the coupling rules run
     /// once, in the core, and the controls follow.
     void set(album::OptionId id, const album::OptionValue &value);
-    /// The reset of New/Open.
-    void reset();
     /// Shows every option's value and applies the enabling rules.
     void showAll();
 
@@ -51,34 +69,14 @@ private:
         std::vector<QAbstractButton *> buttons; ///< a choice's radio buttons, in order
     };
 
-    /// Shows prompts after the controls are up to date, so a message describes what is seen.
-    class ShowingPrompter final : public album::Prompter
-    {
-    public:
-        ShowingPrompter(OptionBinding &binding, album::Prompter &prompts)
-            : m_binding(binding)
-            , m_prompts(prompts)
-        {
-        }
-        album::Answer ask(const album::Prompt &prompt) override;
-
-    private:
-        OptionBinding &m_binding;
-        album::Prompter &m_prompts;
-    };
-
     void bind(QWidget &window, const album::OptionDecl &decl);
     void connectEdits(const Bound &bound);
     /// A user's edit: through the editor, a conversion error told as an error, then shown.
     void userEdit(album::OptionId id, const album::OptionValue &value);
     void show(const Bound &bound);
-    /// Runs a change through the editor; a text that is not a number is told as an error.
-    void run(const std::function<void()> &change);
-
-    album::AlbumSettings &m_settings;
+    const album::AlbumSettings &m_settings;
+    Apply m_apply;
     album::Prompter &m_prompts;
-    ShowingPrompter m_showingPrompts;
-    album::SettingsEditor m_editor;
     std::vector<Bound> m_bound;
     std::vector<QWidget *> m_ruled; ///< controls under an enabling rule
     bool m_showing = false;

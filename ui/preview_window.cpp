@@ -202,15 +202,42 @@ void TfrView::setViewSize(QSize size)
     }
     m_view->setGeometry(QRect(QPoint(0, 0), size));
     setFixedSize(size);
-    if (!m_path.isEmpty())
+    if (!m_edited.empty())
+        drawEdited();
+    else if (!m_path.isEmpty())
         load(m_path);
     refreshView();
 }
 
 void TfrView::showPicture(const QString &path)
 {
+    m_edited = {};
     m_path = path;
     load(path);
+}
+
+void TfrView::showEdited(const imaging::Picture &picture)
+{
+    // A load still on its way would replace the edit with the file.
+    ++*m_generation;
+    m_pool.clear();
+    m_loading = false;
+    m_edited = picture;
+    drawEdited();
+}
+
+void TfrView::drawEdited()
+{
+    const QSize full(m_edited.width(), m_edited.height());
+    const imaging::TargetSize fitted = fitInside({ full.width(), full.height(), 24 }, m_view->size());
+    imaging::Picture shown;
+    if (fitted.width == full.width() && fitted.height == full.height())
+        shown = m_edited;
+    else if (!imaging::Resize(m_edited, shown, fitted.width, fitted.height))
+        shown = {};
+    m_pictureSize = shown.empty() ? QSize() : full;
+    m_view->setPicture(toQImage(shown), m_pictureSize);
+    refreshView();
 }
 
 void TfrView::erase()
@@ -219,6 +246,7 @@ void TfrView::erase()
     m_pool.clear();
     m_loading = false;
     m_path.clear();
+    m_edited = {};
     m_pictureSize = {};
     m_view->setPicture({}, {});
 }

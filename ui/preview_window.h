@@ -7,6 +7,8 @@
 #include <QThreadPool>
 #include <QWidget>
 
+#include "imaging/picture.h"
+
 #include <atomic>
 #include <memory>
 
@@ -62,6 +64,8 @@ public:
 
     /// Shows a picture; an unreadable one leaves the view empty, without a message.
     void showPicture(const QString &path);
+    /// Shows an edited picture, held at full size, scaled to the view; drops the selection.
+    void showEdited(const imaging::Picture &picture);
     /// Erases the view (no picture, size 0 x 0).
     void erase();
     /// Redraws the view; like every repaint of the window it drops the selection.
@@ -94,11 +98,13 @@ private:
     void setViewSize(QSize size);
     void load(const QString &path);
     void applyLoaded(quint64 generation, const QString &path, const QImage &image, QSize pictureSize);
+    void drawEdited();
 
     PreviewView *m_view;
     QMenu *m_menu;
     QActionGroup *m_sizes;
     QString m_path;
+    imaging::Picture m_edited; ///< shown instead of m_path's file while it is not empty
     QSize m_pictureSize;
     QThreadPool m_pool;
     std::shared_ptr<std::atomic<quint64>> m_generation;

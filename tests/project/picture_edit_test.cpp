@@ -38,7 +38,7 @@ struct PictureEdits : ::testing::Test {
         doc.images().appendPicture(path, {});
         doc.images().setCurrent(static_cast<int>(doc.images().size()) - 1);
         edit.showCurrent();
-        ASSERT_EQ(edit.picture().empty(), !readable);
+        ASSERT_EQ(edit.hasPicture(), readable);
     }
     /// The document saved, so that apply's changed mark shows, and its rebuild available.
     void saved()
@@ -101,6 +101,8 @@ TEST_F(PictureEdits, ATurnLosesEarlierEffectsAndTheCommandsFollowTheTable)
     ASSERT_TRUE(edit.rotateRight());
     edit.undo();
     EXPECT_EQ(edit.angle(), 0);
+    EXPECT_FALSE(edit.edited()) << "the preview shows the file again";
+    ASSERT_TRUE(edit.hasPicture());
     EXPECT_EQ(edit.picture().rgbPixels(), imaging::load(a).rgbPixels());
     EXPECT_FALSE(edit.canApply());
     EXPECT_FALSE(edit.canUndo());

@@ -2,7 +2,6 @@
 #include "ui/about_box.h"
 
 #include "album/branding.h"
-#include "tests/support/scripted_prompter.h"
 #include "ui/url_opener.h"
 
 #include <QApplication>
@@ -21,10 +20,6 @@ namespace pictora::ui
 namespace
 {
 
-using album::Answer;
-using album::PromptKind;
-using test::ScriptedPrompter;
-
 struct RecordingOpener final : UrlOpener {
     void open(const QUrl &url) override { opened.push_back(url.toString()); }
     std::vector<QString> opened;
@@ -39,13 +34,12 @@ template <typename T> T *child(QWidget &box, const char *name)
 
 TEST(AboutBox, ShowsItsFixedSizeTextsPicturesAndHints)
 {
-    ScriptedPrompter prompts;
     RecordingOpener urls;
     // An owner in a corner: the box still centres on the screen, not over its owner.
     QWidget owner;
     owner.setGeometry(10, 10, 120, 90);
     owner.show();
-    TAboutBox box(prompts, urls, {}, &owner);
+    TAboutBox box(urls, {}, &owner);
     box.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
 
@@ -93,9 +87,8 @@ TEST(AboutBox, ShowsItsFixedSizeTextsPicturesAndHints)
 
 TEST(AboutBox, EveryControlIsNamedAndReachedWithTab)
 {
-    ScriptedPrompter prompts;
     RecordingOpener urls;
-    TAboutBox box(prompts, urls);
+    TAboutBox box(urls);
     box.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
     QApplication::setActiveWindow(&box);
@@ -119,9 +112,8 @@ TEST(AboutBox, EveryControlIsNamedAndReachedWithTab)
 
 TEST(AboutBox, PicturesOpenTheSiteAndTheDonationPageByMouseAndKey)
 {
-    ScriptedPrompter prompts;
     RecordingOpener urls;
-    TAboutBox box(prompts, urls);
+    TAboutBox box(urls);
     box.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
 
@@ -134,41 +126,12 @@ TEST(AboutBox, PicturesOpenTheSiteAndTheDonationPageByMouseAndKey)
     const QString donation = QString::fromUtf8(branding::kDonationUrl);
     EXPECT_EQ(urls.opened, (std::vector<QString> { site, donation, site }));
     EXPECT_TRUE(donation.contains(QStringLiteral("/cgibin/donate/donate.cgi?awid=")));
-    EXPECT_TRUE(prompts.asked().empty());
-}
-
-TEST(AboutBox, ProgramIconAsksFirstAndReassociatesOnlyAfterYes)
-{
-    RecordingOpener urls;
-    int calls = 0;
-    {
-        ScriptedPrompter prompts { { kAssociateQuestion, Answer::No, PromptKind::Confirmation } };
-        TAboutBox box(prompts, urls, [&] { ++calls; });
-        box.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
-        QTest::mouseClick(child<QToolButton>(box, "ProgramIcon"), Qt::LeftButton);
-        EXPECT_EQ(calls, 0) << "No touches nothing";
-        ASSERT_EQ(prompts.asked().size(), 1U);
-        EXPECT_EQ(prompts.asked()[0].buttons, (std::vector<Answer> { Answer::Yes, Answer::No }));
-    }
-    {
-        ScriptedPrompter prompts { { kAssociateQuestion, Answer::Yes, PromptKind::Confirmation } };
-        TAboutBox box(prompts, urls);
-        box.setReassociate([&] { ++calls; });
-        box.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
-        QTest::mouseClick(child<QToolButton>(box, "ProgramIcon"), Qt::LeftButton);
-        EXPECT_EQ(calls, 1);
-        EXPECT_TRUE(box.isVisible()) << "the box stays open after associating";
-    }
-    EXPECT_TRUE(urls.opened.empty());
 }
 
 TEST(AboutBox, OkAndEnterCloseWithResultOk)
 {
-    ScriptedPrompter prompts;
     RecordingOpener urls;
-    TAboutBox box(prompts, urls);
+    TAboutBox box(urls);
     box.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
     QTest::mouseClick(child<QPushButton>(box, "OKButton"), Qt::LeftButton);

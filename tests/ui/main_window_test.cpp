@@ -86,12 +86,12 @@ protected:
             QTest::keyClicks(&edit, text);
     }
 
-    /// An existing project file, so that the changed mark can be set.
+    /// The document saved to a project file, so that the changed mark can be set.
     void openProjectFile()
     {
-        const std::string path = temp.file("album.pxa");
-        test::writeFile(path, "x");
-        window.setProjectPath(path);
+        chooser.expect(Dialog::SaveProject, { temp.file("album.pxa") });
+        action("mnSaveAs").trigger();
+        ASSERT_EQ(window.projectPath(), temp.file("album.pxa"));
     }
 
     ScriptedPrompter prompts;
@@ -128,7 +128,7 @@ TEST_F(MainWindowTest, StartsAsTheWindowOfTheProgram)
 
 TEST_F(MainWindowTest, QualityPairFollowsTypingAndTellsAboutAnEmptyField)
 {
-    window.enableRebuild();
+    window.document().rebuildMade();
     type("edqJPEG", QStringLiteral("150"));
     EXPECT_EQ(control<QLineEdit>("edqJPEG").text(), QStringLiteral("100"));
     EXPECT_EQ(control<QSlider>("qJPEG").value(), 100);
@@ -218,7 +218,7 @@ TEST_F(MainWindowTest, EnablingRulesAndProgramSetValuesReachTheControls)
 
     // The reset of New: every control shows the new values, the spin minimum included.
     control<QRadioButton>("rbS").click();
-    window.options().reset();
+    action("mnNew").trigger();
     EXPECT_EQ(control<QSpinBox>("csTitleSize").value(), 6);
     EXPECT_EQ(control<QSpinBox>("csComSize").value(), 4);
     EXPECT_EQ(control<QSpinBox>("csW3").value(), 4);
@@ -333,7 +333,7 @@ TEST_F(MainWindowTest, BackgroundPictureIsShownSmallAndAnUnreadableOneKeepsItsPa
     const std::string wide = temp.file("wide.png");
     test::writeTestPng(wide, 200, 100);
     chooser.expect(Dialog::OpenPictures, { wide, temp.file("second.png") });
-    window.enableRebuild();
+    window.document().rebuildMade();
     control<QPushButton>("btLoadBG").click();
     EXPECT_EQ(window.settings().text(OptionId::edBGImage), wide) << "the first chosen file counts";
     EXPECT_FALSE(control<QPushButton>("btReMakeHTML").isEnabled());
