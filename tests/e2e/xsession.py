@@ -222,11 +222,14 @@ class Desktop:
         self.xdotool("key", key)
         self.wait_gone(box, f"the box {what!r} to close after {key}")
 
+    def geometry(self, wid):
+        """x, y, width, height of a window on the screen."""
+        shell = dict(line.split("=", 1) for line in self.xdotool("getwindowgeometry", "--shell", wid).split())
+        return int(shell["X"]), int(shell["Y"]), int(shell["WIDTH"]), int(shell["HEIGHT"])
+
     def drag(self, wid, start, end):
         """A left-button drag inside a window, from and to (x, y) in its own pixels."""
-        geometry = self.xdotool("getwindowgeometry", "--shell", wid)
-        pos = dict(line.split("=", 1) for line in geometry.split())
-        x0, y0 = int(pos["X"]), int(pos["Y"])
+        x0, y0, _, _ = self.geometry(wid)
         self.xdotool("mousemove", "--sync", x0 + start[0], y0 + start[1])
         self.xdotool("mousedown", 1)
         steps = 8
