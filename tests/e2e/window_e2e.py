@@ -99,8 +99,9 @@ def main():
             desktop.answer("警告", "y", "HTML作者連絡先が空欄です。…にしますか?")
             desktop.answer("警告", "y", "HTML出力先フォルダが存在しません。作成しますか?")
             desktop.answer("確認", "n", "出力先フォルダにhtmlフォルダを作成しますか?")
-            cover = "file://" + urllib.parse.quote(os.path.join(album, "index.htm"))
-            desktop.wait(lambda: cover in desktop.opened(), f"the browser to be asked for {cover}", timeout=90)
+            cover = "file://" + os.path.join(album, "index.htm")
+            desktop.wait(lambda: cover in map(urllib.parse.unquote, desktop.opened()),
+                         f"the browser to be asked for {cover}", timeout=90)
             print(f"  the browser was asked for {desktop.opened()}", flush=True)
 
             site = Site(work)
