@@ -151,7 +151,7 @@ class Desktop:
         return path if os.path.exists(path) else None
 
     def fail(self, what):
-        shot = self.screenshot(f"timeout-{len(os.listdir(self.shots))}.png")
+        shot = self.screenshot(f"failed-{len(os.listdir(self.shots))}.png")
         seen = "\n".join(f"    {wid} {name!r}" for wid, name in self.windows().items() if name)
         running = "running" if self.proc and self.proc.poll() is None else f"ended ({self.proc and self.proc.poll()})"
         raise Timeout(f"{what}\n  screenshot: {shot}\n  visible windows:\n{seen}\n  program {running}, "
