@@ -10,6 +10,8 @@ packages=(
   qt6-base-dev qt6-image-formats-plugins qt6-svg-dev qt6-translations-l10n libvips-dev libturbojpeg0-dev libjpeg62-turbo-dev
   # tests
   libgtest-dev googletest fonts-ipafont-gothic xvfb xauth chromium libvips-tools python3
+  # the window driven under Xvfb (keys and mouse; screenshots of a step that times out)
+  xdotool imagemagick
   # desktop integration after installing (update-desktop-database, update-mime-database, desktop-file-validate)
   desktop-file-utils shared-mime-info
   # benchmarks
