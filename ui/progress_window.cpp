@@ -73,7 +73,11 @@ void TfrProgress::setLabel(const std::string &text)
 
 void TfrProgress::hide()
 {
+    // show() took the keyboard; it goes back to the window the work was started from.
+    const bool hadKeyboard = isActiveWindow();
     QWidget::hide();
+    if (hadKeyboard && m_mainWindow && m_mainWindow->isVisible())
+        m_mainWindow->activateWindow();
     emit reported(QStringLiteral("hide"));
 }
 
