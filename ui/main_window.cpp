@@ -519,7 +519,13 @@ void TfrMain::showEvent(QShowEvent *event)
     if (m_started || event->spontaneous())
         return;
     m_started = true;
-    app::startUp(m_document, m_session.arguments, m_store, m_session.registration, m_documentPrompts);
+    // Once the window is on the screen, so that a message about the project has it behind.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            app::startUp(m_document, m_session.arguments, m_store, m_session.registration, m_documentPrompts);
+        },
+        Qt::QueuedConnection);
 }
 
 void TfrMain::closeEvent(QCloseEvent *event)

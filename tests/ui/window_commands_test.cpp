@@ -16,6 +16,7 @@
 #include "ui/url_opener.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -68,6 +69,7 @@ struct WindowCommands : ::testing::Test {
     {
         window = std::make_unique<TfrMain>(prompts, chooser, urls, session(std::move(arguments)));
         window->show();
+        QCoreApplication::processEvents(); // the start-up steps follow the first show
     }
     template <typename T> T &control(const char *name)
     {
