@@ -27,6 +27,7 @@
 #include <QEvent>
 #include <QListWidget>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -164,7 +165,8 @@ void benchArrowing(const std::vector<std::string> &pictures)
     BenchPrompter prompts;
     NoChooser chooser;
     NoBrowser browser;
-    ui::TfrMain window(prompts, chooser, browser);
+    const QTemporaryDir home; // the user's own preferences and file types stay untouched
+    ui::TfrMain window(prompts, chooser, browser, ui::DesktopSession::inFolder(home.path().toStdString()));
     std::vector<std::string> paths;
     for (int i = 0; i < 500; ++i)
         paths.push_back(pictures[static_cast<std::size_t>(i) % pictures.size()]);
@@ -227,7 +229,8 @@ void benchMake(const std::vector<std::string> &pictures, const std::string &outR
     BenchPrompter prompts;
     NoChooser chooser;
     NoBrowser browser;
-    ui::TfrMain window(prompts, chooser, browser);
+    const QTemporaryDir home; // the user's own preferences and file types stay untouched
+    ui::TfrMain window(prompts, chooser, browser, ui::DesktopSession::inFolder(home.path().toStdString()));
     window.imageList().appendInOrder(pictures, {}, [](const std::string &) { return std::string("stamp"); });
     window.listView().refresh();
     window.options().set(album::OptionId::edTitle, std::string("bench"));

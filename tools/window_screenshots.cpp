@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstdio>
@@ -49,7 +50,8 @@ int main(int argc, char **argv)
     Unanswered prompts;
     NoDialogs chooser;
     Nowhere urls;
-    ui::TfrMain window(prompts, chooser, urls);
+    const QTemporaryDir home; // the user's own preferences and file types stay untouched
+    ui::TfrMain window(prompts, chooser, urls, ui::DesktopSession::inFolder(home.path().toStdString()));
     for (const char *name : { "IMG_0001.jpg", "IMG_0002.jpg", "IMG_0003.jpg" })
         window.imageList().appendPicture(std::string("/photos/spring/") + name,
             [](const std::string &) { return std::string("2004年05月01日 13時05分"); });

@@ -78,6 +78,14 @@ app::Registration DesktopSession::defaultRegistration()
     return registration;
 }
 
+DesktopSession DesktopSession::inFolder(const std::string &folder)
+{
+    DesktopSession session;
+    session.preferencesPath = folder + "/config/pictora.ini";
+    session.registration.dataHome = folder + "/data";
+    return session;
+}
+
 QStringList defaultHelpFolders()
 {
     const QString programFolder = QCoreApplication::applicationDirPath();

@@ -48,6 +48,9 @@ struct DesktopSession {
 
     /// The running program, its icon from the resources, the user's data folder.
     [[nodiscard]] static app::Registration defaultRegistration();
+    /// Preferences in `folder`/config/pictora.ini, desktop files under `folder`/data: for tools and
+    /// tests that show the window without touching the user's own.
+    [[nodiscard]] static DesktopSession inFolder(const std::string &folder);
 };
 
 /// The main window: every album option and the picture list on six tab sheets, the menus and the

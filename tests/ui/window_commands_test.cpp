@@ -58,11 +58,9 @@ struct WindowCommands : ::testing::Test {
 
     DesktopSession session(std::vector<std::string> arguments = {})
     {
-        DesktopSession s;
+        DesktopSession s = DesktopSession::inFolder(temp.path().string());
         s.arguments = std::move(arguments);
-        s.preferencesPath = temp.file("config/pictora.ini");
         s.registration.programPath = programPath;
-        s.registration.dataHome = temp.file("data");
         return s;
     }
     void start(std::vector<std::string> arguments = {})
