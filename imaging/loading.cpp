@@ -262,9 +262,7 @@ VImage toSrgb8(VImage image)
         "interpretation", bands == 1 ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB));
 }
 
-/// Decodes a plain JPEG (grey or YCbCr, no colour profile) straight through TurboJPEG at 1/shrink
-/// scale, which is markedly faster than going through the libvips loader. Nothing when the file
-/// needs the general path (a profile, CMYK, a decoder warning such as a truncated file).
+/// A JPEG whose decoded samples are already the picture's colours: grey or YCbCr, no colour profile.
 bool plainJpeg(const VImage &header)
 {
     const int bands = header.bands();
@@ -327,9 +325,13 @@ tjhandle decompressor()
     return decoder.handle;
 }
 
+/// Decodes a grey or YCbCr JPEG straight through TurboJPEG at 1/shrink scale, which is markedly faster
+/// than going through the libvips loader. A colour profile goes along, so that it is applied to the
+/// reduced picture rather than the whole one. Nothing when the file needs the general path (CMYK, a
+/// decoder warning such as a truncated file).
 std::optional<VImage> decodeScaledJpeg(const Source &source, const VImage &header, int shrink)
 {
-    if (!plainJpeg(header))
+    if (header.bands() != 1 && header.bands() != 3)
         return std::nullopt;
     const std::optional<FileBytes> file = fileBytes(source.path);
     if (!file)
@@ -383,6 +385,11 @@ std::optional<VImage> decodeScaledJpeg(const Source &source, const VImage &heade
         return std::nullopt;
     if (header.get_typeof(VIPS_META_ORIENTATION) != 0)
         target.set(VIPS_META_ORIENTATION, header.get_int(VIPS_META_ORIENTATION));
+    if (header.get_typeof(VIPS_META_ICC_NAME) != 0) {
+        std::size_t length = 0;
+        const void *profile = header.get_blob(VIPS_META_ICC_NAME, &length);
+        vips_image_set_blob_copy(pixels, VIPS_META_ICC_NAME, profile, length);
+    }
     return target;
 }
 
@@ -599,6 +606,8 @@ bool openFitted(const std::string &path,
     return true;
 }
 
+std::optional<VImage> fittedProfiledJpeg(const Fitted &fitted);
+
 Picture loadAtSize(const std::string &path,
     const TargetFor &targetFor,
     PictureInfo *header,
@@ -610,6 +619,12 @@ Picture loadAtSize(const std::string &path,
     if (!openFitted(path, targetFor, header, fitted, why))
         return failed(reason, why);
     const Source &source = fitted.source;
+    if (source.kind == Kind::Jpeg && purpose == Purpose::Pixels && fitted.image.bands() == 3
+        && fitted.image.get_typeof(VIPS_META_ICC_NAME) != 0) {
+        // Already upright and at the target size: only the profile is left to apply.
+        if (std::optional<VImage> planar = fittedProfiledJpeg(fitted))
+            return detail::finish(*planar);
+    }
     VImage image = fitted.image;
     fitted.image = VImage();
     if (source.kind == Kind::Jpeg) {
@@ -635,28 +650,23 @@ Picture loadAtSize(const std::string &path,
 
 /// A plain JPEG decoded at its DCT scale into planes and fitted to the target; empty when the source
 /// is anything else or its decoder reports any trouble.
-JpegPlanes planesAtSize(
-    const std::string &path, const TargetFor &targetFor, Sampling sampling, PictureInfo *header)
+/// A grey or YCbCr JPEG opened by openFitted, decoded at its DCT scale into planes and fitted to the
+/// target, upright, at TurboJPEG sampling `subsamp`; empty when its decoder reports any trouble.
+JpegPlanes decodePlanes(const Fitted &fitted, int subsamp)
 {
-    std::string why;
-    Fitted fitted;
-    if (!openFitted(path, targetFor, header, fitted, why) || fitted.source.kind != Kind::Jpeg
-        || !plainJpeg(fitted.image))
-        return {};
     const int orientation = orientationOf(fitted.image);
     const int bands = fitted.image.bands();
-    fitted.image = VImage();
-    const std::optional<FileBytes> file = fileBytes(path);
+    const std::optional<FileBytes> file = fileBytes(fitted.source.path);
     tjhandle decoder = decompressor();
     if (!file || !decoder)
         return {};
     int width = 0;
     int height = 0;
-    int subsamp = 0;
+    int stored = 0;
     int colourspace = 0;
-    if (tjDecompressHeader3(decoder, file->data.get(), file->size, &width, &height, &subsamp, &colourspace)
+    if (tjDecompressHeader3(decoder, file->data.get(), file->size, &width, &height, &stored, &colourspace)
             != 0
-        || subsamp < 0 || (colourspace == TJCS_GRAY) != (bands == 1)
+        || stored < 0 || (colourspace == TJCS_GRAY) != (bands == 1)
         || (colourspace != TJCS_YCbCr && colourspace != TJCS_GRAY))
         return {};
     const tjscalingfactor factor { 1, fitted.shrink };
@@ -667,8 +677,8 @@ JpegPlanes planesAtSize(
     std::unique_ptr<unsigned char[]> buffers[3];
     unsigned char *planes[3] = {};
     for (int c = 0; c < source.planeCount; ++c) {
-        source.planeWidth[c] = tjPlaneWidth(c, source.width, subsamp);
-        source.planeHeight[c] = tjPlaneHeight(c, source.height, subsamp);
+        source.planeWidth[c] = tjPlaneWidth(c, source.width, stored);
+        source.planeHeight[c] = tjPlaneHeight(c, source.height, stored);
         if (source.planeWidth[c] <= 0 || source.planeHeight[c] <= 0)
             return {};
         buffers[c].reset(
@@ -684,8 +694,66 @@ JpegPlanes planesAtSize(
     const bool swap = swapsSides(orientation);
     const int uprightWidth = swap ? fitted.storedHeight : fitted.storedWidth;
     const int uprightHeight = swap ? fitted.storedWidth : fitted.storedHeight;
-    return detail::fitPlanes(
-        source, orientation, uprightWidth, uprightHeight, detail::turboSampling(sampling));
+    return detail::fitPlanes(source, orientation, uprightWidth, uprightHeight, subsamp);
+}
+
+JpegPlanes planesAtSize(
+    const std::string &path, const TargetFor &targetFor, Sampling sampling, PictureInfo *header)
+{
+    std::string why;
+    Fitted fitted;
+    if (!openFitted(path, targetFor, header, fitted, why) || fitted.source.kind != Kind::Jpeg
+        || !plainJpeg(fitted.image))
+        return {};
+    return decodePlanes(fitted, detail::turboSampling(sampling));
+}
+
+/// A colour JPEG with a profile, fitted as planes at full chroma and only then turned into RGB that
+/// carries the profile, so the resampling runs on planes and the profile is applied to the reduced
+/// picture. Nothing when the decoder reports any trouble.
+std::optional<VImage> fittedProfiledJpeg(const Fitted &fitted)
+{
+    const JpegPlanes planes = decodePlanes(fitted, TJSAMP_444);
+    if (planes.empty())
+        return std::nullopt;
+    const JpegPlanes::Impl &p = *planes.impl();
+    VipsImage *pixels = vips_image_new_memory();
+    if (!pixels)
+        return std::nullopt;
+    VImage target(pixels);
+    vips_image_init_fields(pixels,
+        p.width,
+        p.height,
+        3,
+        VIPS_FORMAT_UCHAR,
+        VIPS_CODING_NONE,
+        VIPS_INTERPRETATION_sRGB,
+        1.0,
+        1.0);
+    if (vips_image_write_prepare(pixels) != 0) {
+        detail::clearVipsError();
+        return std::nullopt;
+    }
+    const unsigned char *data[3] = { p.planes[0].data.get(), p.planes[1].data.get(), p.planes[2].data.get() };
+    const int strides[3] = { p.planes[0].width, p.planes[1].width, p.planes[2].width };
+    tjhandle decoder = decompressor();
+    if (!decoder
+        || tjDecodeYUVPlanes(decoder,
+               data,
+               strides,
+               TJSAMP_444,
+               static_cast<unsigned char *>(VIPS_IMAGE_ADDR(pixels, 0, 0)),
+               p.width,
+               0,
+               p.height,
+               TJPF_RGB,
+               0)
+            != 0)
+        return std::nullopt;
+    std::size_t length = 0;
+    const void *profile = fitted.image.get_blob(VIPS_META_ICC_NAME, &length);
+    vips_image_set_blob_copy(pixels, VIPS_META_ICC_NAME, profile, length);
+    return target;
 }
 
 template <typename F> Picture guarded(std::string *reason, const std::string &path, F &&load)
