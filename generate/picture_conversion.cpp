@@ -35,6 +35,33 @@ bool save(const imaging::Picture &picture,
     return imaging::saveJpeg(picture, path, options.quality, options.sampling, &error);
 }
 
+bool save(const imaging::JpegPlanes &planes,
+    const std::string &path,
+    const ConversionOptions &options,
+    std::string &error)
+{
+    if (!options.writeFiles)
+        return true;
+    return imaging::saveJpeg(planes, path, options.quality, &error);
+}
+
+/// The main picture is written in 24-bit colour.
+imaging::Picture fullColour(imaging::Picture held)
+{
+    if (held.bitsPerPixel() != 24) {
+        imaging::Picture converted;
+        if (imaging::ConvertColor(held, converted))
+            return converted;
+    }
+    return held;
+}
+
+/// Planes are written in full colour as they are.
+imaging::JpegPlanes fullColour(imaging::JpegPlanes held)
+{
+    return held;
+}
+
 } // namespace
 
 ConversionOptions conversionOptions(const album::AlbumSettings &settings, const RunValues &values)
@@ -132,33 +159,25 @@ imaging::TargetFor decodeTarget(const ConversionOptions &options)
 
 } // namespace
 
-PictureOutcome convertPicture(
-    const std::string &sourcePath, int index, const AlbumLayout &layout, const ConversionOptions &options)
+namespace
 {
-    // Each path decodes the source once, at the size it needs; the header gives the sizes first.
-    imaging::PictureInfo source;
-    const imaging::TargetFor target = decodeTarget(options);
-    imaging::Picture held;
-    if (target) {
-        held = imaging::loadFitted(sourcePath, target, &source);
-    } else {
-        held = imaging::load(sourcePath);
-        source = { held.width(), held.height(), held.bitsPerPixel() };
-    }
-    if (held.empty())
-        return unreadableOutcome(options);
+
+/// Steps 3 to 6 for a source decoded at the size it needs (`held`), either kind of picture.
+template <typename Held>
+PictureOutcome writePictures(Held held,
+    const imaging::PictureInfo &source,
+    int index,
+    const AlbumLayout &layout,
+    const ConversionOptions &options)
+{
     const SizePlan plan = planSizes(source.width, source.height, options);
     PictureOutcome out = readableOutcome(source, plan);
 
     // The thumbnail comes from the source as loaded when that is the main picture: decoding straight
     // at its size is the same.
-    imaging::Picture thumbnail = held;
+    Held thumbnail = held;
     if (!options.useOriginal) {
-        if (held.bitsPerPixel() != 24) {
-            imaging::Picture converted;
-            if (imaging::ConvertColor(held, converted))
-                held = std::move(converted);
-        }
+        held = fullColour(std::move(held));
         if (!save(held, layout.mainPicturePath(index), options, out.writeError))
             return out;
         const imaging::TargetSize thumbSize = targetOf(plan.thumb);
@@ -169,6 +188,33 @@ PictureOutcome convertPicture(
     }
     save(thumbnail, layout.thumbnailPath(index), options, out.writeError);
     return out;
+}
+
+} // namespace
+
+PictureOutcome convertPicture(
+    const std::string &sourcePath, int index, const AlbumLayout &layout, const ConversionOptions &options)
+{
+    // Each path decodes the source once, at the size it needs; the header gives the sizes first.
+    imaging::PictureInfo source;
+    const imaging::TargetFor target = decodeTarget(options);
+    if (target) {
+        // A plain JPEG stays in its planes from decoder to encoder; anything else, or any trouble,
+        // takes the general way, which also tells an unreadable source.
+        imaging::JpegPlanes planes = imaging::loadPlanesFitted(sourcePath, target, options.sampling, &source);
+        if (!planes.empty())
+            return writePictures(std::move(planes), source, index, layout, options);
+    }
+    imaging::Picture held;
+    if (target) {
+        held = imaging::loadFitted(sourcePath, target, &source);
+    } else {
+        held = imaging::load(sourcePath);
+        source = { held.width(), held.height(), held.bitsPerPixel() };
+    }
+    if (held.empty())
+        return unreadableOutcome(options);
+    return writePictures(std::move(held), source, index, layout, options);
 }
 
 PictureOutcome outcomeFor(const KnownPicture &known, const ConversionOptions &options)

@@ -2,6 +2,8 @@
 // JPEG files through TurboJPEG, so that quality and chroma sampling are exactly what was asked for.
 #include "imaging/picture.h"
 
+#include "imaging/picture_impl.h"
+
 #include <turbojpeg.h>
 
 #include <algorithm>
@@ -18,33 +20,26 @@ namespace pictora::imaging
 namespace
 {
 
-struct Compressor {
-    tjhandle handle = tjInitCompress();
-    ~Compressor()
-    {
-        if (handle)
-            tjDestroy(handle);
-    }
-};
+/// One encoder per thread, kept for every picture the thread writes.
+tjhandle compressor()
+{
+    struct Handle {
+        tjhandle handle = tjInitCompress();
+        ~Handle()
+        {
+            if (handle)
+                tjDestroy(handle);
+        }
+    };
+    thread_local Handle encoder;
+    return encoder.handle;
+}
 
 struct TurboBuffer {
     unsigned char *data = nullptr;
     unsigned long size = 0;
     ~TurboBuffer() { tjFree(data); }
 };
-
-int turboSampling(Sampling sampling)
-{
-    switch (sampling) {
-    case Sampling::S411:
-        return TJSAMP_411;
-    case Sampling::S444:
-        return TJSAMP_444;
-    case Sampling::S422:
-        break;
-    }
-    return TJSAMP_422;
-}
 
 bool fail(std::string *error, const std::string &text)
 {
@@ -80,6 +75,36 @@ std::string temporaryName(const std::string &path, unsigned attempt)
     return (target.parent_path() / name).string();
 }
 
+/// The file appears whole or not at all: written beside the target, then renamed over it.
+bool writeWhole(const std::string &path, const unsigned char *data, unsigned long size, std::string *error)
+{
+    std::string temporary;
+    int fd = -1;
+    for (unsigned attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        temporary = temporaryName(path, attempt);
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0)
+        return fail(error, path + ": cannot be written (" + std::strerror(errno) + ")");
+    bool ok = writeAll(fd, data, size);
+    int savedErrno = errno;
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        savedErrno = errno;
+    }
+    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ok = false;
+        savedErrno = errno;
+    }
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        return fail(error, path + ": cannot be written (" + std::strerror(savedErrno) + ")");
+    }
+    return true;
+}
+
 } // namespace
 
 bool saveJpeg(const Picture &picture,
@@ -104,11 +129,11 @@ bool saveJpeg(const Picture &picture,
             return fail(error, path + ": there is no picture to save");
         const std::vector<std::uint8_t> rgb = picture.rgbPixels();
 
-        Compressor compressor;
-        if (!compressor.handle)
+        tjhandle encoder = compressor();
+        if (!encoder)
             return fail(error, path + ": cannot start the JPEG encoder");
         TurboBuffer jpeg;
-        if (tjCompress2(compressor.handle,
+        if (tjCompress2(encoder,
                 rgb.data(),
                 picture.width(),
                 picture.width() * 3,
@@ -116,40 +141,50 @@ bool saveJpeg(const Picture &picture,
                 TJPF_RGB,
                 &jpeg.data,
                 &jpeg.size,
-                turboSampling(sampling),
+                detail::turboSampling(sampling),
                 std::clamp(quality, 0, 100),
                 0)
             != 0)
-            return fail(error, path + ": " + tjGetErrorStr2(compressor.handle));
+            return fail(error, path + ": " + tjGetErrorStr2(encoder));
         report(50);
 
-        // The file appears whole or not at all: written beside the target, then renamed over it.
-        std::string temporary;
-        int fd = -1;
-        for (unsigned attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-            temporary = temporaryName(path, attempt);
-            fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            if (fd < 0 && errno != EEXIST)
-                break;
-        }
-        if (fd < 0)
-            return fail(error, path + ": cannot be written (" + std::strerror(errno) + ")");
-        bool ok = writeAll(fd, jpeg.data, jpeg.size);
-        int savedErrno = errno;
-        if (::close(fd) != 0 && ok) {
-            ok = false;
-            savedErrno = errno;
-        }
-        if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
-            ok = false;
-            savedErrno = errno;
-        }
-        if (!ok) {
-            ::unlink(temporary.c_str());
-            return fail(error, path + ": cannot be written (" + std::strerror(savedErrno) + ")");
-        }
+        if (!writeWhole(path, jpeg.data, jpeg.size, error))
+            return false;
         report(100);
         return true;
+    } catch (const std::exception &e) {
+        return fail(error, path + ": " + e.what());
+    } catch (...) {
+        return fail(error, path + ": cannot be written");
+    }
+}
+
+bool saveJpeg(const JpegPlanes &planes, const std::string &path, int quality, std::string *error)
+{
+    try {
+        if (planes.empty())
+            return fail(error, path + ": there is no picture to save");
+        const JpegPlanes::Impl &p = *planes.impl();
+        tjhandle encoder = compressor();
+        if (!encoder)
+            return fail(error, path + ": cannot start the JPEG encoder");
+        const unsigned char *data[3]
+            = { p.planes[0].data.get(), p.planes[1].data.get(), p.planes[2].data.get() };
+        const int strides[3] = { p.planes[0].width, p.planes[1].width, p.planes[2].width };
+        TurboBuffer jpeg;
+        if (tjCompressFromYUVPlanes(encoder,
+                data,
+                p.width,
+                strides,
+                p.height,
+                p.subsamp,
+                &jpeg.data,
+                &jpeg.size,
+                std::clamp(quality, 0, 100),
+                0)
+            != 0)
+            return fail(error, path + ": " + tjGetErrorStr2(encoder));
+        return writeWhole(path, jpeg.data, jpeg.size, error);
     } catch (const std::exception &e) {
         return fail(error, path + ": " + e.what());
     } catch (...) {

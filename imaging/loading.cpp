@@ -262,50 +262,92 @@ VImage toSrgb8(VImage image)
         "interpretation", bands == 1 ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB));
 }
 
-/// Decodes a plain JPEG (grey or YCbCr, no colour profile) straight through TurboJPEG at 1/shrink
-/// scale, which is markedly faster than going through the libvips loader. Nothing when the file
-/// needs the general path (a profile, CMYK, a decoder warning such as a truncated file).
+/// A JPEG whose decoded samples are already the picture's colours: grey or YCbCr, no colour profile.
 bool plainJpeg(const VImage &header)
 {
     const int bands = header.bands();
     return (bands == 1 || bands == 3) && header.get_typeof(VIPS_META_ICC_NAME) == 0;
 }
 
-std::optional<std::string> fileBytes(const std::string &path)
+/// A whole file, read straight into a buffer that is not zero-filled first.
+struct FileBytes {
+    std::unique_ptr<unsigned char[]> data;
+    std::size_t size = 0;
+};
+
+std::optional<FileBytes> fileBytes(const std::string &path)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return std::nullopt;
-    std::string bytes;
+    FileBytes bytes;
+    std::size_t capacity = 0;
     if (struct stat info {}; ::fstat(fd, &info) == 0 && info.st_size > 0)
-        bytes.reserve(static_cast<std::size_t>(info.st_size));
-    const bool read = readAll(fd, bytes);
+        capacity = static_cast<std::size_t>(info.st_size);
+    // One byte more than the size told, so that the end of the file is seen in the same read.
+    capacity += 1;
+    bytes.data.reset(new unsigned char[capacity]);
+    bool ok = true;
+    for (;;) {
+        if (bytes.size == capacity) { // the file grew while it was read
+            std::unique_ptr<unsigned char[]> larger(new unsigned char[capacity * 2]);
+            std::memcpy(larger.get(), bytes.data.get(), bytes.size);
+            bytes.data = std::move(larger);
+            capacity *= 2;
+        }
+        const ssize_t got = ::read(fd, bytes.data.get() + bytes.size, capacity - bytes.size);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            ok = false;
+        if (got <= 0)
+            break;
+        bytes.size += static_cast<std::size_t>(got);
+    }
     ::close(fd);
-    if (!read || bytes.empty())
+    if (!ok || bytes.size == 0)
         return std::nullopt;
     return bytes;
 }
 
+/// One decoder per thread, kept for every picture the thread reads.
+tjhandle decompressor()
+{
+    struct Handle {
+        tjhandle handle = tjInitDecompress();
+        ~Handle()
+        {
+            if (handle)
+                tjDestroy(handle);
+        }
+    };
+    thread_local Handle decoder;
+    return decoder.handle;
+}
+
+/// Decodes a grey or YCbCr JPEG straight through TurboJPEG at 1/shrink scale, which is markedly faster
+/// than going through the libvips loader. A colour profile goes along, so that it is applied to the
+/// reduced picture rather than the whole one. Nothing when the file needs the general path (CMYK, a
+/// decoder warning such as a truncated file).
 std::optional<VImage> decodeScaledJpeg(const Source &source, const VImage &header, int shrink)
 {
-    if (!plainJpeg(header))
+    if (header.bands() != 1 && header.bands() != 3)
         return std::nullopt;
-    const std::optional<std::string> file = fileBytes(source.path);
+    const std::optional<FileBytes> file = fileBytes(source.path);
     if (!file)
         return std::nullopt;
-    const std::string &bytes = *file;
+    const unsigned char *data = file->data.get();
+    const std::size_t size = file->size;
     const int bands = header.bands();
 
-    std::unique_ptr<void, int (*)(tjhandle)> decoder(tjInitDecompress(), tjDestroy);
+    tjhandle decoder = decompressor();
     if (!decoder)
         return std::nullopt;
-    auto *data = reinterpret_cast<const unsigned char *>(bytes.data());
     int width = 0;
     int height = 0;
     int subsampling = 0;
     int colourspace = 0;
-    if (tjDecompressHeader3(decoder.get(), data, bytes.size(), &width, &height, &subsampling, &colourspace)
-        != 0)
+    if (tjDecompressHeader3(decoder, data, size, &width, &height, &subsampling, &colourspace) != 0)
         return std::nullopt;
     const bool grey = colourspace == TJCS_GRAY;
     if ((colourspace != TJCS_YCbCr && colourspace != TJCS_RGB && !grey) || (grey != (bands == 1)))
@@ -330,9 +372,9 @@ std::optional<VImage> decodeScaledJpeg(const Source &source, const VImage &heade
         detail::clearVipsError();
         return std::nullopt;
     }
-    if (tjDecompress2(decoder.get(),
+    if (tjDecompress2(decoder,
             data,
-            bytes.size(),
+            size,
             static_cast<unsigned char *>(VIPS_IMAGE_ADDR(pixels, 0, 0)),
             scaledWidth,
             0,
@@ -343,6 +385,11 @@ std::optional<VImage> decodeScaledJpeg(const Source &source, const VImage &heade
         return std::nullopt;
     if (header.get_typeof(VIPS_META_ORIENTATION) != 0)
         target.set(VIPS_META_ORIENTATION, header.get_int(VIPS_META_ORIENTATION));
+    if (header.get_typeof(VIPS_META_ICC_NAME) != 0) {
+        std::size_t length = 0;
+        const void *profile = header.get_blob(VIPS_META_ICC_NAME, &length);
+        vips_image_set_blob_copy(pixels, VIPS_META_ICC_NAME, profile, length);
+    }
     return target;
 }
 
@@ -438,7 +485,7 @@ struct JpegFailure {
 /// the header and sets the decoder up (which checks the tables), and the scan's data runs up to
 /// the end-of-image marker, so the decoder never runs out of data; damaged data inside the scan
 /// only ever gives warnings. False means "not shown", not "does not decode".
-bool jpegSurelyDecodes(const std::string &bytes)
+bool jpegSurelyDecodes(const unsigned char *bytes, std::size_t size)
 {
     jpeg_decompress_struct info {};
     JpegFailure failure {};
@@ -456,7 +503,7 @@ bool jpegSurelyDecodes(const std::string &bytes)
         jpeg_destroy_decompress(&info);
         return false;
     }
-    jpeg_mem_src(&info, reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size());
+    jpeg_mem_src(&info, bytes, size);
     bool sure = false;
     if (jpeg_read_header(&info, TRUE) == JPEG_HEADER_OK && !jpeg_has_multiple_scans(&info)
         && !failure.warned) {
@@ -486,8 +533,8 @@ VImage checkScaleJpeg(const Source &source, const VImage &image)
 Picture checkedJpeg(const Source &source, const VImage &header)
 {
     if (plainJpeg(header)) {
-        if (const std::optional<std::string> bytes = fileBytes(source.path);
-            bytes && jpegSurelyDecodes(*bytes)) {
+        if (const std::optional<FileBytes> bytes = fileBytes(source.path);
+            bytes && jpegSurelyDecodes(bytes->data.get(), bytes->size)) {
             const std::uint8_t black = 0;
             return Picture::fromPixels(1, 1, 1, &black);
         }
@@ -514,6 +561,53 @@ Picture loadWhole(const std::string &path,
     return detail::finish(image);
 }
 
+/// A source opened for decoding at a target size: its header checked, the target worked out.
+struct Fitted {
+    Source source;
+    VImage image;
+    int storedWidth = 0; ///< the target in the source's stored orientation
+    int storedHeight = 0;
+    int shrink = 1; ///< the JPEG DCT scale that still covers the target
+};
+
+bool openFitted(const std::string &path,
+    const TargetFor &targetFor,
+    PictureInfo *header,
+    Fitted &fitted,
+    std::string &why)
+{
+    Source &source = fitted.source;
+    if (!openSource(path, source, why))
+        return false;
+    fitted.image = open(source);
+    VImage &image = fitted.image;
+    if (!checkSourceSize(image, source, why))
+        return false;
+    const PictureInfo info = headerInfo(image);
+    if (header)
+        *header = info;
+    const auto [width, height] = targetFor(info);
+    if (!detail::saneSize(width, height)) {
+        why = path + ": target size " + std::to_string(width) + " x " + std::to_string(height)
+            + " is not sane";
+        return false;
+    }
+    // Resampling happens before the picture is turned upright, so the target is turned the other way.
+    const bool swap = swapsSides(orientationOf(image));
+    fitted.storedWidth = swap ? height : width;
+    fitted.storedHeight = swap ? width : height;
+    if (source.kind == Kind::Jpeg) {
+        fitted.shrink = jpegShrink(image.width(), image.height(), fitted.storedWidth, fitted.storedHeight);
+        // What the decoder holds at that scale.
+        const int shrink = fitted.shrink;
+        return checkSize(
+            (image.width() + shrink - 1) / shrink, (image.height() + shrink - 1) / shrink, source, why);
+    }
+    return true;
+}
+
+std::optional<VImage> fittedProfiledJpeg(const Fitted &fitted);
+
 Picture loadAtSize(const std::string &path,
     const TargetFor &targetFor,
     PictureInfo *header,
@@ -521,48 +615,145 @@ Picture loadAtSize(const std::string &path,
     Purpose purpose = Purpose::Pixels)
 {
     std::string why;
-    Source source;
-    if (!openSource(path, source, why))
+    Fitted fitted;
+    if (!openFitted(path, targetFor, header, fitted, why))
         return failed(reason, why);
-    VImage image = open(source);
-    if (!checkSourceSize(image, source, why))
-        return failed(reason, why);
-    const PictureInfo info = headerInfo(image);
-    if (header)
-        *header = info;
-    const auto [width, height] = targetFor(info);
-    if (!detail::saneSize(width, height))
-        return failed(reason,
-            path + ": target size " + std::to_string(width) + " x " + std::to_string(height)
-                + " is not sane");
-    // Resampling happens before the picture is turned upright, so the target is turned the other way.
-    const bool swap = swapsSides(orientationOf(image));
-    const int storedWidth = swap ? height : width;
-    const int storedHeight = swap ? width : height;
+    const Source &source = fitted.source;
+    if (source.kind == Kind::Jpeg && purpose == Purpose::Pixels && fitted.image.bands() == 3
+        && fitted.image.get_typeof(VIPS_META_ICC_NAME) != 0) {
+        // Already upright and at the target size: only the profile is left to apply.
+        if (std::optional<VImage> planar = fittedProfiledJpeg(fitted))
+            return detail::finish(*planar);
+    }
+    VImage image = fitted.image;
+    fitted.image = VImage();
     if (source.kind == Kind::Jpeg) {
-        const int shrink = jpegShrink(image.width(), image.height(), storedWidth, storedHeight);
-        // What the decoder holds at that scale.
-        if (!checkSize(
-                (image.width() + shrink - 1) / shrink, (image.height() + shrink - 1) / shrink, source, why))
-            return failed(reason, why);
         if (purpose == Purpose::Check)
             return checkedJpeg(source, image);
-        if (shrink > 1) {
-            if (std::optional<VImage> decoded = decodeScaledJpeg(source, image, shrink))
+        if (fitted.shrink > 1) {
+            if (std::optional<VImage> decoded = decodeScaledJpeg(source, image, fitted.shrink))
                 image = *decoded;
             else
-                image = open(source, shrink);
+                image = open(source, fitted.shrink);
         }
     }
     // Four-band CMYK must not be taken for RGB with alpha while resampling.
     if (isCmyk(image))
         image = toSrgb8(image);
     VImage resampled = detail::computeLocked([&] {
-        VImage result = detail::resample(image, storedWidth, storedHeight);
+        VImage result = detail::resample(image, fitted.storedWidth, fitted.storedHeight);
         image = VImage();
         return result;
     });
     return detail::finish(resampled);
+}
+
+/// A plain JPEG decoded at its DCT scale into planes and fitted to the target; empty when the source
+/// is anything else or its decoder reports any trouble.
+/// A grey or YCbCr JPEG opened by openFitted, decoded at its DCT scale into planes and fitted to the
+/// target, upright, at TurboJPEG sampling `subsamp`; empty when its decoder reports any trouble.
+JpegPlanes decodePlanes(const Fitted &fitted, int subsamp)
+{
+    const int orientation = orientationOf(fitted.image);
+    const int bands = fitted.image.bands();
+    const std::optional<FileBytes> file = fileBytes(fitted.source.path);
+    tjhandle decoder = decompressor();
+    if (!file || !decoder)
+        return {};
+    int width = 0;
+    int height = 0;
+    int stored = 0;
+    int colourspace = 0;
+    if (tjDecompressHeader3(decoder, file->data.get(), file->size, &width, &height, &stored, &colourspace)
+            != 0
+        || stored < 0 || (colourspace == TJCS_GRAY) != (bands == 1)
+        || (colourspace != TJCS_YCbCr && colourspace != TJCS_GRAY))
+        return {};
+    const tjscalingfactor factor { 1, fitted.shrink };
+    detail::SourcePlanes source;
+    source.width = TJSCALED(width, factor);
+    source.height = TJSCALED(height, factor);
+    source.planeCount = colourspace == TJCS_GRAY ? 1 : 3;
+    std::unique_ptr<unsigned char[]> buffers[3];
+    unsigned char *planes[3] = {};
+    for (int c = 0; c < source.planeCount; ++c) {
+        source.planeWidth[c] = tjPlaneWidth(c, source.width, stored);
+        source.planeHeight[c] = tjPlaneHeight(c, source.height, stored);
+        if (source.planeWidth[c] <= 0 || source.planeHeight[c] <= 0)
+            return {};
+        buffers[c].reset(
+            new unsigned char[static_cast<std::size_t>(source.planeWidth[c]) * source.planeHeight[c]]);
+        planes[c] = buffers[c].get();
+        source.data[c] = planes[c];
+    }
+    // A warning (a truncated file, say) fails here too; the general loader then decides.
+    if (tjDecompressToYUVPlanes(
+            decoder, file->data.get(), file->size, planes, source.width, source.planeWidth, source.height, 0)
+        != 0)
+        return {};
+    const bool swap = swapsSides(orientation);
+    const int uprightWidth = swap ? fitted.storedHeight : fitted.storedWidth;
+    const int uprightHeight = swap ? fitted.storedWidth : fitted.storedHeight;
+    return detail::fitPlanes(source, orientation, uprightWidth, uprightHeight, subsamp);
+}
+
+JpegPlanes planesAtSize(
+    const std::string &path, const TargetFor &targetFor, Sampling sampling, PictureInfo *header)
+{
+    std::string why;
+    Fitted fitted;
+    if (!openFitted(path, targetFor, header, fitted, why) || fitted.source.kind != Kind::Jpeg
+        || !plainJpeg(fitted.image))
+        return {};
+    return decodePlanes(fitted, detail::turboSampling(sampling));
+}
+
+/// A colour JPEG with a profile, fitted as planes at full chroma and only then turned into RGB that
+/// carries the profile, so the resampling runs on planes and the profile is applied to the reduced
+/// picture. Nothing when the decoder reports any trouble.
+std::optional<VImage> fittedProfiledJpeg(const Fitted &fitted)
+{
+    const JpegPlanes planes = decodePlanes(fitted, TJSAMP_444);
+    if (planes.empty())
+        return std::nullopt;
+    const JpegPlanes::Impl &p = *planes.impl();
+    VipsImage *pixels = vips_image_new_memory();
+    if (!pixels)
+        return std::nullopt;
+    VImage target(pixels);
+    vips_image_init_fields(pixels,
+        p.width,
+        p.height,
+        3,
+        VIPS_FORMAT_UCHAR,
+        VIPS_CODING_NONE,
+        VIPS_INTERPRETATION_sRGB,
+        1.0,
+        1.0);
+    if (vips_image_write_prepare(pixels) != 0) {
+        detail::clearVipsError();
+        return std::nullopt;
+    }
+    const unsigned char *data[3] = { p.planes[0].data.get(), p.planes[1].data.get(), p.planes[2].data.get() };
+    const int strides[3] = { p.planes[0].width, p.planes[1].width, p.planes[2].width };
+    tjhandle decoder = decompressor();
+    if (!decoder
+        || tjDecodeYUVPlanes(decoder,
+               data,
+               strides,
+               TJSAMP_444,
+               static_cast<unsigned char *>(VIPS_IMAGE_ADDR(pixels, 0, 0)),
+               p.width,
+               0,
+               p.height,
+               TJPF_RGB,
+               0)
+            != 0)
+        return std::nullopt;
+    std::size_t length = 0;
+    const void *profile = fitted.image.get_blob(VIPS_META_ICC_NAME, &length);
+    vips_image_set_blob_copy(pixels, VIPS_META_ICC_NAME, profile, length);
+    return target;
 }
 
 template <typename F> Picture guarded(std::string *reason, const std::string &path, F &&load)
@@ -688,6 +879,21 @@ PictureInfo checkLoads(const std::string &path, const TargetFor &targetFor)
     if (picture.empty())
         return {};
     return header;
+}
+
+JpegPlanes loadPlanesFitted(
+    const std::string &path, const TargetFor &targetFor, Sampling sampling, PictureInfo *header)
+{
+    if (header)
+        *header = {};
+    if (!detail::ready())
+        return {};
+    try {
+        return planesAtSize(path, targetFor, sampling, header);
+    } catch (...) {
+        detail::clearVipsError();
+        return {};
+    }
 }
 
 Picture loadFitted(const std::string &path, const TargetFor &targetFor, PictureInfo *header)

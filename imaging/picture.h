@@ -110,6 +110,40 @@ using TargetFor = std::function<TargetSize(const PictureInfo &header)>;
 [[nodiscard]] Picture loadFitted(
     const std::string &path, const TargetFor &targetFor, PictureInfo *header = nullptr);
 
+/// A picture held as the planes a JPEG is coded in: luma and two chroma planes at a chroma sampling.
+/// A JPEG decodes to them at its DCT scale and the encoder takes them as they are, so a picture that is
+/// only resized and written as JPEG needs no colour conversion or chroma resampling either way. The
+/// pixels are in the source's YCbCr, as its decoder gives them, upright. A value type like Picture.
+class JpegPlanes
+{
+public:
+    JpegPlanes();
+    ~JpegPlanes();
+    JpegPlanes(const JpegPlanes &);
+    JpegPlanes &operator=(const JpegPlanes &);
+    JpegPlanes(JpegPlanes &&) noexcept;
+    JpegPlanes &operator=(JpegPlanes &&) noexcept;
+
+    [[nodiscard]] bool empty() const;
+    [[nodiscard]] int width() const;
+    [[nodiscard]] int height() const;
+    [[nodiscard]] Sampling sampling() const;
+
+    struct Impl;
+    explicit JpegPlanes(std::shared_ptr<const Impl> impl);
+    [[nodiscard]] const std::shared_ptr<const Impl> &impl() const { return m_impl; }
+
+private:
+    std::shared_ptr<const Impl> m_impl;
+};
+
+/// loadFitted for a picture that is only to be resized and written as JPEG with `sampling`: a plain
+/// JPEG (YCbCr or grey, no colour profile) is decoded at its DCT scale into planes and resampled
+/// plane by plane to the target. Empty for any other source, and for any failure: loadFitted then
+/// gives the picture, or tells that there is none. *header as loadFitted gives it, when not empty.
+[[nodiscard]] JpegPlanes loadPlanesFitted(
+    const std::string &path, const TargetFor &targetFor, Sampling sampling, PictureInfo *header = nullptr);
+
 /// Whether loadFitted (or load, when `targetFor` is empty) would give a picture, found at a fraction
 /// of the cost: the same checks, then the pixels decoded at the smallest scale the format allows
 /// and dropped. Gives the upright size the header tells; all zero when that load would fail.
@@ -140,6 +174,9 @@ bool RGBLevel(const Picture &in, Picture &out, const Region &region, int red, in
 /// SetGray, then RGBLevel(+10, −10, −35): the sepia tint.
 bool Sepia(const Picture &in, Picture &out, const Region &region);
 
+/// Resize for planes: each plane scaled to exactly what width × height needs at the same sampling.
+bool Resize(const JpegPlanes &in, JpegPlanes &out, int width, int height);
+
 /// Writes a 24-bit baseline JPEG through TurboJPEG with exactly this quality (0–100) and sampling.
 /// Writes to a temporary file beside `path` and renames it, so a failure leaves no half-written
 /// file. On failure returns false and puts a message naming the file into *error when given.
@@ -149,6 +186,9 @@ bool saveJpeg(const Picture &picture,
     Sampling sampling,
     std::string *error = nullptr,
     const ProgressCallback &progress = {});
+
+/// saveJpeg for planes: the planes' sampling, no colour conversion.
+bool saveJpeg(const JpegPlanes &planes, const std::string &path, int quality, std::string *error = nullptr);
 
 /// Initialises libvips once per process (safe to call many times, from any thread). Every function
 /// here calls it, so callers need not.

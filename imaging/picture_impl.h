@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,22 @@ struct Picture::Impl {
     int width = 0;
     int height = 0;
     int bands = 0;
+};
+
+/// One plane of a JpegPlanes: 8-bit samples, rows of exactly `width` bytes.
+struct Plane {
+    int width = 0;
+    int height = 0;
+    std::unique_ptr<std::uint8_t[]> data; ///< not zero-filled: every sample is written
+};
+
+/// What the encoder takes: the planes at the sizes TurboJPEG gives for width × height at `subsamp`
+/// (the luma plane padded to whole chroma samples, the padding a copy of the edge).
+struct JpegPlanes::Impl {
+    int width = 0;
+    int height = 0;
+    int subsamp = 0; ///< TJSAMP_*
+    Plane planes[3];
 };
 
 namespace detail
@@ -73,6 +90,26 @@ inline constexpr long long kMaxPixels = 100'000'000;
 
 /// Forgets libvips' error text after a failure has been turned into a return value.
 void clearVipsError();
+
+/// Decoded planes of a source: luma `width` × `height` (its plane may be wider or taller), and its
+/// chroma planes, or none for grey.
+struct SourcePlanes {
+    int width = 0;
+    int height = 0;
+    int planeCount = 0; ///< 1 grey, 3 YCbCr
+    const std::uint8_t *data[3] = {};
+    int planeWidth[3] = {};
+    int planeHeight[3] = {};
+};
+
+/// Planes of exactly width × height, upright, at TurboJPEG sampling `subsamp`, resampled from the
+/// source's stored planes and turned by its Exif orientation; grey gets neutral chroma. Throws
+/// std::bad_alloc only.
+[[nodiscard]] JpegPlanes fitPlanes(
+    const SourcePlanes &source, int orientation, int width, int height, int subsamp);
+
+/// The TurboJPEG code of a sampling.
+[[nodiscard]] int turboSampling(Sampling sampling);
 
 } // namespace detail
 } // namespace pictora::imaging
