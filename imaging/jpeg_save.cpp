@@ -20,19 +20,19 @@ namespace pictora::imaging
 namespace
 {
 
-/// One encoder per thread, kept for every picture the thread writes.
-tjhandle compressor()
+/// A TurboJPEG instance that lives as long as its thread.
+template <tjhandle (*start)()> tjhandle threadHandle()
 {
     struct Handle {
-        tjhandle handle = tjInitCompress();
+        tjhandle handle = start();
         ~Handle()
         {
             if (handle)
                 tjDestroy(handle);
         }
     };
-    thread_local Handle encoder;
-    return encoder.handle;
+    thread_local Handle instance;
+    return instance.handle;
 }
 
 struct TurboBuffer {
@@ -107,6 +107,16 @@ bool writeWhole(const std::string &path, const unsigned char *data, unsigned lon
 
 } // namespace
 
+void *detail::threadEncoder()
+{
+    return threadHandle<tjInitCompress>();
+}
+
+void *detail::threadDecoder()
+{
+    return threadHandle<tjInitDecompress>();
+}
+
 bool saveJpeg(const Picture &picture,
     const std::string &path,
     int quality,
@@ -129,7 +139,7 @@ bool saveJpeg(const Picture &picture,
             return fail(error, path + ": there is no picture to save");
         const std::vector<std::uint8_t> rgb = picture.rgbPixels();
 
-        tjhandle encoder = compressor();
+        tjhandle encoder = detail::threadEncoder();
         if (!encoder)
             return fail(error, path + ": cannot start the JPEG encoder");
         TurboBuffer jpeg;
@@ -165,7 +175,7 @@ bool saveJpeg(const JpegPlanes &planes, const std::string &path, int quality, st
         if (planes.empty())
             return fail(error, path + ": there is no picture to save");
         const JpegPlanes::Impl &p = *planes.impl();
-        tjhandle encoder = compressor();
+        tjhandle encoder = detail::threadEncoder();
         if (!encoder)
             return fail(error, path + ": cannot start the JPEG encoder");
         const unsigned char *data[3]

@@ -310,21 +310,6 @@ std::optional<FileBytes> fileBytes(const std::string &path)
     return bytes;
 }
 
-/// One decoder per thread, kept for every picture the thread reads.
-tjhandle decompressor()
-{
-    struct Handle {
-        tjhandle handle = tjInitDecompress();
-        ~Handle()
-        {
-            if (handle)
-                tjDestroy(handle);
-        }
-    };
-    thread_local Handle decoder;
-    return decoder.handle;
-}
-
 /// Decodes a grey or YCbCr JPEG straight through TurboJPEG at 1/shrink scale, which is markedly faster
 /// than going through the libvips loader. A colour profile goes along, so that it is applied to the
 /// reduced picture rather than the whole one. Nothing when the file needs the general path (CMYK, a
@@ -340,7 +325,7 @@ std::optional<VImage> decodeScaledJpeg(const Source &source, const VImage &heade
     const std::size_t size = file->size;
     const int bands = header.bands();
 
-    tjhandle decoder = decompressor();
+    tjhandle decoder = detail::threadDecoder();
     if (!decoder)
         return std::nullopt;
     int width = 0;
@@ -648,8 +633,6 @@ Picture loadAtSize(const std::string &path,
     return detail::finish(resampled);
 }
 
-/// A plain JPEG decoded at its DCT scale into planes and fitted to the target; empty when the source
-/// is anything else or its decoder reports any trouble.
 /// A grey or YCbCr JPEG opened by openFitted, decoded at its DCT scale into planes and fitted to the
 /// target, upright, at TurboJPEG sampling `subsamp`; empty when its decoder reports any trouble.
 JpegPlanes decodePlanes(const Fitted &fitted, int subsamp)
@@ -657,7 +640,7 @@ JpegPlanes decodePlanes(const Fitted &fitted, int subsamp)
     const int orientation = orientationOf(fitted.image);
     const int bands = fitted.image.bands();
     const std::optional<FileBytes> file = fileBytes(fitted.source.path);
-    tjhandle decoder = decompressor();
+    tjhandle decoder = detail::threadDecoder();
     if (!file || !decoder)
         return {};
     int width = 0;
@@ -736,7 +719,7 @@ std::optional<VImage> fittedProfiledJpeg(const Fitted &fitted)
     }
     const unsigned char *data[3] = { p.planes[0].data.get(), p.planes[1].data.get(), p.planes[2].data.get() };
     const int strides[3] = { p.planes[0].width, p.planes[1].width, p.planes[2].width };
-    tjhandle decoder = decompressor();
+    tjhandle decoder = detail::threadDecoder();
     if (!decoder
         || tjDecodeYUVPlanes(decoder,
                data,

@@ -108,6 +108,11 @@ struct SourcePlanes {
 [[nodiscard]] JpegPlanes fitPlanes(
     const SourcePlanes &source, int orientation, int width, int height, int subsamp);
 
+/// TurboJPEG's encoder and decoder (tjhandle) of the calling thread, kept for every picture the
+/// thread handles; null when TurboJPEG could not start one.
+[[nodiscard]] void *threadEncoder();
+[[nodiscard]] void *threadDecoder();
+
 /// The TurboJPEG code of a sampling.
 [[nodiscard]] int turboSampling(Sampling sampling);
 

@@ -276,9 +276,9 @@ void TfrMain::connectHandlers()
     }
 }
 
-void TfrMain::optionChanged(album::OptionId)
+void TfrMain::optionChanged(album::OptionId id)
 {
-    m_options->showAll();
+    m_options->showOption(id);
 }
 
 void TfrMain::listReplaced()

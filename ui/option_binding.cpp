@@ -172,9 +172,27 @@ void OptionBinding::showAll()
     m_showing = true;
     for (const Bound &bound : m_bound)
         show(bound);
+    applyEnablingRules();
+    m_showing = false;
+}
+
+void OptionBinding::showOption(album::OptionId id)
+{
+    if (m_showing)
+        return;
+    m_showing = true;
+    for (const Bound &bound : m_bound) {
+        if (bound.decl->id == id)
+            show(bound);
+    }
+    applyEnablingRules();
+    m_showing = false;
+}
+
+void OptionBinding::applyEnablingRules()
+{
     for (QWidget *control : m_ruled)
         control->setEnabled(m_settings.isEnabled(control->objectName().toStdString()));
-    m_showing = false;
 }
 
 void OptionBinding::show(const Bound &bound)

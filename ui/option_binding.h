@@ -56,6 +56,8 @@ public:
     void set(album::OptionId id, const album::OptionValue &value);
     /// Shows every option's value and applies the enabling rules.
     void showAll();
+    /// Shows one option's value (one the core changed) and applies the enabling rules.
+    void showOption(album::OptionId id);
 
 signals:
     /// A colour option's swatch was pressed (it is enabled).
@@ -74,6 +76,7 @@ private:
     /// A user's edit: through the editor, a conversion error told as an error, then shown.
     void userEdit(album::OptionId id, const album::OptionValue &value);
     void show(const Bound &bound);
+    void applyEnablingRules();
     const album::AlbumSettings &m_settings;
     Apply m_apply;
     album::Prompter &m_prompts;

@@ -17,26 +17,8 @@ namespace
 using test::PictureFormat;
 using test::Rgb;
 
-// Lossy formats move colours a little; the quadrant colours are far apart.
-constexpr int kTolerance = 12;
-
-void expectColour(const Picture &picture, int x, int y, Rgb expected, const char *where)
-{
-    SCOPED_TRACE(where);
-    EXPECT_NEAR(picture.sample(x, y, 0), expected.r, kTolerance);
-    EXPECT_NEAR(picture.sample(x, y, 1), expected.g, kTolerance);
-    EXPECT_NEAR(picture.sample(x, y, 2), expected.b, kTolerance);
-}
-
-void expectUpright(const Picture &picture)
-{
-    const int r = picture.width() - 1;
-    const int b = picture.height() - 1;
-    expectColour(picture, 0, 0, test::kTopLeft, "top left");
-    expectColour(picture, r, 0, test::kTopRight, "top right");
-    expectColour(picture, 0, b, test::kBottomLeft, "bottom left");
-    expectColour(picture, r, b, test::kBottomRight, "bottom right");
-}
+using test::expectColour;
+using test::expectUpright;
 
 struct FormatCase {
     PictureFormat format;
@@ -147,32 +129,7 @@ TEST(Loading, EveryOrientationEndsUpright)
     for (int orientation = 1; orientation <= 8; ++orientation) {
         SCOPED_TRACE(orientation);
         // Stored as a camera stores it: the inverse of the turn the orientation asks for.
-        vips::VImage image = test::imageOf(upright, 60, 40, 3);
-        switch (orientation) {
-        case 2:
-            image = image.flip(VIPS_DIRECTION_HORIZONTAL);
-            break;
-        case 3:
-            image = image.rot(VIPS_ANGLE_D180);
-            break;
-        case 4:
-            image = image.flip(VIPS_DIRECTION_VERTICAL);
-            break;
-        case 5:
-            image = image.rot(VIPS_ANGLE_D90).flip(VIPS_DIRECTION_HORIZONTAL);
-            break;
-        case 6:
-            image = image.rot(VIPS_ANGLE_D270);
-            break;
-        case 7:
-            image = image.rot(VIPS_ANGLE_D270).flip(VIPS_DIRECTION_HORIZONTAL);
-            break;
-        case 8:
-            image = image.rot(VIPS_ANGLE_D90);
-            break;
-        default:
-            break;
-        }
+        const vips::VImage image = test::storedForOrientation(orientation, test::imageOf(upright, 60, 40, 3));
         const std::string path
             = dir.file(std::string("o").append(std::to_string(orientation)).append(".jpg"));
         test::writeFile(path,

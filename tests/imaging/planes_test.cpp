@@ -19,48 +19,7 @@ namespace
 using test::PictureFormat;
 using test::Rgb;
 
-constexpr int kTolerance = 12;
-
-void expectColour(const Picture &picture, int x, int y, Rgb expected, const char *where)
-{
-    SCOPED_TRACE(where);
-    EXPECT_NEAR(picture.sample(x, y, 0), expected.r, kTolerance);
-    EXPECT_NEAR(picture.sample(x, y, 1), expected.g, kTolerance);
-    EXPECT_NEAR(picture.sample(x, y, 2), expected.b, kTolerance);
-}
-
-void expectUpright(const Picture &picture)
-{
-    const int r = picture.width() - 1;
-    const int b = picture.height() - 1;
-    expectColour(picture, 0, 0, test::kTopLeft, "top left");
-    expectColour(picture, r, 0, test::kTopRight, "top right");
-    expectColour(picture, 0, b, test::kBottomLeft, "bottom left");
-    expectColour(picture, r, b, test::kBottomRight, "bottom right");
-}
-
-/// The upright pattern stored as a camera stores it for `orientation`: turned the other way.
-vips::VImage storedFor(int orientation, vips::VImage upright)
-{
-    switch (orientation) {
-    case 2:
-        return upright.flip(VIPS_DIRECTION_HORIZONTAL);
-    case 3:
-        return upright.rot(VIPS_ANGLE_D180);
-    case 4:
-        return upright.flip(VIPS_DIRECTION_VERTICAL);
-    case 5:
-        return upright.rot(VIPS_ANGLE_D90).flip(VIPS_DIRECTION_HORIZONTAL);
-    case 6:
-        return upright.rot(VIPS_ANGLE_D270);
-    case 7:
-        return upright.rot(VIPS_ANGLE_D270).flip(VIPS_DIRECTION_HORIZONTAL);
-    case 8:
-        return upright.rot(VIPS_ANGLE_D90);
-    default:
-        return upright;
-    }
-}
+using test::expectUpright;
 
 double meanDifference(const Picture &a, const Picture &b)
 {
@@ -89,7 +48,7 @@ TEST(JpegPlanes, WriteWhatTheGeneralWayWritesForEveryOrientationAndSampling)
     for (int orientation = 1; orientation <= 8; ++orientation) {
         const std::string path = dir.file("o" + std::to_string(orientation) + ".jpg");
         test::writeFile(path,
-            test::withFirstSegment(test::jpegBytes(storedFor(orientation, upright), 95),
+            test::withFirstSegment(test::jpegBytes(test::storedForOrientation(orientation, upright), 95),
                 test::exifSegment(std::nullopt, orientation)));
         for (const auto &s : samplings) {
             SCOPED_TRACE(std::to_string(orientation) + " " + s.text);

@@ -4,6 +4,7 @@
 #include "imaging/picture.h"
 #include "tests/support/temp_dir.h"
 
+#include <gtest/gtest.h>
 #include <turbojpeg.h>
 #include <vips/vips8>
 
@@ -385,6 +386,46 @@ int openFileCount()
     for ([[maybe_unused]] const auto &entry : std::filesystem::directory_iterator("/proc/self/fd"))
         ++count;
     return count;
+}
+
+void expectColour(const imaging::Picture &picture, int x, int y, Rgb expected, const char *where)
+{
+    SCOPED_TRACE(where);
+    EXPECT_NEAR(picture.sample(x, y, 0), expected.r, kColourTolerance);
+    EXPECT_NEAR(picture.sample(x, y, 1), expected.g, kColourTolerance);
+    EXPECT_NEAR(picture.sample(x, y, 2), expected.b, kColourTolerance);
+}
+
+void expectUpright(const imaging::Picture &picture)
+{
+    const int r = picture.width() - 1;
+    const int b = picture.height() - 1;
+    expectColour(picture, 0, 0, kTopLeft, "top left");
+    expectColour(picture, r, 0, kTopRight, "top right");
+    expectColour(picture, 0, b, kBottomLeft, "bottom left");
+    expectColour(picture, r, b, kBottomRight, "bottom right");
+}
+
+vips::VImage storedForOrientation(int orientation, vips::VImage upright)
+{
+    switch (orientation) {
+    case 2:
+        return upright.flip(VIPS_DIRECTION_HORIZONTAL);
+    case 3:
+        return upright.rot(VIPS_ANGLE_D180);
+    case 4:
+        return upright.flip(VIPS_DIRECTION_VERTICAL);
+    case 5:
+        return upright.rot(VIPS_ANGLE_D90).flip(VIPS_DIRECTION_HORIZONTAL);
+    case 6:
+        return upright.rot(VIPS_ANGLE_D270);
+    case 7:
+        return upright.rot(VIPS_ANGLE_D270).flip(VIPS_DIRECTION_HORIZONTAL);
+    case 8:
+        return upright.rot(VIPS_ANGLE_D90);
+    default:
+        return upright;
+    }
 }
 
 } // namespace pictora::test

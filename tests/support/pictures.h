@@ -59,6 +59,15 @@ enum class PictureFormat {
 /// The quadrant pattern as a Picture held in memory.
 [[nodiscard]] imaging::Picture patternPicture(int width, int height, int bands = 3);
 
+/// Lossy formats move colours a little; the quadrant colours are far apart.
+inline constexpr int kColourTolerance = 12;
+/// Expects pixel (x, y) to be `expected`, within kColourTolerance per channel.
+void expectColour(const imaging::Picture &picture, int x, int y, Rgb expected, const char *where);
+/// Expects the four corners of the quadrant pattern where an upright picture has them.
+void expectUpright(const imaging::Picture &picture);
+/// The upright pattern stored as a camera stores it for an Exif orientation: turned the other way.
+[[nodiscard]] vips::VImage storedForOrientation(int orientation, vips::VImage upright);
+
 /// A libvips image of interleaved 8-bit pixels (bands 1 to 4), for pictures the pattern does not cover.
 [[nodiscard]] vips::VImage imageOf(const std::vector<std::uint8_t> &pixels, int width, int height, int bands);
 /// A JFIF JPEG of an 8-bit image with 1 or 3 bands (4:2:0 for colour), baseline unless progressive.
