@@ -8,5 +8,5 @@ pictures=$(mktemp -d)
 trap 'rm -rf "$pictures"' EXIT
 "$root/scripts/make-sample-pictures.sh" "$pictures"
 mkdir -p "$root/docs/screenshots"
-python3 "$root/tests/e2e/effect_screenshot.py" --pictora "$build/app/pictora" --pictures "$pictures" \
+python3 "$root/tools/effect_screenshot.py" --pictora "$build/app/pictora" --pictures "$pictures" \
   --out "$root/docs/screenshots/effect.png"

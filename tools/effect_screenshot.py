@@ -15,7 +15,9 @@ import tempfile
 import time
 
 sys.dont_write_bytecode = True  # nothing written into the source tree
-from xsession import Desktop, Display
+# The window driver of the end-to-end checks.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+from xsession import Desktop, Display  # noqa: E402
 
 PREVIEW = "プレビュー画面 (右クリックでプレビュー画面サイズ変更)"
 
