@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Whole-picture operations and the region effects of the preview.
-#include "imaging/picture.h"
+#include "imaging/general.h"
 
-#include "imaging/picture_impl.h"
+#include "imaging/general_impl.h"
 
 #include <algorithm>
 #include <cstring>
@@ -78,7 +78,7 @@ Picture filterRegion(const Picture &in, const Region &region, int margin, bool n
             in.width(),
             in.height());
     const Picture source = needsColour && in.bitsPerPixel() == 8 ? detail::fromBuffer(buffer) : in;
-    VImage done = filter(source.impl()->image.extract_area(grown.x, grown.y, grown.width, grown.height));
+    VImage done = filter(detail::imageOf(source).extract_area(grown.x, grown.y, grown.width, grown.height));
     done = done.extract_area(area.x - grown.x, area.y - grown.y, area.width, area.height);
     if (done.format() != VIPS_FORMAT_UCHAR)
         done = done.cast(VIPS_FORMAT_UCHAR);
@@ -122,13 +122,16 @@ std::uint8_t luma(const std::uint8_t *p)
 
 } // namespace
 
+namespace general
+{
+
 bool Resize(const Picture &in, Picture &out, int width, int height)
 {
     return run(in, out, [&] {
         if (!detail::saneSize(width, height))
             return Picture();
         return detail::fromMemoryImage(
-            detail::computeLocked([&] { return detail::resample(in.impl()->image, width, height); }));
+            detail::computeLocked([&] { return detail::resample(detail::imageOf(in), width, height); }));
     });
 }
 
@@ -153,7 +156,7 @@ bool Rotation(const Picture &in, Picture &out, int angle)
         // libvips turns clockwise; a left turn is three quarters of a right one.
         static constexpr VipsAngle clockwise[]
             = { VIPS_ANGLE_D0, VIPS_ANGLE_D270, VIPS_ANGLE_D180, VIPS_ANGLE_D90 };
-        return detail::fromMemoryImage(in.impl()->image.rot(clockwise[leftTurns]));
+        return detail::fromMemoryImage(detail::imageOf(in).rot(clockwise[leftTurns]));
     });
 }
 
@@ -254,4 +257,5 @@ bool Sepia(const Picture &in, Picture &out, const Region &region)
     });
 }
 
+} // namespace general
 } // namespace pictora::imaging

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Loading pictures: which decoder, size checks before any pixel is decoded, shrink-on-load for JPEG,
 // orientation and colour profile, and the resampler that Resize shares.
-#include "imaging/picture.h"
+#include "imaging/general.h"
 
-#include "imaging/picture_impl.h"
+#include "imaging/general_impl.h"
+#include "imaging/jpeg_source.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -22,6 +23,10 @@
 namespace pictora::imaging
 {
 
+using detail::FileBytes;
+using detail::fileBytes;
+using detail::jpegShrink;
+using detail::swapsSides;
 using vips::VError;
 using vips::VImage;
 
@@ -194,11 +199,6 @@ int orientationOf(const VImage &image)
     return image.get_int(VIPS_META_ORIENTATION);
 }
 
-bool swapsSides(int orientation)
-{
-    return orientation >= 5 && orientation <= 8;
-}
-
 bool isCmyk(const VImage &image)
 {
     return image.interpretation() == VIPS_INTERPRETATION_CMYK && image.bands() >= 4;
@@ -269,47 +269,6 @@ bool plainJpeg(const VImage &header)
     return (bands == 1 || bands == 3) && header.get_typeof(VIPS_META_ICC_NAME) == 0;
 }
 
-/// A whole file, read straight into a buffer that is not zero-filled first.
-struct FileBytes {
-    std::unique_ptr<unsigned char[]> data;
-    std::size_t size = 0;
-};
-
-std::optional<FileBytes> fileBytes(const std::string &path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    FileBytes bytes;
-    std::size_t capacity = 0;
-    if (struct stat info {}; ::fstat(fd, &info) == 0 && info.st_size > 0)
-        capacity = static_cast<std::size_t>(info.st_size);
-    // One byte more than the size told, so that the end of the file is seen in the same read.
-    capacity += 1;
-    bytes.data.reset(new unsigned char[capacity]);
-    bool ok = true;
-    for (;;) {
-        if (bytes.size == capacity) { // the file grew while it was read
-            std::unique_ptr<unsigned char[]> larger(new unsigned char[capacity * 2]);
-            std::memcpy(larger.get(), bytes.data.get(), bytes.size);
-            bytes.data = std::move(larger);
-            capacity *= 2;
-        }
-        const ssize_t got = ::read(fd, bytes.data.get() + bytes.size, capacity - bytes.size);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            ok = false;
-        if (got <= 0)
-            break;
-        bytes.size += static_cast<std::size_t>(got);
-    }
-    ::close(fd);
-    if (!ok || bytes.size == 0)
-        return std::nullopt;
-    return bytes;
-}
-
 /// Decodes a grey or YCbCr JPEG straight through TurboJPEG at 1/shrink scale, which is markedly faster
 /// than going through the libvips loader. A colour profile goes along, so that it is applied to the
 /// reduced picture rather than the whole one. Nothing when the file needs the general path (CMYK, a
@@ -376,19 +335,6 @@ std::optional<VImage> decodeScaledJpeg(const Source &source, const VImage &heade
         vips_image_set_blob_copy(pixels, VIPS_META_ICC_NAME, profile, length);
     }
     return target;
-}
-
-/// The shrink-on-load factor for a JPEG of storedWidth × storedHeight that is to become at least
-/// targetWidth × targetHeight (both in stored orientation): the largest of 8, 4, 2 whose decoded
-/// size still covers the target, else 1. libvips gives the decoded size rounded down (and a side
-/// rounded down to 0 would be fatal there).
-int jpegShrink(int storedWidth, int storedHeight, int targetWidth, int targetHeight)
-{
-    for (int shrink : { 8, 4, 2 }) {
-        if (storedWidth / shrink >= targetWidth && storedHeight / shrink >= targetHeight)
-            return shrink;
-    }
-    return 1;
 }
 
 bool checkSize(long long width, long long height, const Source &source, std::string &reason)
@@ -637,47 +583,16 @@ Picture loadAtSize(const std::string &path,
 /// target, upright, at TurboJPEG sampling `subsamp`; empty when its decoder reports any trouble.
 JpegPlanes decodePlanes(const Fitted &fitted, int subsamp)
 {
-    const int orientation = orientationOf(fitted.image);
-    const int bands = fitted.image.bands();
     const std::optional<FileBytes> file = fileBytes(fitted.source.path);
-    tjhandle decoder = detail::threadDecoder();
-    if (!file || !decoder)
+    if (!file)
         return {};
-    int width = 0;
-    int height = 0;
-    int stored = 0;
-    int colourspace = 0;
-    if (tjDecompressHeader3(decoder, file->data.get(), file->size, &width, &height, &stored, &colourspace)
-            != 0
-        || stored < 0 || (colourspace == TJCS_GRAY) != (bands == 1)
-        || (colourspace != TJCS_YCbCr && colourspace != TJCS_GRAY))
-        return {};
-    const tjscalingfactor factor { 1, fitted.shrink };
-    detail::SourcePlanes source;
-    source.width = TJSCALED(width, factor);
-    source.height = TJSCALED(height, factor);
-    source.planeCount = colourspace == TJCS_GRAY ? 1 : 3;
-    std::unique_ptr<unsigned char[]> buffers[3];
-    unsigned char *planes[3] = {};
-    for (int c = 0; c < source.planeCount; ++c) {
-        source.planeWidth[c] = tjPlaneWidth(c, source.width, stored);
-        source.planeHeight[c] = tjPlaneHeight(c, source.height, stored);
-        if (source.planeWidth[c] <= 0 || source.planeHeight[c] <= 0)
-            return {};
-        buffers[c].reset(
-            new unsigned char[static_cast<std::size_t>(source.planeWidth[c]) * source.planeHeight[c]]);
-        planes[c] = buffers[c].get();
-        source.data[c] = planes[c];
-    }
-    // A warning (a truncated file, say) fails here too; the general loader then decides.
-    if (tjDecompressToYUVPlanes(
-            decoder, file->data.get(), file->size, planes, source.width, source.planeWidth, source.height, 0)
-        != 0)
-        return {};
-    const bool swap = swapsSides(orientation);
-    const int uprightWidth = swap ? fitted.storedHeight : fitted.storedWidth;
-    const int uprightHeight = swap ? fitted.storedWidth : fitted.storedHeight;
-    return detail::fitPlanes(source, orientation, uprightWidth, uprightHeight, subsamp);
+    return detail::decodeFittedPlanes(*file,
+        fitted.image.bands(),
+        orientationOf(fitted.image),
+        fitted.shrink,
+        fitted.storedWidth,
+        fitted.storedHeight,
+        subsamp);
 }
 
 JpegPlanes planesAtSize(
@@ -807,6 +722,9 @@ VImage resample(VImage image, int width, int height)
 
 } // namespace detail
 
+namespace general
+{
+
 PictureInfo probe(const std::string &path)
 {
     if (!detail::ready())
@@ -831,19 +749,9 @@ PictureInfo probe(const std::string &path)
     }
 }
 
-Picture load(const std::string &path)
-{
-    return load(path, nullptr);
-}
-
 Picture load(const std::string &path, std::string *reason)
 {
     return guarded(reason, path, [&] { return loadWhole(path, reason); });
-}
-
-Picture loadResized(const std::string &path, int width, int height)
-{
-    return loadResized(path, width, height, nullptr);
 }
 
 Picture loadResized(const std::string &path, int width, int height, std::string *reason)
@@ -886,4 +794,5 @@ Picture loadFitted(const std::string &path, const TargetFor &targetFor, PictureI
     return guarded(nullptr, path, [&] { return loadAtSize(path, targetFor, header, nullptr); });
 }
 
+} // namespace general
 } // namespace pictora::imaging

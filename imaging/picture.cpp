@@ -3,123 +3,29 @@
 
 #include "imaging/picture_impl.h"
 
-#include <vips/vector.h>
-
 #include <algorithm>
-#include <cstdlib>
-#include <mutex>
 
 namespace pictora::imaging
 {
 
-using vips::VImage;
-
-namespace
-{
-
-std::once_flag g_initOnce;
-bool g_initialised = false;
-
-// libvips reports every bad file on stderr as well; the callers get the failure as a value and decide
-// what the user sees.
-void dropVipsWarning(const char *, GLogLevelFlags, const char *, gpointer) { }
-
-} // namespace
-
-void initialise()
-{
-    std::call_once(g_initOnce, [] {
-        if (VIPS_INIT("pictora") != 0)
-            return;
-        // Loaders are cached by file name: a picture edited on disk would come back stale, and a cache of
-        // decoded pictures only costs memory when every picture is read once.
-        vips_cache_set_max(0);
-        // Pictures are converted one per core already; more threads inside each picture only fight
-        // over the same cores.
-        if (!std::getenv("VIPS_CONCURRENCY"))
-            vips_concurrency_set(1);
-        // The run-time compiled loops are kept (about a fifth faster); computeLocked() keeps their
-        // compiling and freeing on one thread at a time. PICTORA_NO_ORC turns them off altogether.
-        if (std::getenv("PICTORA_NO_ORC"))
-            vips_vector_set_enabled(FALSE);
-        g_log_set_handler("VIPS", G_LOG_LEVEL_WARNING, dropVipsWarning, nullptr);
-        g_initialised = true;
-    });
-}
-
-void setThreadsPerOperation(int threads)
-{
-    initialise();
-    if (g_initialised)
-        vips_concurrency_set(std::max(0, threads));
-}
-
 namespace detail
 {
-
-bool ready()
-{
-    initialise();
-    return g_initialised;
-}
 
 bool saneSize(long long width, long long height)
 {
     return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide && width * height <= kMaxPixels;
 }
 
-void clearVipsError()
-{
-    vips_error_clear();
-}
-
-VImage computeLocked(const std::function<VImage()> &build)
-{
-    static std::mutex vectorCode;
-    VImage pipeline;
-    {
-        std::lock_guard lock(vectorCode);
-        pipeline = build();
-    }
-    VImage memory;
-    try {
-        memory = pipeline.copy_memory();
-    } catch (...) {
-        std::lock_guard lock(vectorCode);
-        pipeline = VImage();
-        throw;
-    }
-    std::lock_guard lock(vectorCode);
-    pipeline = VImage();
-    return memory;
-}
-
-Picture fromMemoryImage(VImage image)
-{
-    VImage memory = image.copy_memory();
-    auto impl = std::make_shared<Picture::Impl>();
-    impl->image = memory;
-    impl->width = memory.width();
-    impl->height = memory.height();
-    impl->bands = memory.bands();
-    impl->data = static_cast<const std::uint8_t *>(VIPS_IMAGE_ADDR(memory.get_image(), 0, 0));
-    return Picture(std::move(impl));
-}
-
 Picture fromBuffer(const PixelBuffer &buffer)
 {
-    VipsImage *image = vips_image_new_from_memory_copy(buffer.bytes.data(),
-        buffer.bytes.size(),
-        buffer.width,
-        buffer.height,
-        buffer.bands,
-        VIPS_FORMAT_UCHAR);
-    if (!image)
-        throw vips::VError();
-    VImage wrapped(image);
-    wrapped = wrapped.copy(VImage::option()->set(
-        "interpretation", buffer.bands < 3 ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB));
-    return fromMemoryImage(wrapped);
+    auto bytes = std::make_shared<const std::vector<std::uint8_t>>(buffer.bytes);
+    auto impl = std::make_shared<Picture::Impl>();
+    impl->data = bytes->data();
+    impl->owner = std::move(bytes);
+    impl->width = buffer.width;
+    impl->height = buffer.height;
+    impl->bands = buffer.bands;
+    return Picture(std::move(impl));
 }
 
 PixelBuffer toBuffer(const Picture &picture)
@@ -221,8 +127,7 @@ std::vector<std::uint8_t> Picture::rgbPixels() const
 
 Picture Picture::fromPixels(int width, int height, int bands, const std::uint8_t *pixels)
 {
-    if (!detail::ready() || !pixels || !detail::saneSize(width, height)
-        || (bands != 1 && bands != 3 && bands != 4))
+    if (!pixels || !detail::saneSize(width, height) || (bands != 1 && bands != 3 && bands != 4))
         return {};
     try {
         detail::PixelBuffer buffer;
@@ -231,8 +136,7 @@ Picture Picture::fromPixels(int width, int height, int bands, const std::uint8_t
         buffer.bands = bands;
         buffer.bytes.assign(pixels, pixels + static_cast<std::size_t>(width) * height * bands);
         return detail::fromBuffer(buffer);
-    } catch (...) {
-        detail::clearVipsError();
+    } catch (const std::bad_alloc &) {
         return {};
     }
 }

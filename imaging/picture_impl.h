@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Inside the imaging layer only: how a Picture holds its pixels, and the helpers the sources share.
+// Nothing here needs libvips, which only the general decoder module loads.
 #pragma once
 
 #include "imaging/picture.h"
 
-#include <vips/vips8>
-
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -15,10 +15,11 @@
 namespace pictora::imaging
 {
 
-/// The pixels of a Picture: always a finished memory image of 8-bit samples with 1 (grey), 3 (RGB)
-/// or 4 (RGB + alpha) bands, so reading a pixel never runs a libvips pipeline.
+/// The pixels of a Picture: always finished 8-bit samples in memory with 1 (grey), 3 (RGB) or 4
+/// (RGB + alpha) bands, so reading a pixel never runs a pipeline. `owner` keeps `data` alive: a
+/// decoded image of the general decoder, or a buffer of our own.
 struct Picture::Impl {
-    vips::VImage image;
+    std::shared_ptr<const void> owner;
     const std::uint8_t *data = nullptr;
     int width = 0;
     int height = 0;
@@ -65,31 +66,11 @@ struct PixelBuffer {
 inline constexpr int kMaxSide = 65535;
 inline constexpr long long kMaxPixels = 100'000'000;
 
-[[nodiscard]] bool ready();
-
-/// Computes a pipeline into memory. The run-time compiled loops of libvips (liborc 0.4.33) are
-/// compiled when an operation is built and freed without a lock when it is released, which crashes
-/// when pictures are converted on several threads. So the pipeline is built and released under one
-/// process-wide lock and only computed outside it; the caller must hold no other reference to
-/// operations that `build` creates.
-[[nodiscard]] vips::VImage computeLocked(const std::function<vips::VImage()> &build);
 [[nodiscard]] bool saneSize(long long width, long long height);
 
-/// Turns any decoded image into a Picture: colour profile to sRGB, 8 bits per sample, 1/3/4 bands,
-/// pixels computed into memory. Throws vips::VError when the pixels cannot be computed.
-[[nodiscard]] Picture finish(vips::VImage image);
-
-/// An image of 8-bit samples, 1/3/4 bands, already in the shape a Picture holds.
-[[nodiscard]] Picture fromMemoryImage(vips::VImage image);
-
+/// A Picture that owns a copy of the buffer's pixels. Throws std::bad_alloc only.
 [[nodiscard]] Picture fromBuffer(const PixelBuffer &buffer);
 [[nodiscard]] PixelBuffer toBuffer(const Picture &picture);
-
-/// Scales to exactly width × height; alpha is premultiplied while resampling.
-[[nodiscard]] vips::VImage resample(vips::VImage image, int width, int height);
-
-/// Forgets libvips' error text after a failure has been turned into a return value.
-void clearVipsError();
 
 /// Decoded planes of a source: luma `width` × `height` (its plane may be wider or taller), and its
 /// chroma planes, or none for grey.

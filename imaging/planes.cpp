@@ -4,6 +4,7 @@
 // aligned whatever the sampling of the source and of the written file.
 #include "imaging/picture.h"
 
+#include "imaging/jpeg_source.h"
 #include "imaging/picture_impl.h"
 
 #include <turbojpeg.h>
@@ -178,11 +179,6 @@ void resamplePlane(const std::uint8_t *src,
     filterLines(t, dh, dh, tapsFor(sw, dw), dw, [&](int x0, int n, const std::uint8_t *block) {
         storeTransposed(block, n, dh, dst, x0, dstride);
     });
-}
-
-bool swapsSides(int orientation)
-{
-    return orientation >= 5 && orientation <= 8;
 }
 
 /// Turns a plane of sw × sh upright by its Exif orientation; the result is sh × sw for 5 to 8.

@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: MIT
+// Inside the imaging layer only: the general decoder, a module of its own that holds everything that
+// needs libvips (every format, colour profiles, the effects). libvips and the hundred libraries it
+// pulls in cost a run about 40 ms before the first picture, so the program loads the module only
+// when a picture needs it; a plain JPEG is read without it.
+#pragma once
+
+#include "imaging/picture.h"
+
+#include <string>
+
+namespace pictora::imaging::general
+{
+
+// What the module does behind the functions of the same names in picture.h.
+[[nodiscard]] PictureInfo probe(const std::string &path);
+[[nodiscard]] Picture load(const std::string &path, std::string *reason);
+[[nodiscard]] Picture loadResized(const std::string &path, int width, int height, std::string *reason);
+[[nodiscard]] Picture loadFitted(const std::string &path, const TargetFor &targetFor, PictureInfo *header);
+[[nodiscard]] JpegPlanes loadPlanesFitted(
+    const std::string &path, const TargetFor &targetFor, Sampling sampling, PictureInfo *header);
+[[nodiscard]] PictureInfo checkLoads(const std::string &path, const TargetFor &targetFor);
+bool Resize(const Picture &in, Picture &out, int width, int height);
+bool ConvertColor(const Picture &in, Picture &out);
+bool Rotation(const Picture &in, Picture &out, int angle);
+bool Mosaic(const Picture &in, Picture &out, const Region &region);
+bool RemoveNoise(const Picture &in, Picture &out, const Region &region, int level);
+bool Emboss(const Picture &in, Picture &out, const Region &region);
+bool SetGray(const Picture &in, Picture &out, const Region &region);
+bool RGBLevel(const Picture &in, Picture &out, const Region &region, int red, int green, int blue);
+bool Sepia(const Picture &in, Picture &out, const Region &region);
+/// False when libvips could not be started.
+bool initialise();
+void setThreadsPerOperation(int threads);
+
+/// The module's functions, as the program finds them after loading it.
+struct Functions {
+    int version;
+    decltype(&general::probe) probe;
+    decltype(&general::load) load;
+    decltype(&general::loadResized) loadResized;
+    decltype(&general::loadFitted) loadFitted;
+    decltype(&general::loadPlanesFitted) loadPlanesFitted;
+    decltype(&general::checkLoads) checkLoads;
+    decltype(&general::Resize) resize;
+    decltype(&general::ConvertColor) convertColor;
+    decltype(&general::Rotation) rotation;
+    decltype(&general::Mosaic) mosaic;
+    decltype(&general::RemoveNoise) removeNoise;
+    decltype(&general::Emboss) emboss;
+    decltype(&general::SetGray) setGray;
+    decltype(&general::RGBLevel) rgbLevel;
+    decltype(&general::Sepia) sepia;
+    decltype(&general::initialise) initialise;
+    decltype(&general::setThreadsPerOperation) setThreadsPerOperation;
+};
+
+/// Changes whenever Functions or what its functions take changes, so that a stale module is refused.
+inline constexpr int kFunctionsVersion = 1;
+
+/// The name of the module's one exported symbol: `const Functions *pictora_general_functions()`.
+inline constexpr const char *kEntryName = "pictora_general_functions";
+
+} // namespace pictora::imaging::general

@@ -1,0 +1,231 @@
+// SPDX-License-Identifier: MIT
+// The program's side of the general decoder: the module is loaded the first time a picture needs
+// it, and every function of picture.h that needs libvips goes through it. A plain JPEG made into
+// planes never does, so a run of plain JPEGs never loads libvips at all.
+#include "imaging/general.h"
+#include "imaging/jpeg_source.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace pictora::imaging
+{
+
+namespace
+{
+
+struct Loaded {
+    const general::Functions *functions = nullptr;
+    std::string problem; ///< why there are none
+};
+
+/// The folder of the running program.
+std::string programFolder()
+{
+    char path[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0)
+        return {};
+    const std::string program(path, static_cast<std::size_t>(length));
+    return program.substr(0, program.rfind('/'));
+}
+
+/// Installed, the module sits in the library folder beside the program's folder, as it does in the
+/// build tree for the program itself; programs built elsewhere in the tree (tests, benchmarks) find
+/// it where the build put it.
+std::vector<std::string> modulePlaces()
+{
+    std::vector<std::string> places;
+    if (const std::string folder = programFolder(); !folder.empty())
+        places.push_back(folder + "/" PICTORA_GENERAL_BESIDE_PROGRAM);
+    places.emplace_back(PICTORA_GENERAL_IN_BUILD);
+    return places;
+}
+
+Loaded loadModule()
+{
+    Loaded loaded;
+    for (const std::string &place : modulePlaces()) {
+        if (::access(place.c_str(), R_OK) != 0)
+            continue;
+        // Never closed: the pictures it made keep code of it alive until the program ends.
+        void *module = ::dlopen(place.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!module) {
+            const char *error = ::dlerror();
+            loaded.problem = error ? error : place + ": cannot be loaded";
+            return loaded;
+        }
+        using Entry = const general::Functions *(*)();
+        const auto entry = reinterpret_cast<Entry>(::dlsym(module, general::kEntryName));
+        const general::Functions *functions = entry ? entry() : nullptr;
+        if (!functions || functions->version != general::kFunctionsVersion) {
+            loaded.problem = place + ": not the general picture decoder of this program";
+            return loaded;
+        }
+        loaded.functions = functions;
+        return loaded;
+    }
+    loaded.problem = "the general picture decoder " PICTORA_GENERAL_BESIDE_PROGRAM " is missing";
+    return loaded;
+}
+
+const Loaded &module()
+{
+    static const Loaded loaded = [] {
+        Loaded attempt = loadModule();
+        // A broken installation, not a bad picture: said once, the way a missing plug-in is, since
+        // every picture it cannot decode is otherwise reported as unreadable.
+        if (!attempt.functions)
+            std::fprintf(stderr, "pictora: %s\n", attempt.problem.c_str());
+        return attempt;
+    }();
+    return loaded;
+}
+
+const general::Functions *functions()
+{
+    return module().functions;
+}
+
+Picture unavailable(std::string *reason, const std::string &path)
+{
+    if (reason)
+        *reason = path + ": " + module().problem;
+    return {};
+}
+
+} // namespace
+
+PictureInfo probe(const std::string &path)
+{
+    const general::Functions *f = functions();
+    return f ? f->probe(path) : PictureInfo {};
+}
+
+Picture load(const std::string &path)
+{
+    return load(path, nullptr);
+}
+
+Picture load(const std::string &path, std::string *reason)
+{
+    const general::Functions *f = functions();
+    return f ? f->load(path, reason) : unavailable(reason, path);
+}
+
+Picture loadResized(const std::string &path, int width, int height)
+{
+    return loadResized(path, width, height, nullptr);
+}
+
+Picture loadResized(const std::string &path, int width, int height, std::string *reason)
+{
+    const general::Functions *f = functions();
+    return f ? f->loadResized(path, width, height, reason) : unavailable(reason, path);
+}
+
+Picture loadFitted(const std::string &path, const TargetFor &targetFor, PictureInfo *header)
+{
+    if (header)
+        *header = {};
+    const general::Functions *f = functions();
+    return f ? f->loadFitted(path, targetFor, header) : Picture();
+}
+
+JpegPlanes loadPlanesFitted(
+    const std::string &path, const TargetFor &targetFor, Sampling sampling, PictureInfo *header)
+{
+    if (header)
+        *header = {};
+    if (std::optional<JpegPlanes> planes = detail::plainJpegPlanes(path, targetFor, sampling, header))
+        return std::move(*planes);
+    const general::Functions *f = functions();
+    return f ? f->loadPlanesFitted(path, targetFor, sampling, header) : JpegPlanes();
+}
+
+PictureInfo checkLoads(const std::string &path, const TargetFor &targetFor)
+{
+    const general::Functions *f = functions();
+    return f ? f->checkLoads(path, targetFor) : PictureInfo {};
+}
+
+namespace
+{
+
+/// An effect through the module; without it nothing can be done and `out` is left empty.
+template <typename Effect, typename... Args>
+bool apply(Effect general::Functions::*effect, const Picture &in, Picture &out, Args... args)
+{
+    const general::Functions *f = functions();
+    if (!f) {
+        out = Picture();
+        return false;
+    }
+    return (f->*effect)(in, out, args...);
+}
+
+} // namespace
+
+bool Resize(const Picture &in, Picture &out, int width, int height)
+{
+    return apply(&general::Functions::resize, in, out, width, height);
+}
+
+bool ConvertColor(const Picture &in, Picture &out)
+{
+    return apply(&general::Functions::convertColor, in, out);
+}
+
+bool Rotation(const Picture &in, Picture &out, int angle)
+{
+    return apply(&general::Functions::rotation, in, out, angle);
+}
+
+bool Mosaic(const Picture &in, Picture &out, const Region &region)
+{
+    return apply(&general::Functions::mosaic, in, out, region);
+}
+
+bool RemoveNoise(const Picture &in, Picture &out, const Region &region, int level)
+{
+    return apply(&general::Functions::removeNoise, in, out, region, level);
+}
+
+bool Emboss(const Picture &in, Picture &out, const Region &region)
+{
+    return apply(&general::Functions::emboss, in, out, region);
+}
+
+bool SetGray(const Picture &in, Picture &out, const Region &region)
+{
+    return apply(&general::Functions::setGray, in, out, region);
+}
+
+bool RGBLevel(const Picture &in, Picture &out, const Region &region, int red, int green, int blue)
+{
+    return apply(&general::Functions::rgbLevel, in, out, region, red, green, blue);
+}
+
+bool Sepia(const Picture &in, Picture &out, const Region &region)
+{
+    return apply(&general::Functions::sepia, in, out, region);
+}
+
+void initialise()
+{
+    if (const general::Functions *f = functions())
+        f->initialise();
+}
+
+void setThreadsPerOperation(int threads)
+{
+    if (const general::Functions *f = functions())
+        f->setThreadsPerOperation(threads);
+}
+
+} // namespace pictora::imaging

@@ -1,0 +1,126 @@
+// SPDX-License-Identifier: MIT
+// The general decoder's side of a Picture: starting libvips, and pictures to and from its images.
+#include "imaging/general_impl.h"
+
+#include "imaging/general.h"
+
+#include <vips/vector.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <mutex>
+
+namespace pictora::imaging
+{
+
+using vips::VImage;
+
+namespace
+{
+
+std::once_flag g_initOnce;
+bool g_initialised = false;
+
+// libvips reports every bad file on stderr as well; the callers get the failure as a value and decide
+// what the user sees.
+void dropVipsWarning(const char *, GLogLevelFlags, const char *, gpointer) { }
+
+} // namespace
+
+namespace general
+{
+
+bool initialise()
+{
+    std::call_once(g_initOnce, [] {
+        if (VIPS_INIT("pictora") != 0)
+            return;
+        // Loaders are cached by file name: a picture edited on disk would come back stale, and a cache of
+        // decoded pictures only costs memory when every picture is read once.
+        vips_cache_set_max(0);
+        // Pictures are converted one per core already; more threads inside each picture only fight
+        // over the same cores.
+        if (!std::getenv("VIPS_CONCURRENCY"))
+            vips_concurrency_set(1);
+        // The run-time compiled loops are kept (about a fifth faster); computeLocked() keeps their
+        // compiling and freeing on one thread at a time. PICTORA_NO_ORC turns them off altogether.
+        if (std::getenv("PICTORA_NO_ORC"))
+            vips_vector_set_enabled(FALSE);
+        g_log_set_handler("VIPS", G_LOG_LEVEL_WARNING, dropVipsWarning, nullptr);
+        g_initialised = true;
+    });
+    return g_initialised;
+}
+
+void setThreadsPerOperation(int threads)
+{
+    if (initialise())
+        vips_concurrency_set(std::max(0, threads));
+}
+
+} // namespace general
+
+namespace detail
+{
+
+bool ready()
+{
+    return general::initialise();
+}
+
+void clearVipsError()
+{
+    vips_error_clear();
+}
+
+VImage computeLocked(const std::function<VImage()> &build)
+{
+    static std::mutex vectorCode;
+    VImage pipeline;
+    {
+        std::lock_guard lock(vectorCode);
+        pipeline = build();
+    }
+    VImage memory;
+    try {
+        memory = pipeline.copy_memory();
+    } catch (...) {
+        std::lock_guard lock(vectorCode);
+        pipeline = VImage();
+        throw;
+    }
+    std::lock_guard lock(vectorCode);
+    pipeline = VImage();
+    return memory;
+}
+
+Picture fromMemoryImage(VImage image)
+{
+    auto memory = std::make_shared<const VImage>(image.copy_memory());
+    auto impl = std::make_shared<Picture::Impl>();
+    impl->owner = memory;
+    impl->data = static_cast<const std::uint8_t *>(VIPS_IMAGE_ADDR(memory->get_image(), 0, 0));
+    impl->width = memory->width();
+    impl->height = memory->height();
+    impl->bands = memory->bands();
+    return Picture(std::move(impl));
+}
+
+VImage imageOf(const Picture &picture)
+{
+    const auto &impl = picture.impl();
+    if (!impl || picture.empty())
+        throw vips::VError("empty picture");
+    // The Picture keeps the pixels; the image only borrows them for as long as the caller holds both.
+    VImage image = VImage::new_from_memory(const_cast<std::uint8_t *>(impl->data),
+        static_cast<std::size_t>(impl->width) * impl->height * impl->bands,
+        impl->width,
+        impl->height,
+        impl->bands,
+        VIPS_FORMAT_UCHAR);
+    return image.copy(VImage::option()->set(
+        "interpretation", impl->bands < 3 ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB));
+}
+
+} // namespace detail
+} // namespace pictora::imaging

@@ -1,0 +1,278 @@
+// SPDX-License-Identifier: MIT
+// A JPEG source read without libvips: its markers, and its planes decoded at the DCT scale.
+#include "imaging/jpeg_source.h"
+
+#include "imaging/picture_impl.h"
+
+#include <turbojpeg.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace pictora::imaging::detail
+{
+
+namespace
+{
+
+unsigned be16(const unsigned char *p)
+{
+    return (p[0] << 8) | p[1];
+}
+
+/// Unsigned 16 or 32 bits in the byte order of a TIFF block.
+struct TiffReader {
+    const unsigned char *data;
+    std::size_t size;
+    bool little;
+
+    [[nodiscard]] unsigned u16(std::size_t at) const
+    {
+        return little ? (data[at] | (data[at + 1] << 8)) : be16(data + at);
+    }
+    [[nodiscard]] std::uint32_t u32(std::size_t at) const
+    {
+        const std::uint32_t hi = u16(at + (little ? 2 : 0));
+        const std::uint32_t lo = u16(at + (little ? 0 : 2));
+        return (hi << 16) | lo;
+    }
+};
+
+/// The orientation in the first picture directory of an Exif block (after "Exif\0\0"), 1 when it has
+/// none. Nothing when the block is not laid out plainly enough to be sure what the general decoder
+/// would read from it.
+std::optional<int> exifOrientation(const unsigned char *tiff, std::size_t size)
+{
+    if (size < 8)
+        return std::nullopt;
+    const bool little = std::memcmp(tiff, "II", 2) == 0;
+    if (!little && std::memcmp(tiff, "MM", 2) != 0)
+        return std::nullopt;
+    const TiffReader in { tiff, size, little };
+    const std::uint32_t directory = in.u32(4);
+    if (in.u16(2) != 42 || directory < 8 || directory > size - 2)
+        return std::nullopt;
+    const unsigned entries = in.u16(directory);
+    if (entries == 0 || entries > (size - directory - 2) / 12)
+        return std::nullopt;
+    int orientation = 0;
+    for (unsigned i = 0; i < entries; ++i) {
+        const std::size_t entry = directory + 2 + 12 * static_cast<std::size_t>(i);
+        if (in.u16(entry) != 0x0112)
+            continue;
+        constexpr unsigned kShort = 3;
+        const unsigned value = in.u16(entry + 8);
+        if (orientation != 0 || in.u16(entry + 2) != kShort || in.u32(entry + 4) != 1 || value < 1
+            || value > 8)
+            return std::nullopt;
+        orientation = static_cast<int>(value);
+    }
+    return orientation == 0 ? 1 : orientation;
+}
+
+bool startsWith(const unsigned char *data, std::size_t size, const char *prefix, std::size_t length)
+{
+    return size >= length && std::memcmp(data, prefix, length) == 0;
+}
+
+} // namespace
+
+std::optional<FileBytes> fileBytes(const std::string &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    FileBytes bytes;
+    std::size_t capacity = 0;
+    if (struct stat info {}; ::fstat(fd, &info) == 0 && info.st_size > 0)
+        capacity = static_cast<std::size_t>(info.st_size);
+    // One byte more than the size told, so that the end of the file is seen in the same read.
+    capacity += 1;
+    bytes.data.reset(new unsigned char[capacity]);
+    bool ok = true;
+    for (;;) {
+        if (bytes.size == capacity) { // the file grew while it was read
+            std::unique_ptr<unsigned char[]> larger(new unsigned char[capacity * 2]);
+            std::memcpy(larger.get(), bytes.data.get(), bytes.size);
+            bytes.data = std::move(larger);
+            capacity *= 2;
+        }
+        const ssize_t got = ::read(fd, bytes.data.get() + bytes.size, capacity - bytes.size);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            ok = false;
+        if (got <= 0)
+            break;
+        bytes.size += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    if (!ok || bytes.size == 0)
+        return std::nullopt;
+    return bytes;
+}
+
+bool swapsSides(int orientation)
+{
+    return orientation >= 5 && orientation <= 8;
+}
+
+int jpegShrink(int storedWidth, int storedHeight, int targetWidth, int targetHeight)
+{
+    // The decoded size is rounded down here, as the general decoder gives it (and a side rounded
+    // down to 0 would be fatal there).
+    for (int shrink : { 8, 4, 2 }) {
+        if (storedWidth / shrink >= targetWidth && storedHeight / shrink >= targetHeight)
+            return shrink;
+    }
+    return 1;
+}
+
+JpegPlanes decodeFittedPlanes(const FileBytes &file,
+    int bands,
+    int orientation,
+    int shrink,
+    int storedWidth,
+    int storedHeight,
+    int subsamp)
+{
+    tjhandle decoder = threadDecoder();
+    if (!decoder)
+        return {};
+    int width = 0;
+    int height = 0;
+    int stored = 0;
+    int colourspace = 0;
+    if (tjDecompressHeader3(decoder, file.data.get(), file.size, &width, &height, &stored, &colourspace) != 0
+        || stored < 0 || (colourspace == TJCS_GRAY) != (bands == 1)
+        || (colourspace != TJCS_YCbCr && colourspace != TJCS_GRAY))
+        return {};
+    const tjscalingfactor factor { 1, shrink };
+    SourcePlanes source;
+    source.width = TJSCALED(width, factor);
+    source.height = TJSCALED(height, factor);
+    source.planeCount = colourspace == TJCS_GRAY ? 1 : 3;
+    std::unique_ptr<unsigned char[]> buffers[3];
+    unsigned char *planes[3] = {};
+    for (int c = 0; c < source.planeCount; ++c) {
+        source.planeWidth[c] = tjPlaneWidth(c, source.width, stored);
+        source.planeHeight[c] = tjPlaneHeight(c, source.height, stored);
+        if (source.planeWidth[c] <= 0 || source.planeHeight[c] <= 0)
+            return {};
+        buffers[c].reset(
+            new unsigned char[static_cast<std::size_t>(source.planeWidth[c]) * source.planeHeight[c]]);
+        planes[c] = buffers[c].get();
+        source.data[c] = planes[c];
+    }
+    // A warning (a truncated file, say) fails here too; the general loader then decides.
+    if (tjDecompressToYUVPlanes(
+            decoder, file.data.get(), file.size, planes, source.width, source.planeWidth, source.height, 0)
+        != 0)
+        return {};
+    const bool swap = swapsSides(orientation);
+    const int uprightWidth = swap ? storedHeight : storedWidth;
+    const int uprightHeight = swap ? storedWidth : storedHeight;
+    return fitPlanes(source, orientation, uprightWidth, uprightHeight, subsamp);
+}
+
+std::optional<PlainJpegHeader> plainJpegHeader(const unsigned char *data, std::size_t size)
+{
+    if (size < 4 || data[0] != 0xFF || data[1] != 0xD8)
+        return std::nullopt;
+    PlainJpegHeader header;
+    bool frame = false;
+    int exifBlocks = 0;
+    std::size_t at = 2;
+    for (;;) {
+        if (at >= size || data[at] != 0xFF)
+            return std::nullopt;
+        while (at < size && data[at] == 0xFF) // fill bytes
+            ++at;
+        if (at >= size)
+            return std::nullopt;
+        const unsigned char marker = data[at++];
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) // no length of their own
+            continue;
+        if (marker == 0xD8 || marker == 0xD9 || at + 2 > size)
+            return std::nullopt;
+        const std::size_t length = be16(data + at);
+        if (length < 2 || at + length > size)
+            return std::nullopt;
+        const unsigned char *segment = data + at + 2;
+        const std::size_t segmentSize = length - 2;
+        at += length;
+        if (marker == 0xDA) // the first scan: the header is over
+            break;
+        if (marker == 0xE1 && startsWith(segment, segmentSize, "Exif", 4)) {
+            if (++exifBlocks > 1 || !startsWith(segment, segmentSize, "Exif\0\0", 6))
+                return std::nullopt;
+            const std::optional<int> orientation = exifOrientation(segment + 6, segmentSize - 6);
+            if (!orientation)
+                return std::nullopt;
+            header.orientation = *orientation;
+        } else if ((marker == 0xE2 && startsWith(segment, segmentSize, "ICC_PROFILE", 11))
+            || (marker == 0xEE && startsWith(segment, segmentSize, "Adobe", 5))) {
+            return std::nullopt; // colour management or a colour transform of its own
+        } else if (marker == 0xC0 || marker == 0xC1 || marker == 0xC2) {
+            if (frame || segmentSize < 6 || segment[0] != 8)
+                return std::nullopt;
+            frame = true;
+            header.height = static_cast<int>(be16(segment + 1));
+            header.width = static_cast<int>(be16(segment + 3));
+            header.components = segment[5];
+        } else if (marker >= 0xC3 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+            return std::nullopt; // lossless, hierarchical or arithmetic-coded frames
+        }
+    }
+    if (!frame || header.width <= 0 || header.height <= 0
+        || (header.components != 1 && header.components != 3))
+        return std::nullopt;
+    return header;
+}
+
+std::optional<JpegPlanes> plainJpegPlanes(
+    const std::string &path, const TargetFor &targetFor, Sampling sampling, PictureInfo *header)
+{
+    try {
+        const std::optional<FileBytes> file = fileBytes(path);
+        if (!file)
+            return std::nullopt;
+        const std::optional<PlainJpegHeader> jpeg = plainJpegHeader(file->data.get(), file->size);
+        if (!jpeg || jpeg->width > kMaxSide || jpeg->height > kMaxSide)
+            return std::nullopt;
+        const bool swap = swapsSides(jpeg->orientation);
+        const PictureInfo info {
+            swap ? jpeg->height : jpeg->width, swap ? jpeg->width : jpeg->height, 8 * jpeg->components
+        };
+        const auto [width, height] = targetFor(info);
+        if (!saneSize(width, height))
+            return std::nullopt;
+        // Resampling happens before the picture is turned upright, so the target is turned the
+        // other way.
+        const int storedWidth = swap ? height : width;
+        const int storedHeight = swap ? width : height;
+        const int shrink = jpegShrink(jpeg->width, jpeg->height, storedWidth, storedHeight);
+        if (!saneSize((jpeg->width + shrink - 1) / shrink, (jpeg->height + shrink - 1) / shrink))
+            return std::nullopt;
+        JpegPlanes planes = decodeFittedPlanes(*file,
+            jpeg->components,
+            jpeg->orientation,
+            shrink,
+            storedWidth,
+            storedHeight,
+            turboSampling(sampling));
+        if (planes.empty())
+            return std::nullopt;
+        if (header)
+            *header = info;
+        return planes;
+    } catch (const std::bad_alloc &) {
+        return std::nullopt;
+    }
+}
+
+} // namespace pictora::imaging::detail

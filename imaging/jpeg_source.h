@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: MIT
+// Inside the imaging layer only: reading a JPEG source without libvips, for the planes that go from
+// decoder to encoder, in the program itself and in the general decoder module alike.
+#pragma once
+
+#include "imaging/picture.h"
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace pictora::imaging::detail
+{
+
+/// A whole file, read straight into a buffer that is not zero-filled first.
+struct FileBytes {
+    std::unique_ptr<unsigned char[]> data;
+    std::size_t size = 0;
+};
+
+/// The file's bytes; nothing when it cannot be read or is empty.
+[[nodiscard]] std::optional<FileBytes> fileBytes(const std::string &path);
+
+/// Whether an Exif orientation turns the picture by a quarter, so width and height trade places.
+[[nodiscard]] bool swapsSides(int orientation);
+
+/// The shrink-on-load factor for a JPEG of storedWidth × storedHeight that is to become at least
+/// targetWidth × targetHeight (both in stored orientation): the largest of 8, 4, 2 whose decoded
+/// size still covers the target, else 1.
+[[nodiscard]] int jpegShrink(int storedWidth, int storedHeight, int targetWidth, int targetHeight);
+
+/// The JPEG in `file`, grey (bands 1) or YCbCr (bands 3), decoded at 1/shrink into planes and fitted
+/// to storedWidth × storedHeight, then turned upright by `orientation`, at TurboJPEG sampling
+/// `subsamp`. Empty when TurboJPEG reports any trouble, a warning included. Throws std::bad_alloc
+/// only.
+[[nodiscard]] JpegPlanes decodeFittedPlanes(const FileBytes &file,
+    int bands,
+    int orientation,
+    int shrink,
+    int storedWidth,
+    int storedHeight,
+    int subsamp);
+
+/// What the markers before the first scan tell about a JPEG that needs no colour management.
+struct PlainJpegHeader {
+    int width = 0;
+    int height = 0;
+    int components = 0; ///< 1 grey, 3 YCbCr
+    int orientation = 1; ///< Exif orientation, 1 to 8
+};
+
+/// The header of a Huffman-coded 8-bit JPEG of 1 or 3 components without a colour profile or an
+/// Adobe marker, with at most one Exif block whose orientation is plain. Nothing for anything else
+/// or anything unusual: the general decoder then reads the file.
+[[nodiscard]] std::optional<PlainJpegHeader> plainJpegHeader(const unsigned char *data, std::size_t size);
+
+/// A plain JPEG fitted to its target as planes without the general decoder; `header` gets the
+/// upright size. Nothing when the file is not surely plain, or on any trouble: the general decoder
+/// decides those.
+[[nodiscard]] std::optional<JpegPlanes> plainJpegPlanes(
+    const std::string &path, const TargetFor &targetFor, Sampling sampling, PictureInfo *header);
+
+} // namespace pictora::imaging::detail

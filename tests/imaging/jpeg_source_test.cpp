@@ -1,0 +1,143 @@
+// SPDX-License-Identifier: MIT
+#include "imaging/jpeg_source.h"
+#include "tests/support/pictures.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace pictora::imaging
+{
+namespace
+{
+
+std::optional<detail::PlainJpegHeader> headerOf(const std::string &bytes)
+{
+    return detail::plainJpegHeader(reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size());
+}
+
+std::string segment(unsigned char marker, const std::string &payload)
+{
+    const std::size_t length = payload.size() + 2;
+    return std::string {
+        '\xFF', static_cast<char>(marker), static_cast<char>(length >> 8), static_cast<char>(length & 0xFF)
+    }
+    + payload;
+}
+
+/// The same bytes with the frame header's marker changed, as an arithmetic-coded or lossless
+/// frame would have it.
+std::string withFrameMarker(std::string jpeg, unsigned char marker)
+{
+    const std::size_t at = jpeg.find("\xFF\xC0");
+    jpeg[at + 1] = static_cast<char>(marker);
+    return jpeg;
+}
+
+bool generalDecoderLoaded()
+{
+    std::ifstream maps("/proc/self/maps");
+    const std::string text { std::istreambuf_iterator<char>(maps), {} };
+    return text.find("pictora-general.so") != std::string::npos;
+}
+
+// What the program reads itself must be what the general decoder would read, and everything it is
+// not sure of must be left to it.
+TEST(PlainJpegHeader, ReadsWhatTheGeneralDecoderReadsAndLeavesItTheRest)
+{
+    test::TempDir dir;
+    const std::string colour = test::jpegBytes(test::imageOf(test::patternPixels(64, 48, 3), 64, 48, 3));
+    const std::string grey = test::jpegBytes(test::imageOf(test::patternPixels(64, 48, 1), 64, 48, 1));
+    const std::string progressive
+        = test::jpegBytes(test::imageOf(test::patternPixels(64, 48, 3), 64, 48, 3), 90, true);
+    const struct {
+        const char *what;
+        std::string bytes;
+        int components;
+        int orientation;
+    } plain[] = {
+        { "JFIF", colour, 3, 1 },
+        { "grey", grey, 1, 1 },
+        { "progressive", progressive, 3, 1 },
+        { "Exif without orientation",
+            test::withFirstSegment(colour, test::exifSegment("2004:05:01 13:05:42", {})),
+            3,
+            1 },
+        { "Exif, orientation 6", test::withFirstSegment(colour, test::exifSegment(std::nullopt, 6)), 3, 6 },
+        { "Exif, orientation 8, grey",
+            test::withFirstSegment(grey, test::exifSegment(std::nullopt, 8)),
+            1,
+            8 },
+    };
+    for (const auto &c : plain) {
+        SCOPED_TRACE(c.what);
+        const std::optional<detail::PlainJpegHeader> header = headerOf(c.bytes);
+        ASSERT_TRUE(header);
+        EXPECT_EQ(header->width, 64);
+        EXPECT_EQ(header->height, 48);
+        EXPECT_EQ(header->components, c.components);
+        EXPECT_EQ(header->orientation, c.orientation);
+        const std::string path = dir.file("plain.jpg");
+        test::writeFile(path, c.bytes);
+        const PictureInfo general = probe(path);
+        const bool swap = detail::swapsSides(header->orientation);
+        EXPECT_EQ(general.width, swap ? header->height : header->width);
+        EXPECT_EQ(general.height, swap ? header->width : header->height);
+        EXPECT_EQ(general.bitsPerPixel, 8 * header->components);
+    }
+
+    const std::string exif6 = test::exifSegment(std::nullopt, 6);
+    const struct {
+        const char *what;
+        std::string bytes;
+    } unsure[] = {
+        { "two Exif blocks", test::withFirstSegment(test::withFirstSegment(colour, exif6), exif6) },
+        { "orientation out of range", test::withFirstSegment(colour, test::exifSegment(std::nullopt, 9)) },
+        { "Exif header without its two zero bytes",
+            test::withFirstSegment(colour, segment(0xE1, "ExifII*")) },
+        { "colour profile",
+            test::withFirstSegment(colour, segment(0xE2, std::string("ICC_PROFILE\0\1\1", 14))) },
+        { "Adobe colour transform",
+            test::withFirstSegment(colour, segment(0xEE, std::string("Adobe\0\144\0\0\0\0\1", 12))) },
+        { "arithmetic coding", withFrameMarker(colour, 0xC9) },
+        { "lossless", withFrameMarker(colour, 0xC3) },
+        { "cut inside the header", colour.substr(0, 100) },
+        { "not a JPEG", test::pngClaimingSize(64, 48) },
+    };
+    for (const auto &c : unsure) {
+        SCOPED_TRACE(c.what);
+        EXPECT_FALSE(headerOf(c.bytes));
+    }
+}
+
+// A run of plain JPEGs must not pay for starting libvips; anything else loads it. Each test runs in a
+// process of its own under CTest, so the module is loaded only if this test loads it.
+TEST(PlainJpegPlanes, NeedNoGeneralDecoderUntilAPictureDoes)
+{
+    if (generalDecoderLoaded())
+        GTEST_SKIP() << "an earlier test in this process loaded the general decoder";
+    test::TempDir dir;
+    const std::string jpeg = dir.file("plain.jpg");
+    const std::vector<std::uint8_t> pixels(400 * 300 * 3, 128);
+    ASSERT_TRUE(saveJpeg(Picture::fromPixels(400, 300, 3, pixels.data()), jpeg, 90, Sampling::S422));
+
+    PictureInfo header;
+    const JpegPlanes planes = loadPlanesFitted(
+        jpeg,
+        [](const PictureInfo &) {
+            return TargetSize { 100, 75 };
+        },
+        Sampling::S422,
+        &header);
+    EXPECT_EQ(planes.width(), 100);
+    EXPECT_EQ(header.width, 400);
+    EXPECT_FALSE(generalDecoderLoaded());
+
+    EXPECT_EQ(probe(jpeg).width, 400);
+    EXPECT_TRUE(generalDecoderLoaded());
+}
+
+} // namespace
+} // namespace pictora::imaging
