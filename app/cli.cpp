@@ -463,10 +463,12 @@ int makeOrRebuild(const Options &o, std::ostream &out, std::ostream &err)
     // The run goes without the pictures that are missing, as a project opened in the window does.
     std::vector<album::ImageEntry> entries;
     for (const auto &entry : kept) {
-        if (project::pictureFileExists(entry.path))
+        if (const std::string found = project::findPicture(o.project, entry.path); !found.empty()) {
             entries.push_back(entry);
-        else
+            entries.back().path = found;
+        } else {
             prompts.inform(PromptKind::Warning, project::missingPictureMessage(entry.path));
+        }
     }
     applySettings(o, settings, prompts, err);
 

@@ -210,11 +210,13 @@ private:
             const std::size_t at = first + 3 * static_cast<std::size_t>(i);
             LoadStep step;
             step.entry.path = text(at);
-            if (!m_exists(step.entry.path)) {
+            const std::string found = findPicture(m_path, step.entry.path, m_exists);
+            if (found.empty()) {
                 step.kind = LoadStep::Kind::MissingPicture;
                 m_out.steps.push_back(std::move(step));
                 continue;
             }
+            step.entry.path = found;
             // Both remaining lines are read before the entry counts, so a cut file never leaves half an
             // entry.
             step.entry.comment = splitJoined(text(at + 1));
@@ -275,6 +277,24 @@ std::vector<std::string_view> splitLines(std::string_view bytes)
             ++start;
     }
     return lines;
+}
+
+std::string findPicture(
+    const std::string &projectPath, const std::string &picture, const PictureExists &exists)
+{
+    if (exists(picture))
+        return picture;
+    // A relative path that leads nowhere from the working folder may still name a picture beside the
+    // project file, as a project moved or shared together with its pictures has it.
+    if (picture.empty() || picture.front() == '/')
+        return {};
+    std::error_code ec;
+    const std::filesystem::path beside
+        = std::filesystem::absolute(std::filesystem::path(projectPath).parent_path() / picture, ec);
+    if (ec)
+        return {};
+    const std::string normal = beside.lexically_normal().string();
+    return exists(normal) ? normal : std::string();
 }
 
 ProjectContents parseProject(std::string_view bytes, const std::string &path, const PictureExists &exists)

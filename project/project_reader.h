@@ -68,7 +68,15 @@ using PictureExists = std::function<bool(const std::string &path)>;
 /// The lines of a file: each ends at CR LF, a lone CR or a lone LF; a last line needs no end.
 [[nodiscard]] std::vector<std::string_view> splitLines(std::string_view bytes);
 
-/// Reads project file bytes. `path` only names the file in messages.
+/// Where a picture that the project file at `projectPath` names is: the path as written when it leads
+/// to a picture from the working folder, else a relative path taken from the project file's folder
+/// (made absolute) when it leads to one from there; empty when neither does.
+[[nodiscard]] std::string findPicture(const std::string &projectPath,
+    const std::string &picture,
+    const PictureExists &exists = pictureFileExists);
+
+/// Reads project file bytes. `path` names the file in messages, and pictures are looked for beside it
+/// (findPicture).
 [[nodiscard]] ProjectContents parseProject(
     std::string_view bytes, const std::string &path, const PictureExists &exists = pictureFileExists);
 /// Reads the file at `path`.

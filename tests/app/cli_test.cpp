@@ -118,6 +118,21 @@ TEST_F(Cli, MakeCreatesTheFolderOnYesAndPrintsTheCover)
     EXPECT_TRUE(fs::is_regular_file(dir.file("out/images/0001s.htm")));
 }
 
+TEST_F(Cli, PicturesNamedFromTheProjectFolderAreFoundFromAnyWorkingFolder)
+{
+    const std::string project = makeProject();
+    std::string bytes = test::readFile(project);
+    for (const char *name : { "b.jpg", "A.jpg" })
+        bytes.replace(bytes.find(dir.file(name)), dir.file(name).size(), name);
+    test::writeFile(project, bytes);
+    ASSERT_NE(fs::current_path(), dir.path());
+
+    EXPECT_EQ(run({ "--make", project, "--no-html-folder", "--yes", "--author", "a@x" }), 0) << err.str();
+    EXPECT_EQ(err.str().find("が見つかりません"), std::string::npos) << err.str();
+    EXPECT_TRUE(fs::is_regular_file(dir.file("out/images/img0001.jpg")));
+    EXPECT_EQ(test::readFile(project), bytes);
+}
+
 TEST_F(Cli, ExistingCoverNeedsYesAndOptionsOverrideTheProject)
 {
     const std::string project = makeProject();

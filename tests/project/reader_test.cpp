@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 using namespace pictora;
 using album::OptionId;
 using album::PromptKind;
@@ -472,6 +474,32 @@ TEST_F(Loading, DeletedPictureInTheMiddleIsWarnedAboutAndTheRestFollow)
     EXPECT_EQ(images,
         (std::vector<album::ImageEntry> {
             { written[0].path, "1\r\n", "s1" }, { written[2].path, "3\r\n", "s3" } }));
+}
+
+// A relative path is first taken as before, from the working folder; only where it leads nowhere is
+// it looked for beside the project file, so a project shared with its pictures keeps them.
+TEST(RelativePicturePaths, AreFoundFromTheWorkingFolderElseBesideTheProjectFile)
+{
+    const std::set<std::string> files { "here/x.jpg", "/albums/trip/pics/a.jpg", "/albums/trip/b.jpg" };
+    const project::PictureExists exists = [&files](const std::string &path) { return files.count(path) > 0; };
+    const std::string bytes = project::projectFileBytes(newDocument(),
+        { { "here/x.jpg", "", "" },
+            { "pics/./a.jpg", "", "" },
+            { "../trip/b.jpg", "", "" },
+            { "nowhere/c.jpg", "", "" },
+            { "/albums/trip/gone.jpg", "", "" } });
+    const auto contents = project::parseProject(bytes, "/albums/trip/album.pxa", exists);
+    std::vector<std::string> kept;
+    std::vector<std::string> missing;
+    for (const auto &step : contents.steps) {
+        if (step.kind == project::LoadStep::Kind::Entry)
+            kept.push_back(step.entry.path);
+        else if (step.kind == project::LoadStep::Kind::MissingPicture)
+            missing.push_back(step.entry.path);
+    }
+    EXPECT_EQ(
+        kept, (std::vector<std::string> { "here/x.jpg", "/albums/trip/pics/a.jpg", "/albums/trip/b.jpg" }));
+    EXPECT_EQ(missing, (std::vector<std::string> { "nowhere/c.jpg", "/albums/trip/gone.jpg" }));
 }
 
 TEST_F(Loading, AllPicturesMissingLeaveAnEmptyList)
