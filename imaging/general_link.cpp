@@ -142,8 +142,12 @@ JpegPlanes loadPlanesFitted(
 {
     if (header)
         *header = {};
-    if (std::optional<JpegPlanes> planes = detail::plainJpegPlanes(path, targetFor, sampling, header))
-        return std::move(*planes);
+    detail::PlainPlanes plain = detail::plainJpegPlanes(path, targetFor, sampling, header);
+    if (!plain.planes.empty())
+        return std::move(plain.planes);
+    // Only a JPEG can become planes; the caller's general load tells what is wrong with the rest.
+    if (!plain.jpeg)
+        return {};
     const general::Functions *f = functions();
     return f ? f->loadPlanesFitted(path, targetFor, sampling, header) : JpegPlanes();
 }

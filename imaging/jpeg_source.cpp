@@ -6,6 +6,7 @@
 
 #include <turbojpeg.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -81,7 +82,7 @@ bool startsWith(const unsigned char *data, std::size_t size, const char *prefix,
 
 } // namespace
 
-std::optional<FileBytes> fileBytes(const std::string &path)
+std::optional<FileBytes> fileBytes(const std::string &path, std::string_view start)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -91,7 +92,7 @@ std::optional<FileBytes> fileBytes(const std::string &path)
     if (struct stat info {}; ::fstat(fd, &info) == 0 && info.st_size > 0)
         capacity = static_cast<std::size_t>(info.st_size);
     // One byte more than the size told, so that the end of the file is seen in the same read.
-    capacity += 1;
+    capacity = std::max(capacity, start.size()) + 1;
     bytes.data.reset(new unsigned char[capacity]);
     bool ok = true;
     for (;;) {
@@ -101,7 +102,11 @@ std::optional<FileBytes> fileBytes(const std::string &path)
             bytes.data = std::move(larger);
             capacity *= 2;
         }
-        const ssize_t got = ::read(fd, bytes.data.get() + bytes.size, capacity - bytes.size);
+        // The first bytes alone first, when they must be `start`, so another kind of file is not
+        // read whole.
+        const std::size_t wanted
+            = bytes.size < start.size() ? start.size() - bytes.size : capacity - bytes.size;
+        const ssize_t got = ::read(fd, bytes.data.get() + bytes.size, wanted);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
@@ -109,9 +114,13 @@ std::optional<FileBytes> fileBytes(const std::string &path)
         if (got <= 0)
             break;
         bytes.size += static_cast<std::size_t>(got);
+        if (bytes.size == start.size() && std::memcmp(bytes.data.get(), start.data(), start.size()) != 0) {
+            ok = false;
+            break;
+        }
     }
     ::close(fd);
-    if (!ok || bytes.size == 0)
+    if (!ok || bytes.size == 0 || bytes.size < start.size())
         return std::nullopt;
     return bytes;
 }
@@ -234,45 +243,45 @@ std::optional<PlainJpegHeader> plainJpegHeader(const unsigned char *data, std::s
     return header;
 }
 
-std::optional<JpegPlanes> plainJpegPlanes(
+PlainPlanes plainJpegPlanes(
     const std::string &path, const TargetFor &targetFor, Sampling sampling, PictureInfo *header)
 {
+    PlainPlanes plain;
     try {
-        const std::optional<FileBytes> file = fileBytes(path);
+        const std::optional<FileBytes> file = fileBytes(path, "\xFF\xD8");
         if (!file)
-            return std::nullopt;
+            return plain;
+        plain.jpeg = true;
         const std::optional<PlainJpegHeader> jpeg = plainJpegHeader(file->data.get(), file->size);
         if (!jpeg || jpeg->width > kMaxSide || jpeg->height > kMaxSide)
-            return std::nullopt;
+            return plain;
         const bool swap = swapsSides(jpeg->orientation);
         const PictureInfo info {
             swap ? jpeg->height : jpeg->width, swap ? jpeg->width : jpeg->height, 8 * jpeg->components
         };
         const auto [width, height] = targetFor(info);
         if (!saneSize(width, height))
-            return std::nullopt;
+            return plain;
         // Resampling happens before the picture is turned upright, so the target is turned the
         // other way.
         const int storedWidth = swap ? height : width;
         const int storedHeight = swap ? width : height;
         const int shrink = jpegShrink(jpeg->width, jpeg->height, storedWidth, storedHeight);
         if (!saneSize((jpeg->width + shrink - 1) / shrink, (jpeg->height + shrink - 1) / shrink))
-            return std::nullopt;
-        JpegPlanes planes = decodeFittedPlanes(*file,
+            return plain;
+        plain.planes = decodeFittedPlanes(*file,
             jpeg->components,
             jpeg->orientation,
             shrink,
             storedWidth,
             storedHeight,
             turboSampling(sampling));
-        if (planes.empty())
-            return std::nullopt;
-        if (header)
+        if (!plain.planes.empty() && header)
             *header = info;
-        return planes;
     } catch (const std::bad_alloc &) {
-        return std::nullopt;
+        plain.planes = {};
     }
+    return plain;
 }
 
 } // namespace pictora::imaging::detail

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace pictora::imaging::detail
 {
@@ -19,8 +20,8 @@ struct FileBytes {
     std::size_t size = 0;
 };
 
-/// The file's bytes; nothing when it cannot be read or is empty.
-[[nodiscard]] std::optional<FileBytes> fileBytes(const std::string &path);
+/// The file's bytes; nothing when it cannot be read, is empty, or does not begin with `start`.
+[[nodiscard]] std::optional<FileBytes> fileBytes(const std::string &path, std::string_view start = {});
 
 /// Whether an Exif orientation turns the picture by a quarter, so width and height trade places.
 [[nodiscard]] bool swapsSides(int orientation);
@@ -55,10 +56,15 @@ struct PlainJpegHeader {
 /// or anything unusual: the general decoder then reads the file.
 [[nodiscard]] std::optional<PlainJpegHeader> plainJpegHeader(const unsigned char *data, std::size_t size);
 
+/// What the program makes of a source by itself.
+struct PlainPlanes {
+    JpegPlanes planes; ///< a plain JPEG fitted to its target; empty when not surely plain, or on any trouble
+    bool jpeg = false; ///< whether the file could be read and begins as a JPEG
+};
+
 /// A plain JPEG fitted to its target as planes without the general decoder; `header` gets the
-/// upright size. Nothing when the file is not surely plain, or on any trouble: the general decoder
-/// decides those.
-[[nodiscard]] std::optional<JpegPlanes> plainJpegPlanes(
+/// upright size when the planes are made. The general decoder decides everything else.
+[[nodiscard]] PlainPlanes plainJpegPlanes(
     const std::string &path, const TargetFor &targetFor, Sampling sampling, PictureInfo *header);
 
 } // namespace pictora::imaging::detail
