@@ -89,6 +89,10 @@ struct SourcePlanes {
 [[nodiscard]] JpegPlanes fitPlanes(
     const SourcePlanes &source, int orientation, int width, int height, int subsamp);
 
+/// Makes the plane resampler use its plain line filter instead of the machine's widest one, so that
+/// the two can be compared; both give the same samples.
+void usePlainLineFilter(bool plain);
+
 /// TurboJPEG's encoder and decoder (tjhandle) of the calling thread, kept for every picture the
 /// thread handles; null when TurboJPEG could not start one.
 [[nodiscard]] void *threadEncoder();

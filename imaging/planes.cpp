@@ -14,6 +14,7 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -193,8 +194,12 @@ __attribute__((target("avx2"))) void filterLineAvx2(const std::uint8_t *in,
 using LineFilter
     = void (*)(const std::uint8_t *, std::ptrdiff_t, int, const std::int16_t *, int, std::uint8_t *);
 
+std::atomic<bool> g_plainLineFilter { false };
+
 LineFilter lineFilter()
 {
+    if (g_plainLineFilter.load(std::memory_order_relaxed))
+        return filterLinePlain;
 #if defined(__x86_64__) && defined(__GNUC__)
     static const LineFilter chosen = __builtin_cpu_supports("avx2") ? filterLineAvx2 : filterLinePlain;
     return chosen;
@@ -422,6 +427,11 @@ void fillPlane(Plane &target,
 }
 
 } // namespace
+
+void usePlainLineFilter(bool plain)
+{
+    g_plainLineFilter.store(plain, std::memory_order_relaxed);
+}
 
 JpegPlanes fitPlanes(const SourcePlanes &source, int orientation, int width, int height, int subsamp)
 {

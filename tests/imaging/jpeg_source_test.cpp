@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "imaging/jpeg_source.h"
+#include "imaging/picture_impl.h"
 #include "tests/support/pictures.h"
 #include "tests/support/temp_dir.h"
 
@@ -7,6 +8,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <random>
 
 namespace pictora::imaging
 {
@@ -137,6 +139,53 @@ TEST(PlainJpegPlanes, NeedNoGeneralDecoderUntilAPictureDoes)
 
     EXPECT_EQ(probe(jpeg).width, 400);
     EXPECT_TRUE(generalDecoderLoaded());
+}
+
+TEST(FileBytes, ReadsWholeFilesAndOnlyThoseThatBeginAsAsked)
+{
+    test::TempDir dir;
+    const std::string jpeg = dir.file("a.jpg");
+    const std::string bytes = "\xFF\xD8" + std::string(100000, 'x');
+    test::writeFile(jpeg, bytes);
+    test::writeFile(dir.file("b.png"), test::pngClaimingSize(10, 10));
+    test::writeFile(dir.file("c"), "\xFF");
+    const std::optional<detail::FileBytes> read = detail::fileBytes(jpeg, "\xFF\xD8");
+    ASSERT_TRUE(read);
+    EXPECT_EQ(std::string(reinterpret_cast<const char *>(read->data.get()), read->size), bytes);
+    EXPECT_FALSE(detail::fileBytes(dir.file("b.png"), "\xFF\xD8"));
+    EXPECT_FALSE(detail::fileBytes(dir.file("c"), "\xFF\xD8"));
+    EXPECT_TRUE(detail::fileBytes(dir.file("c")));
+    EXPECT_FALSE(detail::fileBytes(dir.file("missing")));
+}
+
+// The vectorised line filter must give exactly what the plain one gives, edges and odd tails
+// included.
+TEST(PlaneResampler, VectorAndPlainFiltersGiveTheSameSamples)
+{
+    test::TempDir dir;
+    std::mt19937 random(7);
+    std::vector<std::uint8_t> noise(1003 * 751 * 3);
+    for (std::uint8_t &sample : noise)
+        sample = static_cast<std::uint8_t>(random());
+    const std::string source = dir.file("noise.jpg");
+    ASSERT_TRUE(saveJpeg(Picture::fromPixels(1003, 751, 3, noise.data()), source, 95, Sampling::S444));
+    std::string written[2];
+    for (int plain = 0; plain < 2; ++plain) {
+        detail::usePlainLineFilter(plain == 1);
+        const JpegPlanes planes = loadPlanesFitted(
+            source,
+            [](const PictureInfo &) {
+                return TargetSize { 333, 251 };
+            },
+            Sampling::S422);
+        JpegPlanes thumbnail;
+        ASSERT_TRUE(Resize(planes, thumbnail, 97, 61));
+        ASSERT_TRUE(saveJpeg(planes, dir.file("main.jpg"), 90));
+        ASSERT_TRUE(saveJpeg(thumbnail, dir.file("thumb.jpg"), 90));
+        written[plain] = test::readFile(dir.file("main.jpg")) + test::readFile(dir.file("thumb.jpg"));
+    }
+    detail::usePlainLineFilter(false);
+    EXPECT_EQ(written[0], written[1]);
 }
 
 } // namespace
