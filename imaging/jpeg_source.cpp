@@ -28,7 +28,6 @@ unsigned be16(const unsigned char *p)
 /// Unsigned 16 or 32 bits in the byte order of a TIFF block.
 struct TiffReader {
     const unsigned char *data;
-    std::size_t size;
     bool little;
 
     [[nodiscard]] unsigned u16(std::size_t at) const
@@ -53,7 +52,7 @@ std::optional<int> exifOrientation(const unsigned char *tiff, std::size_t size)
     const bool little = std::memcmp(tiff, "II", 2) == 0;
     if (!little && std::memcmp(tiff, "MM", 2) != 0)
         return std::nullopt;
-    const TiffReader in { tiff, size, little };
+    const TiffReader in { tiff, little };
     const std::uint32_t directory = in.u32(4);
     if (in.u16(2) != 42 || directory < 8 || directory > size - 2)
         return std::nullopt;
