@@ -219,9 +219,7 @@ void TfrView::showPicture(const QString &path)
 void TfrView::showEdited(const imaging::Picture &picture)
 {
     // A load still on its way would replace the edit with the file.
-    ++*m_generation;
-    m_pool.clear();
-    m_loading = false;
+    dropPendingLoad();
     m_edited = picture;
     drawEdited();
 }
@@ -242,9 +240,7 @@ void TfrView::drawEdited()
 
 void TfrView::erase()
 {
-    ++*m_generation;
-    m_pool.clear();
-    m_loading = false;
+    dropPendingLoad();
     m_path.clear();
     m_edited = {};
     m_pictureSize = {};
@@ -265,6 +261,13 @@ void TfrView::selectAll()
 QRect TfrView::selection() const
 {
     return m_view->selection();
+}
+
+void TfrView::dropPendingLoad()
+{
+    ++*m_generation;
+    m_pool.clear();
+    m_loading = false;
 }
 
 void TfrView::load(const QString &path)

@@ -97,6 +97,8 @@ protected:
 private:
     void setViewSize(QSize size);
     void load(const QString &path);
+    /// Forgets a load still on its way, so that its picture is never shown.
+    void dropPendingLoad();
     void applyLoaded(quint64 generation, const QString &path, const QImage &image, QSize pictureSize);
     void drawEdited();
 
