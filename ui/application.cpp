@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/application.h"
 
-#include "app/startup.h"
+#include "shell/startup.h"
 #include "ui/main_window.h"
 #include "ui/qt_chooser.h"
 #include "ui/qt_services.h"
@@ -82,7 +82,7 @@ int runDesktop(int &argc, char **argv)
     DesktopSession session;
     for (int i = 1; i < argc; ++i)
         session.arguments.emplace_back(argv[i]);
-    session.registration.programPath = app::programPath(argc > 0 ? argv[0] : nullptr);
+    session.registration.programPath = shell::programPath(argc > 0 ? argv[0] : nullptr);
     TfrMain window(prompts, chooser, urls, std::move(session));
     prompts.attach(&window);
     chooser.setParent(&window);

@@ -5,8 +5,8 @@
 #include "album/choosers.h"
 #include "album/conversions.h"
 #include "album/prompts.h"
-#include "app/startup.h"
 #include "imaging/picture.h"
+#include "shell/startup.h"
 #include "ui/about_box.h"
 #include "ui/album_runner.h"
 #include "ui/background_display.h"
@@ -70,10 +70,10 @@ imaging::TargetSize fitInto(const imaging::PictureInfo &header, int box)
 
 } // namespace
 
-app::Registration DesktopSession::defaultRegistration()
+shell::Registration DesktopSession::defaultRegistration()
 {
-    app::Registration registration;
-    registration.programPath = app::programPath(nullptr);
+    shell::Registration registration;
+    registration.programPath = shell::programPath(nullptr);
     registration.iconFile = ":/pictora/icon.svg";
     return registration;
 }
@@ -135,7 +135,9 @@ TfrMain::TfrMain(album::Prompter &prompts,
     m_progress = new TfrProgress(this);
     m_preview = std::make_unique<TfrView>();
     m_about = new TAboutBox(
-        m_urls, [this] { (void)app::reRegisterFileType(m_store, m_session.registration, m_prompts); }, this);
+        m_urls,
+        [this] { (void)shell::reRegisterFileType(m_store, m_session.registration, m_prompts); },
+        this);
 
     m_listView = new ImageListView(*this, m_document.images(), m_document, m_prompts, m_chooser);
     m_listView->setParent(this);
@@ -531,7 +533,8 @@ void TfrMain::showEvent(QShowEvent *event)
     QMetaObject::invokeMethod(
         this,
         [this] {
-            app::startUp(m_document, m_session.arguments, m_store, m_session.registration, m_documentPrompts);
+            shell::startUp(
+                m_document, m_session.arguments, m_store, m_session.registration, m_documentPrompts);
         },
         Qt::QueuedConnection);
 }
@@ -539,7 +542,7 @@ void TfrMain::showEvent(QShowEvent *event)
 void TfrMain::closeEvent(QCloseEvent *event)
 {
     // A run in flight still writes the album and reads the document: it ends first.
-    if (m_runner->isRunning() || !app::mayClose(m_document, m_chooser, m_store, m_documentPrompts)) {
+    if (m_runner->isRunning() || !shell::mayClose(m_document, m_chooser, m_store, m_documentPrompts)) {
         event->ignore();
         return;
     }

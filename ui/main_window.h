@@ -3,10 +3,10 @@
 
 #include "album/image_list.h"
 #include "album/settings.h"
-#include "app/desktop_integration.h"
-#include "app/preferences.h"
 #include "project/document.h"
 #include "project/document_listener.h"
+#include "shell/desktop_integration.h"
+#include "shell/preferences.h"
 #include "ui/option_binding.h"
 
 #include <QMainWindow>
@@ -43,11 +43,11 @@ class UrlOpener;
 /// after the program's name, the preferences store and the file-type registration.
 struct DesktopSession {
     std::vector<std::string> arguments;
-    std::string preferencesPath = app::PreferencesStore::defaultPath();
-    app::Registration registration = defaultRegistration();
+    std::string preferencesPath = shell::PreferencesStore::defaultPath();
+    shell::Registration registration = defaultRegistration();
 
     /// The running program, its icon from the resources, the user's data folder.
-    [[nodiscard]] static app::Registration defaultRegistration();
+    [[nodiscard]] static shell::Registration defaultRegistration();
     /// Preferences in `folder`/config/pictora.ini, desktop files under `folder`/data: for tools and
     /// tests that show the window without touching the user's own.
     [[nodiscard]] static DesktopSession inFolder(const std::string &folder);
@@ -83,7 +83,7 @@ public:
     [[nodiscard]] TfrProgress &progress() { return *m_progress; }
     [[nodiscard]] AlbumRunner &runner() { return *m_runner; }
     [[nodiscard]] TAboutBox &aboutBox() { return *m_about; }
-    [[nodiscard]] app::PreferencesStore &preferences() { return m_store; }
+    [[nodiscard]] shell::PreferencesStore &preferences() { return m_store; }
 
     /// Shows the window, and the preview window beside it when mnPreView says so.
     void showWindows();
@@ -154,7 +154,7 @@ private:
     album::Chooser &m_chooser;
     UrlOpener &m_urls;
     DesktopSession m_session;
-    app::PreferencesStore m_store;
+    shell::PreferencesStore m_store;
     project::Document m_document;
     bool m_started = false; ///< the start-up steps of the first show have run
     OptionBinding *m_options = nullptr;

@@ -6,8 +6,8 @@
 
 #include "ui/main_window.h"
 
-#include "app/preferences.h"
 #include "project/project_writer.h"
+#include "shell/preferences.h"
 #include "tests/support/scripted_chooser.h"
 #include "tests/support/scripted_prompter.h"
 #include "tests/support/temp_dir.h"
@@ -152,7 +152,7 @@ TEST_F(WindowCommands, ClosingAsksAndOnlyNoOrAWrittenSaveAsEndsIt)
 
     expectSaveQuestion(Answer::No);
     EXPECT_TRUE(window->close());
-    EXPECT_EQ(app::PreferencesStore(temp.file("config/pictora.ini")).value("PictoraDoc", "RevMade"),
+    EXPECT_EQ(shell::PreferencesStore(temp.file("config/pictora.ini")).value("PictoraDoc", "RevMade"),
         "me@example.org");
 
     // Saved and unchanged: no question; Exit1 closes as the title bar does.
@@ -171,7 +171,7 @@ TEST_F(WindowCommands, FirstStartRegistersOnceAndAProjectArgumentOpensOnlyInLowe
     start({ temp.file("upper.PXA") });
     EXPECT_EQ(control<QListWidget>("lbFileList").count(), 0) << "\".PXA\" is ignored";
     // The window's own registration went into its folders.
-    EXPECT_EQ(app::PreferencesStore(temp.file("config/pictora.ini")).value("PictoraDoc/shell/open/command"),
+    EXPECT_EQ(shell::PreferencesStore(temp.file("config/pictora.ini")).value("PictoraDoc/shell/open/command"),
         "/opt/pictora/bin/pictora \"%1\"");
     EXPECT_TRUE(fs::exists(temp.file("data/applications/pictora.desktop")));
     expectSaveQuestion(Answer::No);
@@ -197,16 +197,16 @@ TEST_F(WindowCommands, TheAboutIconReRegistersOnlyAfterYes)
         });
         action("mnAbout").trigger();
     };
-    prompts.expect(app::kReRegisterQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect(shell::kReRegisterQuestion, Answer::No, PromptKind::Confirmation);
     clickIconThenOk();
     EXPECT_EQ(storeText(), before);
 
     // The program has moved: Yes writes its new path.
     programPath = "/usr/bin/pictora";
     start();
-    prompts.expect(app::kReRegisterQuestion, Answer::Yes, PromptKind::Confirmation);
+    prompts.expect(shell::kReRegisterQuestion, Answer::Yes, PromptKind::Confirmation);
     clickIconThenOk();
-    EXPECT_EQ(app::PreferencesStore(temp.file("config/pictora.ini")).value("PictoraDoc/shell/open/command"),
+    EXPECT_EQ(shell::PreferencesStore(temp.file("config/pictora.ini")).value("PictoraDoc/shell/open/command"),
         "/usr/bin/pictora \"%1\"");
 }
 

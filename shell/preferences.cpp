@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "app/preferences.h"
+#include "shell/preferences.h"
 
 #include "generate/platform_services.h"
 
@@ -12,7 +12,7 @@
 #include <map>
 #include <sstream>
 
-namespace pictora::app
+namespace pictora::shell
 {
 
 namespace
@@ -183,4 +183,4 @@ bool PreferencesStore::removeKey(const std::string &key)
     return writeContents(m_path, contents);
 }
 
-} // namespace pictora::app
+} // namespace pictora::shell

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "app/startup.h"
+#include "shell/startup.h"
 
 #include "album/choosers.h"
 #include "album/prompts.h"
@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-namespace pictora::app
+namespace pictora::shell
 {
 
 bool isProjectArgument(const std::string &argument)
@@ -66,4 +66,4 @@ bool mayClose(
     return true;
 }
 
-} // namespace pictora::app
+} // namespace pictora::shell

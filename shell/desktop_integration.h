@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "app/preferences.h"
+#include "shell/preferences.h"
 
 #include <string>
 
@@ -10,7 +10,7 @@ namespace pictora::album
 class Prompter;
 }
 
-namespace pictora::app
+namespace pictora::shell
 {
 
 inline constexpr const char *kProjectMimeType = "application/x-pictora-project";
@@ -23,7 +23,7 @@ inline constexpr const char *kReRegisterQuestion = "「.pxa」ファイルを「
 struct Registration {
     std::string programPath; ///< absolute path of the program file
     std::string iconFile; ///< the program icon (SVG or PNG); a missing file installs no icon
-    std::string dataHome = app::dataHome(); ///< where the freedesktop files go
+    std::string dataHome = shell::dataHome(); ///< where the freedesktop files go
 };
 
 /// Where the registration puts its freedesktop files.
@@ -52,4 +52,4 @@ bool registerFileType(PreferencesStore &store, const Registration &registration,
 /// address). False when declined or when a write failed.
 bool reRegisterFileType(PreferencesStore &store, const Registration &registration, album::Prompter &prompts);
 
-} // namespace pictora::app
+} // namespace pictora::shell

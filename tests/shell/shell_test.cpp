@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "app/desktop_integration.h"
-#include "app/preferences.h"
-#include "app/startup.h"
 #include "project/document.h"
+#include "shell/desktop_integration.h"
+#include "shell/preferences.h"
+#include "shell/startup.h"
 #include "tests/support/scripted_chooser.h"
 #include "tests/support/scripted_prompter.h"
 #include "tests/support/temp_dir.h"
@@ -34,33 +34,33 @@ struct Shell : ::testing::Test {
     test::ScriptedChooser chooser;
     std::string config = dir.file("config");
     std::string data = dir.file("data");
-    app::Registration registration;
+    shell::Registration registration;
 
     void SetUp() override
     {
         ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
         ::setenv("XDG_DATA_HOME", data.c_str(), 1);
         writeFile(dir.file("icon.svg"), "<svg xmlns=\"http://www.w3.org/2000/svg\"/>");
-        registration = { "/opt/pictora/bin/pictora", dir.file("icon.svg"), app::dataHome() };
+        registration = { "/opt/pictora/bin/pictora", dir.file("icon.svg"), shell::dataHome() };
     }
 
     /// One run of the program: start-up, then closing with the No answer.
     void run(const std::string &author)
     {
         project::Document doc { prompts };
-        app::PreferencesStore store;
-        app::startUp(doc, {}, store, registration, prompts);
+        shell::PreferencesStore store;
+        shell::startUp(doc, {}, store, registration, prompts);
         doc.setOption(OptionId::edRevMade, author);
         prompts.expect(project::kSaveQuestion, Answer::No, PromptKind::Confirmation);
-        EXPECT_TRUE(app::mayClose(doc, chooser, store, prompts));
+        EXPECT_TRUE(shell::mayClose(doc, chooser, store, prompts));
     }
 };
 
 TEST_F(Shell, FirstStartWritesTheStoreAndTheDesktopFiles)
 {
-    app::PreferencesStore store;
+    shell::PreferencesStore store;
     EXPECT_EQ(store.path(), config + "/pictora/pictora.ini");
-    EXPECT_FALSE(store.hasKey(app::kProgramKey));
+    EXPECT_FALSE(store.hasKey(shell::kProgramKey));
     run("");
 
     EXPECT_EQ(store.value(".pxa"), "PictoraDoc");
@@ -89,11 +89,11 @@ TEST_F(Shell, LaterStartsOnlyReadTheAuthorAndEveryCloseStoresIt)
 {
     run("me@example.org");
     fs::remove(data + "/applications/pictora.desktop");
-    app::PreferencesStore store;
+    shell::PreferencesStore store;
     const std::string before = readFile(store.path());
 
     project::Document doc { prompts };
-    app::startUp(doc, {}, store, registration, prompts);
+    shell::startUp(doc, {}, store, registration, prompts);
     EXPECT_EQ(doc.settings().text(OptionId::edRevMade), "me@example.org");
     EXPECT_EQ(readFile(store.path()), before);
     EXPECT_FALSE(fs::exists(data + "/applications/pictora.desktop"))
@@ -105,44 +105,44 @@ TEST_F(Shell, AStoreThatCannotBeWrittenGivesTheMessageAndNeverStopsTheProgram)
     // The configuration folder is a plain file, so nothing can be created below it.
     writeFile(config, "not a folder");
     ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-    app::PreferencesStore store;
+    shell::PreferencesStore store;
     project::Document doc { prompts };
-    prompts.expect(app::kStoreWriteError, Answer::Ok, PromptKind::Error);
-    app::startUp(doc, {}, store, registration, prompts);
+    prompts.expect(shell::kStoreWriteError, Answer::Ok, PromptKind::Error);
+    shell::startUp(doc, {}, store, registration, prompts);
 
     doc.setOption(OptionId::edRevMade, std::string("me@example.org"));
     prompts.expect(project::kSaveQuestion, Answer::No, PromptKind::Confirmation);
-    prompts.expect(app::kStoreWriteError, Answer::Ok, PromptKind::Error);
-    EXPECT_TRUE(app::mayClose(doc, chooser, store, prompts));
-    EXPECT_FALSE(store.hasKey(app::kProgramKey));
+    prompts.expect(shell::kStoreWriteError, Answer::Ok, PromptKind::Error);
+    EXPECT_TRUE(shell::mayClose(doc, chooser, store, prompts));
+    EXPECT_FALSE(store.hasKey(shell::kProgramKey));
 
     // A store that is no INI at all: start and close go through and write it anew.
     ::setenv("XDG_CONFIG_HOME", dir.file("other").c_str(), 1);
-    app::PreferencesStore garbled;
+    shell::PreferencesStore garbled;
     writeFile(garbled.path(), std::string("\x01\x02=[\0]\n=x\n[", 12));
     project::Document again { prompts };
-    app::startUp(again, {}, garbled, registration, prompts);
+    shell::startUp(again, {}, garbled, registration, prompts);
     again.setOption(OptionId::edRevMade, std::string("b@example.org"));
     prompts.expect(project::kSaveQuestion, Answer::No, PromptKind::Confirmation);
-    EXPECT_TRUE(app::mayClose(again, chooser, garbled, prompts));
-    EXPECT_EQ(garbled.value(app::kProgramKey, app::kAuthorValue), "b@example.org");
+    EXPECT_TRUE(shell::mayClose(again, chooser, garbled, prompts));
+    EXPECT_EQ(garbled.value(shell::kProgramKey, shell::kAuthorValue), "b@example.org");
 }
 
 TEST_F(Shell, ReRegistrationAsksAndWritesTheCurrentProgramPath)
 {
     run("me@example.org");
-    app::PreferencesStore store;
+    shell::PreferencesStore store;
     const std::string before = readFile(store.path());
-    prompts.expect(app::kReRegisterQuestion, Answer::No, PromptKind::Confirmation);
-    EXPECT_FALSE(app::reRegisterFileType(store, registration, prompts));
+    prompts.expect(shell::kReRegisterQuestion, Answer::No, PromptKind::Confirmation);
+    EXPECT_FALSE(shell::reRegisterFileType(store, registration, prompts));
     EXPECT_EQ(readFile(store.path()), before);
 
     registration.programPath = "/home/u/My Apps/pictora";
-    prompts.expect(app::kReRegisterQuestion, Answer::Yes, PromptKind::Confirmation);
-    EXPECT_TRUE(app::reRegisterFileType(store, registration, prompts));
+    prompts.expect(shell::kReRegisterQuestion, Answer::Yes, PromptKind::Confirmation);
+    EXPECT_TRUE(shell::reRegisterFileType(store, registration, prompts));
     EXPECT_EQ(store.value("PictoraDoc/shell/open/command"), "/home/u/My Apps/pictora \"%1\"");
     EXPECT_EQ(store.value(".pxa"), "PictoraDoc");
-    EXPECT_EQ(store.value(app::kProgramKey, app::kAuthorValue), "me@example.org");
+    EXPECT_EQ(store.value(shell::kProgramKey, shell::kAuthorValue), "me@example.org");
     // Quoted for the desktop, which would split the path at its blank.
     EXPECT_NE(
         readFile(data + "/applications/pictora.desktop").find("\nExec=\"/home/u/My Apps/pictora\" %f\n"),
@@ -158,33 +158,33 @@ TEST_F(Shell, ArgumentsOpenOnlyExistingFilesEndingInPxa)
     ASSERT_TRUE(first.saveAs(chooser));
     fs::copy_file(saved, dir.file("upper.PXA"));
     fs::create_directory(dir.file("folder.pxa"));
-    EXPECT_FALSE(app::isProjectArgument(dir.file("upper.PXA")));
-    EXPECT_FALSE(app::isProjectArgument(dir.file("folder.pxa")));
+    EXPECT_FALSE(shell::isProjectArgument(dir.file("upper.PXA")));
+    EXPECT_FALSE(shell::isProjectArgument(dir.file("folder.pxa")));
 
-    app::PreferencesStore store;
+    shell::PreferencesStore store;
     project::Document doc { prompts };
-    app::startUp(doc, { saved }, store, registration, prompts);
+    shell::startUp(doc, { saved }, store, registration, prompts);
     EXPECT_EQ(doc.settings().text(OptionId::edTitle), "旅行");
     EXPECT_EQ(doc.projectFileName(), "") << "a project opened at start-up has no path yet";
 }
 
 TEST_F(Shell, ClosingAsksUnlessSavedAndACancelledSaveAsKeepsTheWindow)
 {
-    app::PreferencesStore store;
+    shell::PreferencesStore store;
     project::Document doc { prompts };
     prompts.expect(project::kSaveQuestion, Answer::Cancel, PromptKind::Confirmation);
-    EXPECT_FALSE(app::mayClose(doc, chooser, store, prompts));
-    EXPECT_FALSE(store.hasKey(app::kProgramKey)) << "nothing stored while the window stays";
+    EXPECT_FALSE(shell::mayClose(doc, chooser, store, prompts));
+    EXPECT_FALSE(store.hasKey(shell::kProgramKey)) << "nothing stored while the window stays";
 
     prompts.expect(project::kSaveQuestion, Answer::Yes, PromptKind::Confirmation);
     chooser.expect(Dialog::SaveProject, {});
-    EXPECT_FALSE(app::mayClose(doc, chooser, store, prompts));
+    EXPECT_FALSE(shell::mayClose(doc, chooser, store, prompts));
 
     prompts.expect(project::kSaveQuestion, Answer::Yes, PromptKind::Confirmation);
     chooser.expect(Dialog::SaveProject, { dir.file("a.pxa") });
-    EXPECT_TRUE(app::mayClose(doc, chooser, store, prompts));
+    EXPECT_TRUE(shell::mayClose(doc, chooser, store, prompts));
     EXPECT_TRUE(fs::exists(dir.file("a.pxa")));
-    EXPECT_TRUE(app::mayClose(doc, chooser, store, prompts)) << "saved and unchanged: no question";
+    EXPECT_TRUE(shell::mayClose(doc, chooser, store, prompts)) << "saved and unchanged: no question";
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "app/desktop_integration.h"
-#include "app/preferences.h"
+#include "shell/desktop_integration.h"
+#include "shell/preferences.h"
 
 #include <string>
 #include <vector>
@@ -18,7 +18,7 @@ class Document;
 }
 
 /// The rules of starting and closing the main window, for the window to call.
-namespace pictora::app
+namespace pictora::shell
 {
 
 /// Whether a command-line argument names a project to open: an existing file whose name ends in
@@ -46,4 +46,4 @@ void startUp(project::Document &document,
 [[nodiscard]] bool mayClose(
     project::Document &document, album::Chooser &chooser, PreferencesStore &store, album::Prompter &prompts);
 
-} // namespace pictora::app
+} // namespace pictora::shell

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "app/desktop_integration.h"
+#include "shell/desktop_integration.h"
 
 #include "album/prompts.h"
 
@@ -12,7 +12,7 @@
 
 #include <string_view>
 
-namespace pictora::app
+namespace pictora::shell
 {
 
 namespace
@@ -159,4 +159,4 @@ bool reRegisterFileType(PreferencesStore &store, const Registration &registratio
     return registerFileType(store, registration, prompts);
 }
 
-} // namespace pictora::app
+} // namespace pictora::shell

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-namespace pictora::app
+namespace pictora::shell
 {
 
 /// Shown when the preferences store or the desktop registration cannot be written.
@@ -65,4 +65,4 @@ private:
     std::string m_path;
 };
 
-} // namespace pictora::app
+} // namespace pictora::shell
