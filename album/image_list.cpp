@@ -18,8 +18,7 @@ namespace
 /// Asks the sort question; nullopt for Cancel, otherwise whether to sort.
 std::optional<bool> askSortByName(Prompter &prompts)
 {
-    const Answer answer = prompts.ask(
-        { PromptKind::Confirmation, kSortQuestion, { Answer::Yes, Answer::No, Answer::Cancel }, "sort" });
+    const Answer answer = prompts.ask(Prompt::asking(Question::SortByName, kSortQuestion));
     if (answer == Answer::Cancel)
         return std::nullopt;
     return answer == Answer::Yes;

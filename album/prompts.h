@@ -10,13 +10,42 @@ namespace pictora::album
 enum class PromptKind { Information, Warning, Error, Confirmation };
 enum class Answer { Ok, Cancel, Yes, No };
 
+/// Every box a rule shows by name, so that a front end answering without showing it (the command
+/// line, the tests) matches a value the compiler checks. A new one is a name here and its box in
+/// boxOf(); the switch there does not compile without it.
+enum class Question {
+    None, ///< a message nobody answers by name
+    Author, ///< fill in the support address as the author's (yes/no)
+    CreateOutput, ///< create the missing output folder (yes/no)
+    HtmlFolder, ///< make the album in an "html" folder (yes/no/cancel)
+    DeleteHtml, ///< move the existing "html" folder to the trash (ok/cancel)
+    HtmlFolderTrashed, ///< the "html" folder was trashed; run again (ok)
+    OverwriteCover, ///< overwrite the existing cover page (ok/cancel)
+    Unreadable, ///< a picture could not be read and is skipped (ok)
+    Cancelled, ///< the user stopped the run (ok)
+    SortByName, ///< sort the added pictures by name (yes/no/cancel)
+    SaveChanges, ///< save the changed project first (yes/no/cancel)
+    ReRegister, ///< register the project file type again (yes/no)
+};
+
+/// What a question's box looks like: its kind and its buttons, the first one the default.
+struct QuestionBox {
+    PromptKind kind;
+    std::vector<Answer> buttons;
+};
+
+/// The box of every named question, declared once.
+QuestionBox boxOf(Question question);
+
 /// One message box: what kind it is, its text and the buttons it offers.
 struct Prompt {
     PromptKind kind = PromptKind::Information;
     std::string text;
     std::vector<Answer> buttons { Answer::Ok };
-    /// A stable name for questions that a front end answers without showing them (command line).
-    std::string topic = {};
+    Question question = Question::None;
+
+    /// A named question's box with this text.
+    static Prompt asking(Question question, std::string text);
 };
 
 /// Every message box and question goes through this seam, so that the windows, the command line

@@ -37,6 +37,7 @@ namespace pictora::app
 using album::Answer;
 using album::OptionId;
 using album::PromptKind;
+using album::Question;
 
 namespace
 {
@@ -365,17 +366,11 @@ public:
             // Quiet runs keep what went wrong and drop what is only for information.
             if (!m_options.quiet || prompt.kind != PromptKind::Information)
                 printMessage(m_err, prompt.text);
-            if (prompt.topic == "html-folder-trashed")
+            if (prompt.question == Question::HtmlFolderTrashed)
                 m_folderTrashed = true;
             return prompt.buttons.front();
         }
-        std::optional<Answer> answer;
-        if (prompt.topic == "html-folder" && m_options.htmlFolder)
-            answer = *m_options.htmlFolder ? Answer::Yes : Answer::No;
-        else if (m_options.yes && (prompt.topic == "author" || prompt.topic == "create-output"))
-            answer = Answer::Yes;
-        else if (m_options.yes && (prompt.topic == "delete-html" || prompt.topic == "overwrite-cover"))
-            answer = Answer::Ok;
+        const std::optional<Answer> answer = answerOf(prompt.question);
         if (!answer)
             throw Unanswered { prompt.text };
         return *answer;
@@ -385,6 +380,25 @@ public:
     void clearTrashed() { m_folderTrashed = false; }
 
 private:
+    /// The options' answer to a question; nothing when the options leave it to the user.
+    [[nodiscard]] std::optional<Answer> answerOf(Question question) const
+    {
+        switch (question) {
+        case Question::HtmlFolder:
+            if (m_options.htmlFolder)
+                return *m_options.htmlFolder ? Answer::Yes : Answer::No;
+            return std::nullopt;
+        case Question::Author:
+        case Question::CreateOutput:
+            return m_options.yes ? std::optional(Answer::Yes) : std::nullopt;
+        case Question::DeleteHtml:
+        case Question::OverwriteCover:
+            return m_options.yes ? std::optional(Answer::Ok) : std::nullopt;
+        default:
+            return std::nullopt;
+        }
+    }
+
     const Options &m_options;
     std::ostream &m_err;
     bool m_folderTrashed = false;

@@ -47,7 +47,7 @@ namespace
 struct BenchPrompter final : album::Prompter {
     album::Answer ask(const album::Prompt &prompt) override
     {
-        if (prompt.topic == "html-folder")
+        if (prompt.question == album::Question::HtmlFolder)
             return album::Answer::No;
         return prompt.buttons.front();
     }

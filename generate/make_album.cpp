@@ -81,8 +81,7 @@ bool checkSettings(RunContext &c)
     if (s.text(OptionId::edRevMade).empty()) {
         const std::string question = std::string("HTML作者連絡先が空欄です。\n「") + branding::kSupportAddress
             + "(たぶりサポート)」をHTML作者連絡先にしますか?";
-        if (c.prompts.ask({ PromptKind::Warning, question, { Answer::Yes, Answer::No }, "author" })
-            != Answer::Yes)
+        if (c.prompts.ask(album::Prompt::asking(album::Question::Author, question)) != Answer::Yes)
             return false;
         s.store(OptionId::edRevMade, std::string(branding::kSupportAddress));
     }
@@ -151,10 +150,8 @@ void convertAll(RunContext &c, const AlbumLayout &layout, const ConversionOption
                     { !outcome.unreadable, outcome.sourceWidth, outcome.sourceHeight });
             }
             if (outcome.unreadable) {
-                c.prompts.ask({ PromptKind::Confirmation,
-                    unreadableMessage(static_cast<int>(i), outcome),
-                    { Answer::Ok },
-                    "unreadable" });
+                c.prompts.ask(album::Prompt::asking(
+                    album::Question::Unreadable, unreadableMessage(static_cast<int>(i), outcome)));
             }
             result.sizes[i] = outcome.sizes;
             char label[64];
@@ -193,7 +190,7 @@ RunResult writeAlbum(
         c.progress.hide();
         guard.disarm();
         c.platform.showPreview();
-        c.prompts.ask({ PromptKind::Information, kCancelledMessage, { Answer::Ok }, "cancelled" });
+        c.prompts.ask(album::Prompt::asking(album::Question::Cancelled, kCancelledMessage));
         return RunResult {};
     }
 
@@ -227,10 +224,8 @@ RunResult makeAlbum(RunContext &c)
         return {};
 
     if (!isFolder(outputFolder)) {
-        if (c.prompts.ask({ PromptKind::Warning,
-                "HTML出力先フォルダが存在しません。\n作成しますか?",
-                { Answer::Yes, Answer::No },
-                "create-output" })
+        if (c.prompts.ask(album::Prompt::asking(
+                album::Question::CreateOutput, "HTML出力先フォルダが存在しません。\n作成しますか?"))
             != Answer::Yes)
             return {};
         createFolder(outputFolder);
@@ -238,22 +233,18 @@ RunResult makeAlbum(RunContext &c)
 
     const RunValues values = fixRunValues(c.settings);
 
-    const Answer htmlFolder = c.prompts.ask({ PromptKind::Confirmation,
+    const Answer htmlFolder = c.prompts.ask(album::Prompt::asking(album::Question::HtmlFolder,
         "出力先フォルダにhtmlフォルダを作成しますか?\n\n\t「はい」　… "
         "指定した出力先に新規で\"html\"という名前のフォルダを作成し、そこにアルバムファイルを作成します。\n\t"
-        "「いいえ」… 指定した出力先に直接アルバムファイルを作成します。",
-        { Answer::Yes, Answer::No, Answer::Cancel },
-        "html-folder" });
+        "「いいえ」… 指定した出力先に直接アルバムファイルを作成します。"));
     if (htmlFolder == Answer::Cancel)
         return {};
     const std::string albumFolder = htmlFolder == Answer::Yes ? outputFolder + "/html" : outputFolder;
     const AlbumLayout layout(albumFolder, c.settings);
 
     if (htmlFolder == Answer::Yes && isFolder(albumFolder)) {
-        if (c.prompts.ask({ PromptKind::Warning,
-                "「" + albumFolder + "」が既に存在します。\n削除しますか?",
-                { Answer::Ok, Answer::Cancel },
-                "delete-html" })
+        if (c.prompts.ask(album::Prompt::asking(
+                album::Question::DeleteHtml, "「" + albumFolder + "」が既に存在します。\n削除しますか?"))
             != Answer::Ok)
             return {};
         if (!c.platform.moveToTrash(albumFolder)) {
@@ -262,18 +253,14 @@ RunResult makeAlbum(RunContext &c)
                     + "」を開いています。\n他のプログラムを終了させてから再実行してください。\n\nあるいは、「"
                     + albumFolder + "」フォルダを手動で削除してから再実行してください。");
         } else if (!isFolder(albumFolder)) {
-            c.prompts.ask({ PromptKind::Information,
-                "削除が完了しました。\nもういちど「アルバム作成」ボタンを押してください。",
-                { Answer::Ok },
-                "html-folder-trashed" });
+            c.prompts.ask(album::Prompt::asking(album::Question::HtmlFolderTrashed,
+                "削除が完了しました。\nもういちど「アルバム作成」ボタンを押してください。"));
         }
         return {};
     }
     if (isFile(layout.indexPath())) {
-        if (c.prompts.ask({ PromptKind::Warning,
-                "「" + layout.indexPath() + "」が既に存在します。\n上書きしてよろしいですか?",
-                { Answer::Ok, Answer::Cancel },
-                "overwrite-cover" })
+        if (c.prompts.ask(album::Prompt::asking(album::Question::OverwriteCover,
+                "「" + layout.indexPath() + "」が既に存在します。\n上書きしてよろしいですか?"))
             != Answer::Ok) {
             c.prompts.inform(PromptKind::Warning,
                 "アルバム表紙のHTMLファイル名、あるいはHTMLアルバム出力先フォルダを変更してください。");

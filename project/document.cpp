@@ -148,10 +148,7 @@ bool Document::savePrompt(album::Chooser &chooser)
 {
     if (!m_changed)
         return true;
-    const auto answer = m_prompts.ask({ album::PromptKind::Confirmation,
-        kSaveQuestion,
-        { album::Answer::Yes, album::Answer::No, album::Answer::Cancel },
-        "save" });
+    const auto answer = m_prompts.ask(album::Prompt::asking(album::Question::SaveChanges, kSaveQuestion));
     if (answer == album::Answer::Cancel)
         return false;
     if (answer == album::Answer::Yes) {

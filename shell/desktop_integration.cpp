@@ -148,10 +148,7 @@ bool registerFileType(PreferencesStore &store, const Registration &registration,
 
 bool reRegisterFileType(PreferencesStore &store, const Registration &registration, album::Prompter &prompts)
 {
-    const auto answer = prompts.ask({ album::PromptKind::Confirmation,
-        kReRegisterQuestion,
-        { album::Answer::Yes, album::Answer::No },
-        "associate" });
+    const auto answer = prompts.ask(album::Prompt::asking(album::Question::ReRegister, kReRegisterQuestion));
     if (answer != album::Answer::Yes)
         return false;
     // The program's key keeps its subkeys and the author's address; everything is written again.

@@ -51,10 +51,8 @@ bool mayClose(
     project::Document &document, album::Chooser &chooser, PreferencesStore &store, album::Prompter &prompts)
 {
     if (document.changed() || document.projectFileName().empty()) {
-        const auto answer = prompts.ask({ album::PromptKind::Confirmation,
-            project::kSaveQuestion,
-            { album::Answer::Yes, album::Answer::No, album::Answer::Cancel },
-            "save" });
+        const auto answer
+            = prompts.ask(album::Prompt::asking(album::Question::SaveChanges, project::kSaveQuestion));
         if (answer == album::Answer::Cancel)
             return false;
         // Closing after a write that failed would lose the document.

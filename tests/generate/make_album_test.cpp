@@ -137,6 +137,67 @@ TEST_F(MakeAlbum, MissingSettingsEndTheRunWithTheirErrorsInOrder)
     EXPECT_TRUE(progress.calls.empty());
 }
 
+TEST_F(MakeAlbum, SettingsAreCheckedInTheirOrderSoEachFixRevealsTheNextError)
+{
+    // With every checked setting empty at once, each fix must bring up exactly the next message:
+    // two checks that trade places fail here.
+    settings.store(OptionId::edRevMade, std::string());
+    const std::vector<std::pair<std::vector<OptionId>, std::string>> checks = {
+        { { OptionId::edHTMLPath }, "HTML出力先フォルダを指定してください。" },
+        { { OptionId::edIndex }, "アルバム表紙のHTMLファイル名を指定してください。" },
+        { { OptionId::edTitle }, "タイトルを入力してください。(HTMLオプション)" },
+        { { OptionId::edThumbX, OptionId::edThumbY },
+            "サムネイルサイズを入力してください。(画像オプション)" },
+        { { OptionId::edMainX, OptionId::edMainY }, "メイン画像サイズを入力してください。(画像オプション)" },
+    };
+    const album::AlbumSettings filled = settings;
+    for (const auto &[options, message] : checks) {
+        for (OptionId option : options)
+            settings.store(option, std::string());
+    }
+    prompts.expect(album::Question::Author, kAuthorQuestion, Answer::Yes);
+    for (const auto &[options, message] : checks) {
+        prompts.expect(message, Answer::Ok, PromptKind::Error);
+        EXPECT_FALSE(make().completed) << message;
+        for (OptionId option : options)
+            settings.store(option, filled.text(option));
+    }
+    prompts.expect(album::Question::HtmlFolder, test::kHtmlQuestion, Answer::Cancel);
+    EXPECT_FALSE(make().completed);
+    EXPECT_TRUE(progress.calls.empty());
+}
+
+TEST_F(MakeAlbum, RunsAskTheirQuestionsByNameForFrontEndsThatAnswerWithoutShowing)
+{
+    settings.store(OptionId::edRevMade, std::string());
+    settings.store(OptionId::edHTMLPath, dir.file("new"));
+    const std::string html = dir.file("new") + "/html";
+    prompts.expect(album::Question::Author, kAuthorQuestion, Answer::Yes);
+    prompts.expect(album::Question::CreateOutput, kCreateQuestion, Answer::Yes);
+    prompts.expect(album::Question::HtmlFolder, test::kHtmlQuestion, Answer::Cancel);
+    EXPECT_FALSE(make().completed);
+
+    fs::create_directories(html);
+    prompts.expect(album::Question::HtmlFolder, test::kHtmlQuestion, Answer::Yes);
+    prompts.expect(
+        album::Question::DeleteHtml, "「" + html + "」が既に存在します。\n削除しますか?", Answer::Ok);
+    prompts.expect(album::Question::HtmlFolderTrashed,
+        "削除が完了しました。\nもういちど「アルバム作成」ボタンを押してください。",
+        Answer::Ok);
+    EXPECT_FALSE(make().completed);
+
+    prompts.expect(album::Question::HtmlFolder, test::kHtmlQuestion, Answer::No);
+    ASSERT_TRUE(make().completed);
+    prompts.expect(album::Question::HtmlFolder, test::kHtmlQuestion, Answer::No);
+    prompts.expect(album::Question::OverwriteCover,
+        "「" + dir.file("new") + "/index.htm」が既に存在します。\n上書きしてよろしいですか?",
+        Answer::Cancel);
+    prompts.expect("アルバム表紙のHTMLファイル名、あるいはHTMLアルバム出力先フォルダを変更してください。",
+        Answer::Ok,
+        PromptKind::Warning);
+    EXPECT_FALSE(make().completed);
+}
+
 TEST_F(MakeAlbum, MissingOutputFolderIsCreatedOnYesOnly)
 {
     settings.store(OptionId::edHTMLPath, dir.file("new"));

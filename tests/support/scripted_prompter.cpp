@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace pictora::test
 {
 
@@ -22,6 +24,11 @@ void ScriptedPrompter::expect(std::string text, album::Answer answer, album::Pro
     m_script.push_back({ std::move(text), answer, kind });
 }
 
+void ScriptedPrompter::expect(album::Question question, std::string text, album::Answer answer)
+{
+    m_script.push_back({ std::move(text), answer, album::boxOf(question).kind, question });
+}
+
 album::Answer ScriptedPrompter::ask(const album::Prompt &prompt)
 {
     m_asked.push_back(prompt);
@@ -33,6 +40,18 @@ album::Answer ScriptedPrompter::ask(const album::Prompt &prompt)
     m_script.pop_front();
     EXPECT_EQ(step.text, prompt.text);
     EXPECT_EQ(static_cast<int>(step.kind), static_cast<int>(prompt.kind)) << "kind of: " << prompt.text;
+    if (step.question != album::Question::None) {
+        EXPECT_EQ(static_cast<int>(step.question), static_cast<int>(prompt.question))
+            << "question: " << prompt.text;
+    }
+    if (prompt.question != album::Question::None) {
+        const album::QuestionBox box = album::boxOf(prompt.question);
+        EXPECT_EQ(static_cast<int>(box.kind), static_cast<int>(prompt.kind))
+            << "declared kind of: " << prompt.text;
+        EXPECT_EQ(box.buttons, prompt.buttons) << "declared buttons of: " << prompt.text;
+    }
+    EXPECT_NE(std::find(prompt.buttons.begin(), prompt.buttons.end(), step.answer), prompt.buttons.end())
+        << "scripted answer is no button of: " << prompt.text;
     return step.answer;
 }
 

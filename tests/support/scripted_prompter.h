@@ -13,6 +13,7 @@ namespace pictora::test
 
 /// A prompter that expects an exact sequence of message texts and gives scripted answers.
 /// Any unexpected text fails the test; prompts left unasked fail it when the script is destroyed.
+/// A named question must come in its declared box, and a scripted answer must be one of its buttons.
 class ScriptedPrompter final : public album::Prompter
 {
 public:
@@ -20,6 +21,8 @@ public:
         std::string text;
         album::Answer answer = album::Answer::Ok;
         album::PromptKind kind = album::PromptKind::Information;
+        /// Checked when set: the question the prompt must be asked as.
+        album::Question question = album::Question::None;
     };
 
     ScriptedPrompter() = default;
@@ -27,6 +30,8 @@ public:
     ~ScriptedPrompter() override;
 
     void expect(std::string text, album::Answer answer, album::PromptKind kind);
+    /// Expects a named question, in its declared box.
+    void expect(album::Question question, std::string text, album::Answer answer);
     album::Answer ask(const album::Prompt &prompt) override;
 
     /// Every prompt asked so far, in order.
