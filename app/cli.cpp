@@ -24,6 +24,7 @@
 #include <cctype>
 #include <charconv>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -125,6 +126,9 @@ constexpr std::pair<int, const char *> kExitStatuses[] = {
     { kExitError, "an error; its message is printed" },
     { kExitUnanswered,
         "a usage error, or a question without an answer among the options; nothing is written" },
+    { 128 + SIGINT,
+        "--make or --rebuild stopped by SIGINT (143: SIGTERM) once the pictures in flight were "
+        "written; a second signal ends it at once" },
 };
 
 constexpr std::pair<Group, const char *> kGroupTitles[] = {
@@ -404,6 +408,49 @@ private:
     bool m_folderTrashed = false;
 };
 
+/// The signal that asked the running make or rebuild to stop; 0 while none has.
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+void noteStopSignal(int signal)
+{
+    g_stopSignal = signal;
+}
+
+/// While a run works, SIGINT and SIGTERM stop it as Esc does in the window: the pictures in flight
+/// are finished, no page is written and nothing half-written stays. A second signal ends the
+/// program at once.
+class StopSignals
+{
+public:
+    StopSignals()
+    {
+        g_stopSignal = 0;
+        struct sigaction action {
+        };
+        action.sa_handler = noteStopSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART | SA_RESETHAND;
+        sigaction(SIGINT, &action, &m_oldInterrupt);
+        sigaction(SIGTERM, &action, &m_oldTerminate);
+    }
+    ~StopSignals()
+    {
+        sigaction(SIGINT, &m_oldInterrupt, nullptr);
+        sigaction(SIGTERM, &m_oldTerminate, nullptr);
+    }
+    StopSignals(const StopSignals &) = delete;
+    StopSignals &operator=(const StopSignals &) = delete;
+
+    /// The exit status a shell gives a program ended by the signal (130, 143); 0 when none came.
+    [[nodiscard]] static int exitStatus() { return g_stopSignal != 0 ? 128 + g_stopSignal : 0; }
+
+private:
+    struct sigaction m_oldInterrupt {
+    };
+    struct sigaction m_oldTerminate {
+    };
+};
+
 class CommandLinePlatform final : public generate::RunPlatform
 {
 public:
@@ -419,6 +466,7 @@ public:
         if (m_open)
             QProcess::startDetached("xdg-open", QStringList { QString::fromStdString(path) });
     }
+    bool cancelRequested() override { return g_stopSignal != 0; }
 
 private:
     bool m_open;
@@ -498,12 +546,15 @@ int makeOrRebuild(const Options &o, std::ostream &out, std::ostream &err)
     TerminalProgress progress(err, !o.quiet && &err == &std::cerr && isatty(STDERR_FILENO));
     CommandLinePlatform platform(o.open, out);
     generate::RunContext context { settings, entries, prompts, progress, platform, o.workers };
+    const StopSignals stopSignals;
     generate::RunResult result = make ? generate::makeAlbum(context) : generate::rebuildPages(context);
     // With --yes, a trashed html folder is made anew at once.
-    if (make && !result.completed && prompts.folderTrashed()) {
+    if (make && !result.completed && prompts.folderTrashed() && !StopSignals::exitStatus()) {
         prompts.clearTrashed();
         result = generate::makeAlbum(context);
     }
+    if (const int stopped = StopSignals::exitStatus())
+        return stopped;
     // A run that ended early has already said why on standard error.
     if (!result.completed)
         return kExitError;

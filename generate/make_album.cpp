@@ -6,6 +6,7 @@
 #include "album/image_list.h"
 #include "album/prompts.h"
 #include "album/settings.h"
+#include "generate/album_guard.h"
 #include "generate/ordered_pool.h"
 #include "generate/pages.h"
 #include "generate/picture_conversion.h"
@@ -74,6 +75,16 @@ private:
 struct RunCancelled {
 };
 
+/// Thrown by a rebuild that finds a picture of the album missing.
+struct AlbumPictureMissing {
+    std::string path;
+};
+
+std::string cacheFolderOf(const RunContext &c)
+{
+    return c.sizeCacheFolder ? *c.sizeCacheFolder : SizeCache::defaultFolder();
+}
+
 /// The checks both runs share: the author address and the settings that must not be empty.
 bool checkSettings(RunContext &c)
 {
@@ -85,7 +96,7 @@ bool checkSettings(RunContext &c)
             return false;
         s.store(OptionId::edRevMade, std::string(branding::kSupportAddress));
     }
-    auto error = [&c](const char *text) {
+    auto error = [&c](const std::string &text) {
         c.prompts.inform(PromptKind::Error, text);
         return false;
     };
@@ -99,14 +110,27 @@ bool checkSettings(RunContext &c)
         return error("サムネイルサイズを入力してください。(画像オプション)");
     if (s.text(OptionId::edMainX).empty() || s.text(OptionId::edMainY).empty())
         return error("メイン画像サイズを入力してください。(画像オプション)");
+    // A shared project must not lead a run out of the album folder.
+    if (const std::optional<std::string> unsafe = unsafeNameMessage(s))
+        return error(*unsafe);
     return true;
+}
+
+/// Takes the run's lock on a folder; false, once the user is told, when another run holds it. A
+/// folder that takes no lock does not stop the run.
+bool lockFolder(RunContext &c, FolderLock &lock, const std::string &folder)
+{
+    if (lock.lock(folder) != FolderLock::Outcome::Busy)
+        return true;
+    c.prompts.inform(PromptKind::Error, albumBusyMessage(folder));
+    return false;
 }
 
 /// Converts every picture on the workers and consumes the outcomes in list order.
 void convertAll(RunContext &c, const AlbumLayout &layout, const ConversionOptions &options, RunResult &result)
 {
     const std::size_t n = c.entries.size();
-    SizeCache cache(c.sizeCacheFolder ? *c.sizeCacheFolder : SizeCache::defaultFolder());
+    SizeCache cache(cacheFolderOf(c));
     const std::string plan = decodePlan(options);
 
     struct Converted {
@@ -143,13 +167,23 @@ void convertAll(RunContext &c, const AlbumLayout &layout, const ConversionOption
             const PictureOutcome &outcome = converted.outcome;
             if (!outcome.writeError.empty())
                 throw album::UserError(outcome.writeError);
-            if (converted.stamp) {
+            // An oversize target says nothing about the source.
+            if (converted.stamp && !outcome.oversize) {
                 cache.remember(c.entries[i].path,
                     plan,
                     *converted.stamp,
                     { !outcome.unreadable, outcome.sourceWidth, outcome.sourceHeight });
             }
-            if (outcome.unreadable) {
+            // A rebuild's pages show the pictures a make wrote: none may be missing. An unreadable
+            // source never had any.
+            if (!options.writeFiles && !outcome.unreadable && !outcome.oversize) {
+                const int number = static_cast<int>(i);
+                if (!options.useOriginal && !isFile(layout.mainPicturePath(number)))
+                    throw AlbumPictureMissing { layout.mainPicturePath(number) };
+                if (!isFile(layout.thumbnailPath(number)))
+                    throw AlbumPictureMissing { layout.thumbnailPath(number) };
+            }
+            if (outcome.needsMessage()) {
                 c.prompts.ask(album::Prompt::asking(
                     album::Question::Unreadable, unreadableMessage(static_cast<int>(i), outcome)));
             }
@@ -191,6 +225,12 @@ RunResult writeAlbum(
         guard.disarm();
         c.platform.showPreview();
         c.prompts.ask(album::Prompt::asking(album::Question::Cancelled, kCancelledMessage));
+        return RunResult {};
+    } catch (const AlbumPictureMissing &missing) {
+        c.progress.hide();
+        guard.disarm();
+        c.platform.showPreview();
+        c.prompts.inform(PromptKind::Error, missingAlbumPictureMessage(missing.path));
         return RunResult {};
     }
 
@@ -242,6 +282,11 @@ RunResult makeAlbum(RunContext &c)
     const std::string albumFolder = htmlFolder == Answer::Yes ? outputFolder + "/html" : outputFolder;
     const AlbumLayout layout(albumFolder, c.settings);
 
+    // Held from before an old html folder may go to the trash until the last page is written.
+    FolderLock outputLock;
+    if (!lockFolder(c, outputLock, outputFolder))
+        return {};
+
     if (htmlFolder == Answer::Yes && isFolder(albumFolder)) {
         if (c.prompts.ask(album::Prompt::asking(
                 album::Question::DeleteHtml, "「" + albumFolder + "」が既に存在します。\n削除しますか?"))
@@ -269,10 +314,20 @@ RunResult makeAlbum(RunContext &c)
     }
 
     createFolder(albumFolder);
+    // Another run may name the html folder itself as its output folder.
+    FolderLock albumLock;
+    if (albumFolder != outputFolder && !lockFolder(c, albumLock, albumFolder))
+        return {};
     createFolder(layout.imagesFolder());
     createFolder(layout.thumbFolder());
 
-    return writeAlbum(c, albumFolder, values, true);
+    // Until this make completes, the album's pictures match no list.
+    const MadeAlbumRecord record(cacheFolderOf(c), albumFolder);
+    record.forget();
+    RunResult result = writeAlbum(c, albumFolder, values, true);
+    if (result.completed)
+        (void)record.remember(picturesMadeFrom(c.settings, c.entries));
+    return result;
 }
 
 RunResult rebuildPages(RunContext &c)
@@ -283,6 +338,17 @@ RunResult rebuildPages(RunContext &c)
     const RunValues values = fixRunValues(c.settings);
     const std::string htmlFolder = outputFolder + "/html";
     const std::string albumFolder = isFolder(htmlFolder) ? htmlFolder : outputFolder;
+    FolderLock outputLock;
+    FolderLock albumLock;
+    if (!lockFolder(c, outputLock, outputFolder)
+        || (albumFolder != outputFolder && !lockFolder(c, albumLock, albumFolder)))
+        return {};
+    // Pages written over pictures made from another list would pair comments with wrong pictures.
+    const std::optional<std::string> madeFrom = MadeAlbumRecord(cacheFolderOf(c), albumFolder).recall();
+    if (madeFrom && *madeFrom != picturesMadeFrom(c.settings, c.entries)) {
+        c.prompts.inform(PromptKind::Error, changedSinceMakeMessage());
+        return {};
+    }
     return writeAlbum(c, albumFolder, values, false);
 }
 

@@ -49,7 +49,9 @@ struct RunContext {
     RunPlatform &platform;
     int workers = 0; ///< picture workers; 0 = one per core
     /// Where what decoding found out about each source is remembered between runs, so that a rebuild
-    /// need not decode again; nothing = the user's cache folder, an empty name = nowhere.
+    /// need not decode again, and what each album's last make wrote its pictures from, so that a
+    /// rebuild never pairs pages with pictures of another list; nothing = the user's cache folder,
+    /// an empty name = nowhere.
     std::optional<std::string> sizeCacheFolder = std::nullopt;
 };
 
@@ -68,7 +70,9 @@ RunResult makeAlbum(RunContext &context);
 
 /// Rewrites the pages and the style sheet of an album made before, writing no picture file. Sources
 /// unchanged since a run remembered them are not decoded again; the others are checked at a reduced
-/// scale. The sizes and messages are those decoding every source would give.
+/// scale. The sizes and messages are those decoding every source would give. Refused, with a
+/// message that asks for a make, when the list or the picture options differ from those of the
+/// album's last completed make, or a main picture or thumbnail the pages show is missing.
 RunResult rebuildPages(RunContext &context);
 
 } // namespace pictora::generate

@@ -4,7 +4,9 @@
 #include "album/settings.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 
 namespace pictora::generate
 {
@@ -14,8 +16,16 @@ using album::OptionId;
 namespace
 {
 
+/// Toward zero, as the size table stores sizes; sizes beyond an int (a size option of 1e10) stop at
+/// its limits and a size that is no number (0 ÷ 0) is 0.
 int truncated(double value)
 {
+    if (std::isnan(value))
+        return 0;
+    if (value >= static_cast<double>(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    if (value <= static_cast<double>(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
     return static_cast<int>(value);
 }
 
@@ -97,6 +107,7 @@ struct SizePlan {
     FittedSize thumb;
     double w0 = 0; ///< the working size the thumbnail is fitted from
     double h0 = 0;
+    bool zeroWorkingSize = false; ///< W0 or H0 is 0: the thumbnail keeps the size as given
 };
 
 SizePlan planSizes(double width, double height, const ConversionOptions &options)
@@ -107,7 +118,11 @@ SizePlan planSizes(double width, double height, const ConversionOptions &options
     const bool scaled = !options.useOriginal && options.resizeMain;
     plan.w0 = scaled ? plan.main.width : width;
     plan.h0 = scaled ? plan.main.height : height;
-    plan.thumb = fitSize(plan.w0, plan.h0, options.thumbX, options.thumbY, options.thumbLongSide);
+    // A main size of 0 leaves nothing to fit the thumbnail from (0 ÷ 0).
+    plan.zeroWorkingSize = plan.w0 == 0 || plan.h0 == 0;
+    plan.thumb = plan.zeroWorkingSize
+        ? FittedSize { options.thumbX, options.thumbY }
+        : fitSize(plan.w0, plan.h0, options.thumbX, options.thumbY, options.thumbLongSide);
     return plan;
 }
 
@@ -137,6 +152,7 @@ PictureOutcome readableOutcome(const imaging::PictureInfo &source, const SizePla
         truncated(plan.thumb.height) };
     out.workingWidth = truncated(plan.w0);
     out.workingHeight = truncated(plan.h0);
+    out.zeroWorkingSize = plan.zeroWorkingSize;
     out.sourceWidth = source.width;
     out.sourceHeight = source.height;
     return out;
@@ -155,6 +171,42 @@ imaging::TargetFor decodeTarget(const ConversionOptions &options)
             return targetOf(planSizes(header.width, header.height, options).main);
         };
     return {};
+}
+
+/// The decode target of the options, remembering the last size it asked for, so that a load that
+/// failed because that size cannot be held is told as such.
+struct RecordedTarget {
+    imaging::TargetFor target;
+    std::optional<imaging::TargetSize> asked;
+    bool thumbnail = false; ///< the target is the thumbnail's
+
+    explicit RecordedTarget(const ConversionOptions &options)
+        : thumbnail(options.useOriginal)
+    {
+        if (imaging::TargetFor inner = decodeTarget(options)) {
+            target = [this, inner = std::move(inner)](const imaging::PictureInfo &header) {
+                asked = inner(header);
+                return *asked;
+            };
+        }
+    }
+    RecordedTarget(const RecordedTarget &) = delete;
+    RecordedTarget &operator=(const RecordedTarget &) = delete;
+
+    [[nodiscard]] bool askedTooMuch() const
+    {
+        return asked && !imaging::sizeCanBeHeld(asked->width, asked->height);
+    }
+};
+
+/// A good picture whose target size cannot be held: its pages show it at the sizes as given.
+PictureOutcome oversizeOutcome(
+    const ConversionOptions &options, bool thumbnail, const imaging::TargetSize &size)
+{
+    PictureOutcome out = unreadableOutcome(options);
+    out.unreadable = false;
+    out.oversize = PictureOutcome::Oversize { thumbnail, size.width, size.height };
+    return out;
 }
 
 } // namespace
@@ -181,6 +233,10 @@ PictureOutcome writePictures(Held held,
         if (!save(held, layout.mainPicturePath(index), options, out.writeError))
             return out;
         const imaging::TargetSize thumbSize = targetOf(plan.thumb);
+        if (!imaging::sizeCanBeHeld(thumbSize.width, thumbSize.height)) {
+            out.oversize = PictureOutcome::Oversize { true, thumbSize.width, thumbSize.height };
+            return out;
+        }
         if (!imaging::Resize(held, thumbnail, thumbSize.width, thumbSize.height)) {
             out.writeError = layout.thumbnailPath(index) + "\nを作成できません。";
             return out;
@@ -197,7 +253,8 @@ PictureOutcome convertPicture(
 {
     // Each path decodes the source once, at the size it needs; the header gives the sizes first.
     imaging::PictureInfo source;
-    const imaging::TargetFor target = decodeTarget(options);
+    RecordedTarget recorded(options);
+    const imaging::TargetFor &target = recorded.target;
     if (target) {
         // A plain JPEG stays in its planes from decoder to encoder; anything else, or any trouble,
         // takes the general way, which also tells an unreadable source.
@@ -212,8 +269,11 @@ PictureOutcome convertPicture(
         held = imaging::load(sourcePath);
         source = { held.width(), held.height(), held.bitsPerPixel() };
     }
-    if (held.empty())
+    if (held.empty()) {
+        if (recorded.askedTooMuch())
+            return oversizeOutcome(options, recorded.thumbnail, *recorded.asked);
         return unreadableOutcome(options);
+    }
     return writePictures(std::move(held), source, index, layout, options);
 }
 
@@ -227,7 +287,10 @@ PictureOutcome outcomeFor(const KnownPicture &known, const ConversionOptions &op
 
 PictureOutcome checkPicture(const std::string &sourcePath, const ConversionOptions &options)
 {
-    const imaging::PictureInfo source = imaging::checkLoads(sourcePath, decodeTarget(options));
+    RecordedTarget recorded(options);
+    const imaging::PictureInfo source = imaging::checkLoads(sourcePath, recorded.target);
+    if (!source.valid() && recorded.askedTooMuch())
+        return oversizeOutcome(options, recorded.thumbnail, *recorded.asked);
     return outcomeFor({ source.valid(), source.width, source.height }, options);
 }
 
@@ -247,6 +310,13 @@ std::string decodePlan(const ConversionOptions &options)
 
 std::string unreadableMessage(int index, const PictureOutcome &outcome)
 {
+    if (outcome.oversize) {
+        return AlbumLayout::mainPictureName(index) + "\n"
+            + (outcome.oversize->thumbnail ? "サムネイル" : "メイン画像") + "のサイズ "
+            + std::to_string(outcome.oversize->width) + " x " + std::to_string(outcome.oversize->height)
+            + " が大きすぎます。\n一辺 65535 以下、合わせて 1 "
+              "億画素以下になるサイズを指定してください。(画像オプション)";
+    }
     return AlbumLayout::mainPictureName(index) + "\nimageX : " + std::to_string(outcome.workingWidth)
         + "\nimageY : " + std::to_string(outcome.workingHeight);
 }

@@ -5,6 +5,7 @@
 #include "generate/size_cache.h"
 #include "imaging/picture.h"
 
+#include <optional>
 #include <string>
 
 namespace pictora::album
@@ -52,6 +53,20 @@ struct PictureOutcome {
     std::string writeError; ///< a main picture or thumbnail could not be written
     int sourceWidth = 0; ///< the source's upright size as its header told it (0 when unreadable)
     int sourceHeight = 0;
+    /// The working size has a side of 0 (a size option of 0): told like an unreadable picture, with
+    /// the thumbnail at the thumbnail size as given.
+    bool zeroWorkingSize = false;
+    /// The size the picture was to be decoded or scaled at cannot be held: the message says so
+    /// rather than calling a good picture unreadable.
+    struct Oversize {
+        bool thumbnail = false; ///< the thumbnail's size, otherwise the main picture's
+        int width = 0;
+        int height = 0;
+    };
+    std::optional<Oversize> oversize;
+
+    /// Whether the run shows a message for this picture.
+    [[nodiscard]] bool needsMessage() const { return unreadable || zeroWorkingSize || oversize.has_value(); }
 };
 
 /// The picture step for picture `index`: loads the source, writes the main picture and the
@@ -70,7 +85,8 @@ struct PictureOutcome {
 /// depend on it (a JPEG too large to hold whole still loads at a reduced scale).
 [[nodiscard]] std::string decodePlan(const ConversionOptions &options);
 
-/// The message for a picture that could not be read ("img0003.jpg\nimageX : 0\nimageY : 0").
+/// The message for a picture that could not be read ("img0003.jpg\nimageX : 0\nimageY : 0"), or
+/// whose size cannot be held ("img0003.jpg\nメイン画像のサイズ 100000 x 75000 が大きすぎます。…").
 [[nodiscard]] std::string unreadableMessage(int index, const PictureOutcome &outcome);
 
 /// Re-encodes the background picture as back.jpg in the album folder. Returns false with a

@@ -242,6 +242,91 @@ std::optional<PlainJpegHeader> plainJpegHeader(const unsigned char *data, std::s
     return header;
 }
 
+namespace
+{
+
+/// The fewest blocks a frame can code: those of its smallest component.
+std::uint64_t leastBlocks(const unsigned char *frame, std::size_t size)
+{
+    // P, Y, X, Nf, then three bytes per component: its id, sampling factors H << 4 | V, table.
+    if (size < 6)
+        return 0;
+    const std::uint64_t height = be16(frame + 1);
+    const std::uint64_t width = be16(frame + 3);
+    const std::size_t components = frame[5];
+    if (height == 0 || width == 0 || components == 0 || size < 6 + 3 * components)
+        return 0;
+    unsigned maxH = 1;
+    unsigned maxV = 1;
+    for (std::size_t c = 0; c < components; ++c) {
+        const unsigned factors = frame[6 + 3 * c + 1];
+        maxH = std::max(maxH, factors >> 4);
+        maxV = std::max(maxV, factors & 0x0F);
+    }
+    std::uint64_t least = UINT64_MAX;
+    for (std::size_t c = 0; c < components; ++c) {
+        const unsigned factors = frame[6 + 3 * c + 1];
+        const std::uint64_t h = std::max(1u, factors >> 4);
+        const std::uint64_t v = std::max(1u, factors & 0x0F);
+        const std::uint64_t columns = (width * h + maxH - 1) / maxH;
+        const std::uint64_t rows = (height * v + maxV - 1) / maxV;
+        least = std::min(least, ((columns + 7) / 8) * ((rows + 7) / 8));
+    }
+    return least;
+}
+
+} // namespace
+
+bool jpegDataCanHoldFrame(const ReadAt &readAt, std::uint64_t fileSize)
+{
+    unsigned char two[2];
+    if (!readAt(0, two, 2) || two[0] != 0xFF || two[1] != 0xD8)
+        return true;
+    std::uint64_t at = 2;
+    // Headers are a few dozen segments; a file of endless tiny ones is left to the decoder.
+    for (int segments = 0; segments < 4096; ++segments) {
+        unsigned char byte = 0;
+        if (!readAt(at, &byte, 1) || byte != 0xFF)
+            return true;
+        do { // fill bytes
+            if (!readAt(++at, &byte, 1))
+                return true;
+        } while (byte == 0xFF);
+        const unsigned char marker = byte;
+        ++at;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) // no length of their own
+            continue;
+        if (marker == 0xD8 || marker == 0xD9 || marker == 0xDA || !readAt(at, two, 2))
+            return true;
+        const std::size_t length = be16(two);
+        if (length < 2)
+            return true;
+        if (marker >= 0xC0 && marker <= 0xC3) { // Huffman-coded frames: one bit per block at least
+            unsigned char frame[6 + 3 * 255];
+            const std::size_t frameSize = std::min(length - 2, sizeof frame);
+            if (!readAt(at + 2, frame, frameSize))
+                return true;
+            return fileSize >= (leastBlocks(frame, frameSize) + 7) / 8;
+        }
+        if (marker >= 0xC5 && marker <= 0xCF && marker != 0xC8 && marker != 0xCC)
+            return true; // hierarchical or arithmetic-coded: no such bound
+        at += length;
+    }
+    return true;
+}
+
+bool jpegDataCanHoldFrame(const unsigned char *data, std::size_t size)
+{
+    return jpegDataCanHoldFrame(
+        [data, size](std::uint64_t offset, unsigned char *into, std::size_t count) {
+            if (offset > size || count > size - offset)
+                return false;
+            std::memcpy(into, data + offset, count);
+            return true;
+        },
+        size);
+}
+
 PlainPlanes plainJpegPlanes(
     const std::string &path, const TargetFor &targetFor, Sampling sampling, PictureInfo *header)
 {
@@ -252,7 +337,8 @@ PlainPlanes plainJpegPlanes(
             return plain;
         plain.jpeg = true;
         const std::optional<PlainJpegHeader> jpeg = plainJpegHeader(file->data.get(), file->size);
-        if (!jpeg || jpeg->width > kMaxSide || jpeg->height > kMaxSide)
+        if (!jpeg || jpeg->width > kMaxSide || jpeg->height > kMaxSide
+            || !jpegDataCanHoldFrame(file->data.get(), file->size))
             return plain;
         const bool swap = swapsSides(jpeg->orientation);
         const PictureInfo info {

@@ -6,6 +6,8 @@
 #include "imaging/picture.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -55,6 +57,16 @@ struct PlainJpegHeader {
 /// Adobe marker, with at most one Exif block whose orientation is plain. Nothing for anything else
 /// or anything unusual: the general decoder then reads the file.
 [[nodiscard]] std::optional<PlainJpegHeader> plainJpegHeader(const unsigned char *data, std::size_t size);
+
+/// Reads `count` bytes at `offset` of a file into `into`; false when the file has fewer.
+using ReadAt = std::function<bool(std::uint64_t offset, unsigned char *into, std::size_t count)>;
+
+/// Whether a JPEG of `fileSize` bytes can hold the frame its header declares. A complete
+/// Huffman-coded frame spends at least one bit on every 8 × 8 block of each component, so a file of
+/// a few hundred bytes that declares 65500 × 65500 is refused before anything is decoded. True
+/// when the header tells no such bound (arithmetic coding, no frame found, not a JPEG).
+[[nodiscard]] bool jpegDataCanHoldFrame(const ReadAt &readAt, std::uint64_t fileSize);
+[[nodiscard]] bool jpegDataCanHoldFrame(const unsigned char *data, std::size_t size);
 
 /// What the program makes of a source by itself.
 struct PlainPlanes {

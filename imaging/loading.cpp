@@ -112,6 +112,29 @@ bool readAll(int fd, std::string &bytes)
     }
 }
 
+/// jpegDataCanHoldFrame on an open file, reading only the markers before its frame.
+bool jpegHoldsItsFrame(int fd)
+{
+    struct stat info {
+    };
+    if (::fstat(fd, &info) != 0 || info.st_size < 0)
+        return true;
+    return detail::jpegDataCanHoldFrame(
+        [fd](std::uint64_t offset, unsigned char *into, std::size_t count) {
+            std::size_t done = 0;
+            while (done < count) {
+                const ssize_t got = ::pread(fd, into + done, count - done, static_cast<off_t>(offset + done));
+                if (got < 0 && errno == EINTR)
+                    continue;
+                if (got <= 0)
+                    return false;
+                done += static_cast<std::size_t>(got);
+            }
+            return true;
+        },
+        static_cast<std::uint64_t>(info.st_size));
+}
+
 bool openSource(const std::string &path, Source &source, std::string &reason)
 {
     source.path = path;
@@ -134,6 +157,11 @@ bool openSource(const std::string &path, Source &source, std::string &reason)
     bool ok = source.kind != Kind::None;
     if (!ok)
         reason = path + ": not a JPEG, PNG, TIFF, GIF, BMP or PCX picture";
+    if (ok && source.kind == Kind::Jpeg && !jpegHoldsItsFrame(fd)) {
+        // Decoding would invent the missing pixels at the cost of the whole declared size.
+        reason = path + ": the JPEG declares a picture larger than its data can hold";
+        ok = false;
+    }
     if (ok && (source.kind == Kind::Bmp || source.kind == Kind::Pcx)) {
         long long width = 0;
         long long height = 0;

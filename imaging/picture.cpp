@@ -141,6 +141,11 @@ Picture Picture::fromPixels(int width, int height, int bands, const std::uint8_t
     }
 }
 
+bool sizeCanBeHeld(long long width, long long height)
+{
+    return detail::saneSize(width, height);
+}
+
 Region wholeRegion(const Picture &picture)
 {
     return { 0, 0, picture.width(), picture.height() };

@@ -104,6 +104,10 @@ struct TargetSize {
 };
 using TargetFor = std::function<TargetSize(const PictureInfo &header)>;
 
+/// Whether a picture of this size may be held: both sides from 1 to 65535 and at most 100
+/// megapixels. Loads at a larger target fail.
+[[nodiscard]] bool sizeCanBeHeld(long long width, long long height);
+
 /// loadResized for a target that depends on the picture: reads the header once, gives it to
 /// `targetFor` (and to *header when given; all zero when the file is no readable picture), then
 /// decodes at that size. Empty on failure.

@@ -2,6 +2,7 @@
 #include "album/cp932.h"
 #include "app/cli.h"
 #include "app/terminal_progress.h"
+#include "generate/album_guard.h"
 #include "imaging/picture.h"
 #include "project/project_file.h"
 #include "tests/support/scripted_prompter.h"
@@ -189,11 +190,160 @@ TEST_F(Cli, RebuildRewritesPagesOnly)
 {
     const std::string project = makeProject();
     ASSERT_EQ(run({ "--make", project, "--no-html-folder", "--yes", "--author", "a@x" }), 0) << err.str();
-    fs::remove(dir.file("out/thumb/img0000_t.jpg"));
+    test::writeFile(dir.file("out/thumb/img0000_t.jpg"), "not written again");
     fs::remove(dir.file("out/index.htm"));
     EXPECT_EQ(run({ "--rebuild", project, "--author", "a@x" }), 0) << err.str();
     EXPECT_TRUE(fs::is_regular_file(dir.file("out/index.htm")));
-    EXPECT_FALSE(fs::exists(dir.file("out/thumb/img0000_t.jpg")));
+    EXPECT_EQ(test::readFile(dir.file("out/thumb/img0000_t.jpg")), "not written again");
+}
+
+TEST_F(Cli, NameOptionsThatLeadOutOfTheAlbumAreRefusedBeforeAnythingIsWritten)
+{
+    const std::string project = makeProject();
+    fs::create_directory(dir.file("victim"));
+    test::writeFile(dir.file("victim/keep.txt"), "keep");
+    for (const char *setting : { "edCSS=../victim/keep.txt", "edIndex=../victim/keep", "edFileExt=/../x" }) {
+        SCOPED_TRACE(setting);
+        EXPECT_EQ(
+            run({ "--make", project, "--no-html-folder", "--yes", "--author", "a@x", "--set", setting }), 1);
+        EXPECT_NE(err.str().find("はファイル名として使えません。"), std::string::npos) << err.str();
+        EXPECT_FALSE(fs::exists(dir.file("out")));
+    }
+    EXPECT_NE(err.str().find("(edFileExt)"), std::string::npos) << "the option is named";
+
+    // A shared project holding the name is refused for a rebuild too.
+    ASSERT_EQ(run({ "--make", project, "--no-html-folder", "--yes", "--author", "a@x" }), 0) << err.str();
+    const std::string cover = test::readFile(dir.file("out/index.htm"));
+    ASSERT_EQ(run({ "--add", project, dir.file("b.jpg"), "--set", "edCSS=../victim/keep.txt" }), 0)
+        << err.str();
+    EXPECT_EQ(run({ "--rebuild", project, "--author", "a@x" }), 1);
+    EXPECT_NE(err.str().find("スタイルファイル名指定 (edCSS) の「../victim/keep.txt」"), std::string::npos)
+        << err.str();
+    EXPECT_EQ(test::readFile(dir.file("victim/keep.txt")), "keep");
+    EXPECT_EQ(test::readFile(dir.file("out/index.htm")), cover);
+}
+
+TEST_F(Cli, RebuildOfAnAlbumWhosePicturesNoLongerMatchTheListIsRefused)
+{
+    const std::string project = makeProject();
+    writePicture(dir.file("c.jpg"), 200, 100);
+    ASSERT_EQ(run({ "--add", project, dir.file("c.jpg") }), 0) << err.str();
+    ASSERT_EQ(run({ "--make", project, "--no-html-folder", "--yes", "--author", "a@x" }), 0) << err.str();
+    const std::string cover = test::readFile(dir.file("out/index.htm"));
+    const std::string page = test::readFile(dir.file("out/images/0001.htm"));
+
+    // Without the middle picture the pages would pair its picture with the next one's comment.
+    fs::remove(dir.file("b.jpg"));
+    EXPECT_EQ(run({ "--rebuild", project, "--author", "a@x", "--title", "新しい題" }), 1);
+    EXPECT_NE(err.str().find("アルバムを作成したときから、画像リストか画像の設定が変わっています。\n"
+                             "ページだけを作り直すことはできません。「アルバム作成」でアルバムを作成し直してください。"),
+        std::string::npos)
+        << err.str();
+    EXPECT_EQ(test::readFile(dir.file("out/index.htm")), cover);
+    EXPECT_EQ(test::readFile(dir.file("out/images/0001.htm")), page);
+
+    // Picture options other than the make's would give pages of the wrong sizes.
+    writePicture(dir.file("b.jpg"), 320, 240);
+    EXPECT_EQ(run({ "--rebuild", project, "--author", "a@x", "--set", "edMainX=800" }), 1);
+    EXPECT_EQ(test::readFile(dir.file("out/index.htm")), cover);
+    EXPECT_EQ(run({ "--rebuild", project, "--author", "a@x", "--title", "新しい題" }), 0) << err.str();
+
+    // A make without the missing picture, and a rebuild then matches again.
+    fs::remove(dir.file("b.jpg"));
+    ASSERT_EQ(run({ "--make", project, "--no-html-folder", "--yes", "--author", "a@x" }), 0) << err.str();
+    EXPECT_EQ(run({ "--rebuild", project, "--author", "a@x", "--title", "新しい題" }), 0) << err.str();
+}
+
+TEST_F(Cli, ASecondRunIntoTheSameAlbumIsToldAndWritesNothing)
+{
+    const std::string project = makeProject();
+    fs::create_directory(dir.file("out"));
+    generate::FolderLock first;
+    ASSERT_EQ(first.lock(dir.file("out")), generate::FolderLock::Outcome::Locked);
+    EXPECT_EQ(run({ "--make", project, "--no-html-folder", "--yes", "--author", "a@x" }), 1);
+    EXPECT_NE(err.str().find("他の処理が「" + dir.file("out") + "」にアルバムを書き込んでいます。"),
+        std::string::npos)
+        << err.str();
+    EXPECT_TRUE(fs::is_empty(dir.file("out")));
+    EXPECT_EQ(run({ "--make", project, "--html-folder", "--yes", "--author", "a@x" }), 1);
+    EXPECT_TRUE(fs::is_empty(dir.file("out")));
+    first.release();
+    EXPECT_EQ(run({ "--make", project, "--no-html-folder", "--yes", "--author", "a@x" }), 0) << err.str();
+}
+
+namespace
+{
+
+/// Standard error that sends the process a signal once a text has been written to it.
+class SignallingBuffer final : public std::stringbuf
+{
+public:
+    SignallingBuffer(std::string trigger, int signal)
+        : m_trigger(std::move(trigger))
+        , m_signal(signal)
+    {
+    }
+
+protected:
+    std::streamsize xsputn(const char *text, std::streamsize count) override
+    {
+        const std::streamsize written = std::stringbuf::xsputn(text, count);
+        if (!m_sent && str().find(m_trigger) != std::string::npos) {
+            m_sent = true;
+            std::raise(m_signal);
+        }
+        return written;
+    }
+
+private:
+    std::string m_trigger;
+    int m_signal;
+    bool m_sent = false;
+};
+
+volatile std::sig_atomic_t g_signalsSeenByTheTest = 0;
+
+} // namespace
+
+TEST_F(Cli, InterruptAndTerminateStopTheRunAfterThePictureInFlight)
+{
+    writePicture(dir.file("b.jpg"), 320, 240);
+    test::writeFile(dir.file("0 unreadable.jpg"), "not a picture");
+    std::vector<std::string> args { "--new", dir.file("album.pxa"), dir.file("0 unreadable.jpg") };
+    for (int i = 0; i < 4; ++i) {
+        args.push_back(dir.file("p" + std::to_string(i) + ".jpg"));
+        writePicture(args.back(), 320, 240);
+    }
+    args.insert(args.end(), { "--title", "題", "--out", dir.file("out") });
+    ASSERT_EQ(run(args), 0) << err.str();
+    fs::create_directory(dir.file("out"));
+
+    // Without the run's own handler the signal only reaches this one, and the run goes on.
+    struct sigaction seen {
+    };
+    seen.sa_handler = [](int) { g_signalsSeenByTheTest = g_signalsSeenByTheTest + 1; };
+    struct sigaction oldInterrupt {
+    }, oldTerminate {};
+    sigaction(SIGINT, &seen, &oldInterrupt);
+    sigaction(SIGTERM, &seen, &oldTerminate);
+    for (const int signal : { SIGINT, SIGTERM }) {
+        SCOPED_TRACE(signal);
+        // The unreadable first picture's message comes while the others are still to be made.
+        SignallingBuffer buffer("imageX : 0", signal);
+        std::ostream signallingErr(&buffer);
+        out.str("");
+        const int status = app::runCommandLine(
+            { "--make", dir.file("album.pxa"), "--no-html-folder", "--yes", "--author", "a@x", "-j", "1" },
+            out,
+            signallingErr);
+        EXPECT_EQ(status, 128 + signal) << buffer.str();
+        EXPECT_NE(buffer.str().find("アルバムの作成を中止しました。"), std::string::npos) << buffer.str();
+        EXPECT_FALSE(fs::exists(dir.file("out/index.htm")));
+        EXPECT_FALSE(fs::exists(dir.file("out/images/img0004.jpg")));
+    }
+    sigaction(SIGINT, &oldInterrupt, nullptr);
+    sigaction(SIGTERM, &oldTerminate, nullptr);
+    EXPECT_EQ(g_signalsSeenByTheTest, 0) << "the run's handler took them";
 }
 
 TEST_F(Cli, BrokenProjectFileIsAnError)

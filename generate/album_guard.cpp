@@ -1,0 +1,258 @@
+// SPDX-License-Identifier: MIT
+#include "generate/album_guard.h"
+
+#include "album/image_list.h"
+#include "album/settings.h"
+#include "generate/layout.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string_view>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace pictora::generate
+{
+
+using album::OptionId;
+
+namespace
+{
+
+bool isControl(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+}
+
+bool isSeparatorOrControl(char c)
+{
+    return c == '/' || c == '\\' || isControl(c);
+}
+
+/// The name as a message can show it: control characters become "?".
+std::string shownName(std::string name)
+{
+    for (char &c : name) {
+        if (isControl(c))
+            c = '?';
+    }
+    return name;
+}
+
+std::string badNameMessage(OptionId id, const std::string &value)
+{
+    const album::OptionDecl &decl = album::optionDecl(id);
+    return std::string(decl.caption) + " (" + std::string(decl.control) + ") の「" + shownName(value)
+        + "」はファイル名として使えません。\n「/」「\\」「..」や制御文字を含まない名前を指定してください。";
+}
+
+std::string albumKey(const std::string &folder)
+{
+    std::error_code ec;
+    const std::string real = std::filesystem::canonical(folder, ec).string();
+    return ec ? std::string() : std::to_string(std::hash<std::string> {}(real));
+}
+
+/// The record's first line: a record of another form is no record.
+constexpr std::string_view kRecordHeader = "pictora album pictures 1\n";
+
+/// Where a lock stands in for one the folder's file system refuses (a network share): a file under
+/// the user's runtime folder named after the folder's real path.
+std::string runtimeLockPath(const std::string &folder)
+{
+    const char *runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (!runtime || !*runtime)
+        return {};
+    const std::string key = albumKey(folder);
+    return key.empty() ? std::string() : std::string(runtime) + "/pictora-album-" + key + ".lock";
+}
+
+} // namespace
+
+bool isPlainFileName(const std::string &name)
+{
+    return name != "." && name != ".." && !std::ranges::any_of(name, isSeparatorOrControl);
+}
+
+std::optional<std::string> unsafeNameMessage(const album::AlbumSettings &settings)
+{
+    // The cover name and the extension only ever stand joined (index.htm, 0001.htm): each may be
+    // "." or "..", but neither may hold a separator, and the cover's whole name must be plain.
+    for (const OptionId id : { OptionId::edIndex, OptionId::edFileExt }) {
+        if (std::ranges::any_of(settings.text(id), isSeparatorOrControl))
+            return badNameMessage(id, settings.text(id));
+    }
+    const std::string coverName = settings.text(OptionId::edIndex) + settings.text(OptionId::edFileExt);
+    if (!isPlainFileName(coverName))
+        return badNameMessage(OptionId::edIndex, coverName);
+    if (!isPlainFileName(settings.text(OptionId::edCSS)))
+        return badNameMessage(OptionId::edCSS, settings.text(OptionId::edCSS));
+    return std::nullopt;
+}
+
+std::string picturesMadeFrom(
+    const album::AlbumSettings &settings, const std::vector<album::ImageEntry> &entries)
+{
+    std::string text;
+    for (const OptionId id : { OptionId::edMainX,
+             OptionId::edMainY,
+             OptionId::edThumbX,
+             OptionId::edThumbY,
+             OptionId::cbJPEGc,
+             OptionId::edBGImage })
+        text += std::string(album::optionDecl(id).control) + "=" + settings.text(id) + "\n";
+    for (const OptionId id : { OptionId::rbLmain, OptionId::rbL, OptionId::qJPEG })
+        text += std::string(album::optionDecl(id).control) + "=" + std::to_string(settings.number(id)) + "\n";
+    text += std::string("cbMainOrigin=") + (settings.checked(OptionId::cbMainOrigin) ? "1" : "0") + "\n";
+    for (const album::ImageEntry &entry : entries) {
+        std::error_code ec;
+        const std::filesystem::path absolute = std::filesystem::absolute(entry.path, ec);
+        text += (ec ? entry.path : absolute.lexically_normal().string()) + "\n";
+    }
+    return text;
+}
+
+std::string changedSinceMakeMessage()
+{
+    return "アルバムを作成したときから、画像リストか画像の設定が変わっています。\n"
+           "ページだけを作り直すことはできません。「アルバム作成」でアルバムを作成し直してください。";
+}
+
+std::string missingAlbumPictureMessage(const std::string &path)
+{
+    return "「" + path
+        + "」がありません。\nアルバムの画像が画像リストと合わないため、ページだけを作り直すことはできません。"
+          "\n"
+          "「アルバム作成」でアルバムを作成し直してください。";
+}
+
+MadeAlbumRecord::MadeAlbumRecord(const std::string &cacheFolder, const std::string &albumFolder)
+{
+    const std::string key = albumKey(albumFolder);
+    if (!cacheFolder.empty() && !key.empty())
+        m_path = cacheFolder + "/albums/" + key;
+}
+
+void MadeAlbumRecord::forget() const
+{
+    if (m_path.empty())
+        return;
+    // A make that never completes leaves pictures of two lists: what it says matches no list. A
+    // record that is gone would only be unknown.
+    if (!remember("a make that did not complete\n")) {
+        std::error_code ignored;
+        std::filesystem::remove(m_path, ignored);
+    }
+}
+
+bool MadeAlbumRecord::remember(const std::string &madeFrom) const
+{
+    if (m_path.empty())
+        return false;
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(m_path).parent_path(), ec);
+    // Whole or not at all: written beside it, then renamed over it.
+    const std::string temporary = m_path + "." + std::to_string(::getpid()) + ".tmp";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        out << kRecordHeader << madeFrom;
+        out.close();
+        if (!out) {
+            std::filesystem::remove(temporary, ec);
+            return false;
+        }
+    }
+    std::filesystem::rename(temporary, m_path, ec);
+    if (ec)
+        std::filesystem::remove(temporary, ec);
+    return !ec;
+}
+
+std::optional<std::string> MadeAlbumRecord::recall() const
+{
+    if (m_path.empty())
+        return std::nullopt;
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(m_path, ec))
+        return std::nullopt;
+    std::ifstream in(m_path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (!in || !text.str().starts_with(kRecordHeader))
+        return std::nullopt;
+    return text.str().substr(kRecordHeader.size());
+}
+
+std::string albumBusyMessage(const std::string &folder)
+{
+    return "他の処理が「" + folder
+        + "」にアルバムを書き込んでいます。\nその処理が終わってから再実行してください。";
+}
+
+FolderLock::~FolderLock()
+{
+    release();
+}
+
+FolderLock::FolderLock(FolderLock &&other) noexcept
+    : m_fd(other.m_fd)
+{
+    other.m_fd = -1;
+}
+
+FolderLock &FolderLock::operator=(FolderLock &&other) noexcept
+{
+    if (this != &other) {
+        release();
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+FolderLock::Outcome FolderLock::lock(const std::string &folder)
+{
+    release();
+    // Close-on-exec: the browser started at the end must not hold the album after the run.
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return Outcome::Unlockable;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        m_fd = fd;
+        return Outcome::Locked;
+    }
+    const int error = errno;
+    ::close(fd);
+    if (error == EWOULDBLOCK)
+        return Outcome::Busy;
+    const std::string stand = runtimeLockPath(folder);
+    if (stand.empty())
+        return Outcome::Unlockable;
+    fd = ::open(stand.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return Outcome::Unlockable;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        m_fd = fd;
+        return Outcome::Locked;
+    }
+    const int standError = errno;
+    ::close(fd);
+    return standError == EWOULDBLOCK ? Outcome::Busy : Outcome::Unlockable;
+}
+
+void FolderLock::release()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+} // namespace pictora::generate
