@@ -1,0 +1,405 @@
+// SPDX-License-Identifier: MIT
+#include "album/file_io.h"
+
+#include "album/errors.h"
+#include "album/file_messages.h"
+
+#include <atomic>
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <mutex>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <unordered_map>
+
+namespace pictora::album
+{
+
+namespace
+{
+
+constexpr std::size_t kFallbackNameMax = 255;
+constexpr int kMaxLinkHops = 40;
+/// A folder written into again within this time is not looked through for stale files again.
+constexpr auto kSweepInterval = std::chrono::seconds(60);
+/// Temporaries of older versions carry no process id: only ones this old are taken as left over.
+constexpr auto kPidlessAge = std::chrono::hours(1);
+
+std::string folderOf(const std::string &path)
+{
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string fileNameOf(const std::string &path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+/// The file a chain of links at `path` ends in; `path` itself when it is no link.
+std::string followLinks(const std::string &path, int &error)
+{
+    namespace fs = std::filesystem;
+    std::string current = path;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat info {
+        };
+        if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return current;
+        std::error_code ec;
+        const fs::path target = fs::read_symlink(current, ec);
+        if (ec)
+            return current;
+        current = target.is_absolute() ? target.string() : (fs::path(folderOf(current)) / target).string();
+    }
+    error = ELOOP;
+    return {};
+}
+
+std::size_t nameMaxOf(const std::string &folder)
+{
+    const long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+    return limit > 0 ? static_cast<std::size_t>(limit) : kFallbackNameMax;
+}
+
+std::string uniquePart()
+{
+    static std::atomic<unsigned> counter { 0 };
+    thread_local std::minstd_rand random { std::random_device {}() };
+    char text[32];
+    const auto [end, ignored] = std::to_chars(text, text + sizeof text, counter.fetch_add(1), 16);
+    std::string unique(text, end);
+    unique += '-';
+    const auto [end2, ignored2] = std::to_chars(text, text + sizeof text, random() & 0xFFFFFF, 16);
+    unique.append(text, end2);
+    return unique;
+}
+
+bool allDigits(std::string_view text)
+{
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+/// The process id of "<pid>-<a>-<b>" with `a` and `b` made of `digits`, or 0.
+long pidOfTriple(std::string_view tail, std::string_view digits)
+{
+    const auto first = tail.find('-');
+    const auto second = first == std::string_view::npos ? first : tail.find('-', first + 1);
+    if (second == std::string_view::npos)
+        return 0;
+    const std::string_view a = tail.substr(first + 1, second - first - 1);
+    const std::string_view b = tail.substr(second + 1);
+    if (a.empty() || b.empty() || a.find_first_not_of(digits) != std::string_view::npos
+        || b.find_first_not_of(digits) != std::string_view::npos)
+        return 0;
+    const std::string_view pid = tail.substr(0, first);
+    long value = 0;
+    if (!allDigits(pid) || pid.size() > 9)
+        return 0;
+    std::from_chars(pid.data(), pid.data() + pid.size(), value);
+    return value;
+}
+
+/// The process id in a temporary name of ours, or 0: ".<name>.pictora-<pid>-<n>-<n>.tmp" (every
+/// file now), ".<name>.<pid>-<n>-<n>.tmp" (pages of older versions) and ".<name>.tmp-<pid>-<n>-<n>"
+/// (pictures of older versions).
+long pidInTemporaryName(std::string_view name)
+{
+    constexpr std::string_view kDecimal = "0123456789";
+    constexpr std::string_view kHex = "0123456789abcdef";
+    if (!name.starts_with('.') || name.size() < 3)
+        return 0;
+    if (name.ends_with(".tmp")) {
+        const std::string_view stem = name.substr(0, name.size() - 4);
+        if (const auto at = stem.rfind(".pictora-"); at != std::string_view::npos && at >= 1)
+            return pidOfTriple(stem.substr(at + 9), kHex);
+        const auto dot = stem.rfind('.');
+        return dot == std::string_view::npos || dot < 2 ? 0 : pidOfTriple(stem.substr(dot + 1), kDecimal);
+    }
+    const auto at = name.rfind(".tmp-");
+    return at == std::string_view::npos || at < 2 ? 0 : pidOfTriple(name.substr(at + 5), kDecimal);
+}
+
+/// A temporary of an older version that named no process: ".<name>.pxa.<random>" (projects) and
+/// ".sizes-XXXXXX" (the picture size cache).
+bool isPidlessTemporaryName(std::string_view name)
+{
+    if (name.starts_with(".sizes-") && name.size() == 13)
+        return true;
+    const auto at = name.rfind(".pxa.");
+    return name.starts_with('.') && at != std::string_view::npos && at >= 2 && allDigits(name.substr(at + 5));
+}
+
+bool processAlive(long pid)
+{
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH;
+}
+
+/// Looks through a folder once in a while, the first time it is written into.
+void sweepFolderNow(const std::string &folder)
+{
+    static std::mutex mutex;
+    static std::unordered_map<std::string, std::chrono::steady_clock::time_point> swept;
+    const auto now = std::chrono::steady_clock::now();
+    {
+        const std::lock_guard lock(mutex);
+        auto [it, fresh] = swept.try_emplace(folder, now);
+        if (!fresh && now - it->second < kSweepInterval)
+            return;
+        it->second = now;
+    }
+    removeStaleTemporaries(folder);
+}
+
+void syncFolder(const std::string &folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    // The file is in place already; a folder that cannot be synced (some file systems refuse) only
+    // leaves the rename to the system's own schedule.
+    (void)::fsync(fd);
+    ::close(fd);
+}
+
+} // namespace
+
+std::string temporaryFileName(std::string_view fileName, std::size_t nameMax)
+{
+    const std::string suffix = ".pictora-" + std::to_string(::getpid()) + "-" + uniquePart() + ".tmp";
+    const std::size_t room = nameMax > suffix.size() + 1 ? nameMax - suffix.size() - 1 : 0;
+    std::size_t keep = std::min(fileName.size(), room);
+    // Cut between characters, so the name stays valid UTF-8 for file systems that insist on it.
+    while (keep > 0 && keep < fileName.size() && (static_cast<unsigned char>(fileName[keep]) & 0xC0) == 0x80)
+        --keep;
+    std::string name = ".";
+    name.append(fileName.substr(0, keep)).append(suffix);
+    return name;
+}
+
+std::size_t removeStaleTemporaries(const std::string &folder)
+{
+    DIR *dir = ::opendir(folder.c_str());
+    if (!dir)
+        return 0;
+    const long self = ::getpid();
+    const auto now = std::chrono::system_clock::now();
+    std::size_t removed = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (!name.starts_with('.'))
+            continue;
+        const long pid = pidInTemporaryName(name);
+        const bool pidless = pid == 0 && isPidlessTemporaryName(name);
+        if ((pid == 0 && !pidless) || pid == self || (pid != 0 && processAlive(pid)))
+            continue;
+        struct stat info {
+        };
+        if (::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode))
+            continue;
+        if (pidless) {
+            const auto modified = std::chrono::system_clock::from_time_t(info.st_mtim.tv_sec);
+            if (now - modified < kPidlessAge)
+                continue;
+        }
+        if (::unlinkat(::dirfd(dir), entry->d_name, 0) == 0)
+            ++removed;
+    }
+    ::closedir(dir);
+    return removed;
+}
+
+AtomicFile::AtomicFile(std::string path, AtomicFileOptions options)
+    : m_path(std::move(path))
+{
+    int error = 0;
+    m_target = followLinks(m_path, error);
+    if (error != 0)
+        fail(error);
+    const std::string folder = folderOf(m_target);
+    sweepFolderNow(folder);
+
+    struct stat old {
+    };
+    const bool exists = ::stat(m_target.c_str(), &old) == 0;
+    if (exists && options.refuseWriteProtected && ::access(m_target.c_str(), W_OK) != 0)
+        fail(errno);
+
+    const std::string prefix = folder == "." && m_target.find('/') == std::string::npos ? std::string()
+        : folder == "/"                                                                 ? std::string("/")
+                                                                                        : folder + "/";
+    const std::size_t nameMax = nameMaxOf(folder);
+    for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+        m_temporary = prefix + temporaryFileName(fileNameOf(m_target), nameMax);
+        // 0666 so the umask decides for a new file, as for any file the user creates.
+        m_fd = ::open(m_temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (m_fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (m_fd < 0) {
+        const int openError = errno;
+        m_temporary.clear();
+        fail(openError);
+    }
+    if (exists && S_ISREG(old.st_mode) && ::fchmod(m_fd, old.st_mode & 07777) != 0)
+        fail(errno);
+}
+
+AtomicFile::~AtomicFile()
+{
+    discard();
+}
+
+void AtomicFile::write(std::string_view bytes)
+{
+    if (m_fd < 0)
+        fail(EBADF);
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(m_fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            fail(n < 0 ? errno : EIO);
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+void AtomicFile::commit()
+{
+    if (m_fd < 0)
+        fail(EBADF);
+    // A full disk may show only when the data reaches it.
+    if (::fsync(m_fd) != 0)
+        fail(errno);
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0)
+        fail(errno);
+    if (::rename(m_temporary.c_str(), m_target.c_str()) != 0)
+        fail(errno);
+    m_temporary.clear();
+    syncFolder(folderOf(m_target));
+}
+
+void AtomicFile::discard() noexcept
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    if (!m_temporary.empty()) {
+        ::unlink(m_temporary.c_str());
+        m_temporary.clear();
+    }
+}
+
+void AtomicFile::fail(int error)
+{
+    discard();
+    throw UserError(cannotWriteMessage(m_path, error));
+}
+
+void writeFileAtomically(const std::string &path, std::string_view bytes, AtomicFileOptions options)
+{
+    AtomicFile file(path, options);
+    file.write(bytes);
+    file.commit();
+}
+
+InputFile::InputFile(const std::string &path)
+{
+    // Without O_NONBLOCK opening a FIFO waits for a writer; a regular file ignores the flag.
+    m_fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (m_fd < 0) {
+        const int error = errno;
+        m_failure = error == ENOENT ? std::string(kReasonNotFound) : systemReason(error);
+        return;
+    }
+    struct stat info {
+    };
+    if (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        m_failure = S_ISDIR(info.st_mode) ? std::string(kReasonIsFolder) : std::string(kReasonNotRegular);
+        ::close(m_fd);
+        m_fd = -1;
+        return;
+    }
+    const int flags = ::fcntl(m_fd, F_GETFL);
+    if (flags >= 0)
+        (void)::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK);
+    m_size = static_cast<std::size_t>(info.st_size);
+}
+
+InputFile::~InputFile()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+long InputFile::read(char *buffer, std::size_t count)
+{
+    if (m_fd < 0) {
+        errno = EBADF;
+        return -1;
+    }
+    for (;;) {
+        const ssize_t n = ::read(m_fd, buffer, count);
+        if (n < 0 && errno == EINTR)
+            continue;
+        return static_cast<long>(n);
+    }
+}
+
+WholeFile readWholeFile(const std::string &path, std::size_t limit)
+{
+    WholeFile whole;
+    InputFile in(path);
+    if (!in.isOpen()) {
+        whole.failure = in.failure();
+        return whole;
+    }
+    if (in.size() > limit) {
+        whole.tooLarge = true;
+        return whole;
+    }
+    // One byte more than the limit shows a file that grew past it while it was read.
+    whole.bytes.resize(std::min(limit, in.size()) + 1);
+    std::size_t got = 0;
+    for (;;) {
+        if (got == whole.bytes.size()) {
+            if (got > limit) {
+                whole.bytes.clear();
+                whole.tooLarge = true;
+                return whole;
+            }
+            whole.bytes.resize(std::min(limit + 1, 2 * got));
+        }
+        const long n = in.read(whole.bytes.data() + got, whole.bytes.size() - got);
+        if (n < 0) {
+            whole.failure = systemReason(errno);
+            whole.bytes.clear();
+            return whole;
+        }
+        if (n == 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    if (got > limit) {
+        whole.bytes.clear();
+        whole.tooLarge = true;
+        return whole;
+    }
+    whole.bytes.resize(got);
+    whole.ok = true;
+    return whole;
+}
+
+} // namespace pictora::album

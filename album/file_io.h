@@ -1,0 +1,101 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+/// Files in and out: every file the program writes (pages, pictures, projects, preferences, the
+/// cache, desktop files) goes through AtomicFile, and every file it reads is opened by InputFile.
+namespace pictora::album
+{
+
+struct AtomicFileOptions {
+    /// A file the user may not write is refused rather than replaced (a write-protected project).
+    bool refuseWriteProtected = false;
+};
+
+/// A file that appears whole or not at all. It is written under a temporary name beside its final
+/// one, synced, and renamed over it on commit(); until then an existing file stays as it was. A link
+/// at the path is followed (the file it names is replaced), the mode of a replaced file is kept, a
+/// new one gets 0666 less the umask. Dropped without commit() (an error, an exception), it removes
+/// its temporary file. The temporary name is hidden, fits the folder's name limit however long the
+/// final name, and carries the process id, so that one left by a killed process is recognised and
+/// removed by the next write into that folder.
+///
+/// Every failure throws UserError "<path>\nに書き込めません。\n(<reason>)".
+class AtomicFile
+{
+public:
+    explicit AtomicFile(std::string path, AtomicFileOptions options = {});
+    ~AtomicFile();
+    AtomicFile(const AtomicFile &) = delete;
+    AtomicFile &operator=(const AtomicFile &) = delete;
+
+    void write(std::string_view bytes);
+    /// Syncs the data, puts the file in its place and syncs the folder.
+    void commit();
+
+    [[nodiscard]] const std::string &path() const { return m_path; }
+    [[nodiscard]] const std::string &temporaryPath() const { return m_temporary; }
+
+private:
+    void discard() noexcept;
+    [[noreturn]] void fail(int error);
+
+    std::string m_path; ///< as asked for: messages name it
+    std::string m_target; ///< where the file goes, links followed
+    std::string m_temporary;
+    int m_fd = -1;
+};
+
+/// Writes a whole file at once through AtomicFile.
+void writeFileAtomically(const std::string &path, std::string_view bytes, AtomicFileOptions options = {});
+
+/// The temporary name AtomicFile uses for `fileName` in a folder whose names may have `nameMax`
+/// bytes: ".<fileName>.pictora-<pid>-<unique>.tmp", the file name cut short (at a character) to fit.
+[[nodiscard]] std::string temporaryFileName(std::string_view fileName, std::size_t nameMax);
+
+/// Removes the temporary files of our writers in `folder` whose process is gone. AtomicFile does this
+/// by itself for each folder it writes into; returns how many were removed.
+std::size_t removeStaleTemporaries(const std::string &folder);
+
+/// A file opened for reading only when it is a regular file (or a link to one), so that a FIFO, a
+/// device or a socket never makes the program wait.
+class InputFile
+{
+public:
+    explicit InputFile(const std::string &path);
+    ~InputFile();
+    InputFile(const InputFile &) = delete;
+    InputFile &operator=(const InputFile &) = delete;
+
+    [[nodiscard]] bool isOpen() const { return m_fd >= 0; }
+    [[nodiscard]] int descriptor() const { return m_fd; }
+    /// The size when opened.
+    [[nodiscard]] std::size_t size() const { return m_size; }
+    /// Why it could not be opened, in Japanese (kReasonNotFound, kReasonIsFolder, kReasonNotRegular or
+    /// the system's reason).
+    [[nodiscard]] const std::string &failure() const { return m_failure; }
+
+    /// Reads up to `count` bytes into `buffer`, retrying when interrupted: the count read, 0 at the
+    /// end, -1 on an error (errno set).
+    long read(char *buffer, std::size_t count);
+
+private:
+    int m_fd = -1;
+    std::size_t m_size = 0;
+    std::string m_failure;
+};
+
+/// The whole of a regular file of at most `limit` bytes. Empty with `failure` set when it cannot be
+/// read; `tooLarge` when it holds more than `limit` bytes (then nothing beyond the limit was read).
+struct WholeFile {
+    std::string bytes;
+    bool ok = false;
+    bool tooLarge = false;
+    std::string failure;
+};
+[[nodiscard]] WholeFile readWholeFile(const std::string &path, std::size_t limit);
+
+} // namespace pictora::album
