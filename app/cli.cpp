@@ -109,6 +109,15 @@ constexpr CliOption kOptions[] = {
         "answer Yes/OK to: create a missing output folder, overwrite an existing cover page, move an "
         "existing html folder to the Trash (then go on making), replace an existing project (--new)" },
     { "open", nullptr, Group::Run, "open the cover page in the browser when done" },
+    { "full",
+        nullptr,
+        Group::Run,
+        "with --make: encode every main picture and thumbnail again. Without it, a make into an album "
+        "made before leaves alone each one that an earlier make wrote there and that nobody touched "
+        "since (same size, times and inode), when its source is unchanged (same file, size and times) "
+        "and every setting that decides its bytes (sizes, fit sides, quality, sampling, "
+        "use-originals, resize) is the same: it would be written byte for byte again. What was "
+        "written is recorded under $XDG_CACHE_HOME/pictora, never in the album" },
     { "j", "N", Group::Run, "picture workers (default: one per core)" },
     { "quiet", nullptr, Group::Run, "print only errors: no progress, no notes, no summary" },
 };
@@ -212,6 +221,7 @@ struct Options {
     bool save = false;
     bool open = false;
     bool quiet = false;
+    bool full = false;
     int workers = 0;
 
     [[nodiscard]] bool runs() const { return command == Command::Make || command == Command::Rebuild; }
@@ -338,6 +348,9 @@ Options parse(const std::vector<std::string> &args)
     o.quiet = given("quiet");
     if ((o.htmlFolder || o.open || given("j")) && !o.runs())
         throw UsageError { "--html-folder, --no-html-folder, --open and -j go with --make or --rebuild" };
+    o.full = given("full");
+    if (o.full && o.command != Options::Command::Make)
+        throw UsageError { "--full goes with --make" };
     if (given("j")) {
         const std::string n = single("j");
         auto [ptr, ec] = std::from_chars(n.data(), n.data() + n.size(), o.workers);
@@ -547,6 +560,7 @@ int makeOrRebuild(const Options &o, std::ostream &out, std::ostream &err)
     CommandLinePlatform platform(o.open, out);
     generate::RunContext context { settings, entries, prompts, progress, platform, o.workers };
     const StopSignals stopSignals;
+    context.encodeAll = o.full;
     generate::RunResult result = make ? generate::makeAlbum(context) : generate::rebuildPages(context);
     // With --yes, a trashed html folder is made anew at once.
     if (make && !result.completed && prompts.folderTrashed() && !StopSignals::exitStatus()) {
@@ -679,6 +693,13 @@ void writeManPage(std::ostream &out)
             out << ".TP\n\\fB" << roff(optionSynopsis(option)) << "\\fR\n" << roff(option.help) << "\n";
         }
     }
+    out << ".SH FILES\n"
+        << ".TP\n\\fI$XDG_CACHE_HOME/pictora/\\fR (\\fI~/.cache/pictora/\\fR when it is not set)\n"
+        << roff("What runs remember between them: the sizes of the sources, so that a rebuild need not "
+                "decode them again, and in albums/ one record per album folder of the pictures a make "
+                "wrote there, so that the next make need not encode them again. Removing it only makes "
+                "the next runs slower.")
+        << "\n";
     out << ".SH \"EXIT STATUS\"\n";
     for (const auto &[status, meaning] : kExitStatuses)
         out << ".TP\n" << status << "\n" << roff(meaning) << "\n";

@@ -5,6 +5,11 @@
 # (cold), and phone photos of 108 and 200 megapixels, baseline and progressive.
 #
 #   bench/run.sh [-r REPETITIONS] [--pictora PATH] [--corpus DIR] [--peer-only] [--make-only]
+#                [--again-only]
+#
+# Then a make into an album made before ("again"): the first make of 117 distinct photos against a
+# second one with nothing changed, the album after one source is replaced and after qJPEG changes
+# checked byte for byte against a make into an empty folder, and the second make of 1,000 pictures.
 #
 # Results go to bench/results/ (git-ignored); a summary is printed at the end.
 set -euo pipefail
@@ -16,6 +21,7 @@ corpus=$here/corpus
 reps=5
 peer_only=0
 make_only=0
+again_only=0
 cores=$(nproc)
 # libvips' own thread pool left at its default (one thread per core) in each process: on 2 cores,
 # alternated with --vips-concurrency=1 it was the faster of the two. PEER_CONCURRENCY=N to force N.
@@ -33,7 +39,8 @@ while [ $# -gt 0 ]; do
     --corpus) corpus=$2; shift 2 ;;
     --peer-only) peer_only=1; shift ;;
     --make-only) make_only=1; shift ;;
-    -h|--help) sed -n '2,10p' "$0"; exit 0 ;;
+    --again-only) again_only=1; shift ;;
+    -h|--help) sed -n '2,15p' "$0"; exit 0 ;;
     *) echo "run.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -137,6 +144,129 @@ run_rebuild() {
     "$pictora" --rebuild "$project" --out "$out" --yes --author bench@example.org \
     >"$work/pictora.log" 2>&1 || { cat "$work/pictora.log" >&2; echo "run.sh: pictora --rebuild failed" >&2; exit 1; }
 }
+
+# A make into an album made before. The first make of 117 distinct photos (the corpus, then its
+# pictures mirrored and turned by jpegtran, losslessly: other pixels, the same kind of picture),
+# each into an empty folder with nothing remembered, alternating with a second make with nothing
+# changed; then one source replaced by another picture under the same name and qJPEG changed, each
+# album compared byte for byte with a make into an empty folder; then the second make of 1,000.
+# Each make keeps what it remembers in a cache folder of this run, never the user's.
+again_make() { # project out cache [more options]: leaves "seconds max-RSS-KiB CPU-seconds" in time.txt
+  local project=$1 out=$2 again_cache=$3
+  shift 3
+  XDG_CACHE_HOME=$again_cache /usr/bin/time -f '%e %M %U %S' -o "$work/time.txt" \
+    "$pictora" --make "$project" --out "$out" --yes --no-html-folder --author bench@example.org "$@" \
+    >"$work/pictora.log" 2>&1 || { cat "$work/pictora.log" >&2; echo "run.sh: pictora --make failed" >&2; exit 1; }
+  awk '{ printf "%s %s %.2f\n", $1, $2, $3 + $4 }' "$work/time.txt" >"$work/time-cpu.txt"
+  mv "$work/time-cpu.txt" "$work/time.txt"
+}
+# The album `out` is byte for byte the one a make into an empty folder with nothing remembered writes.
+same_as_fresh() { # project out label [more options]
+  local project=$1 out=$2 label=$3
+  shift 3
+  rm -rf "$work/again-fresh" "$work/again-fresh-cache"
+  again_make "$project" "$work/again-fresh" "$work/again-fresh-cache" "$@"
+  if diff -r "$out" "$work/again-fresh" >"$work/diff.txt"; then
+    echo "identical to a make into an empty folder ($(find "$out" -type f | wc -l) files) after $label"
+  else
+    cat "$work/diff.txt" >&2
+    echo "run.sh: after $label the album differs from a make into an empty folder" >&2
+    exit 1
+  fi
+}
+run_again() {
+  local distinct=$corpus/distinct count=${AGAIN_PICTURES:-117} k p a b variant
+  mkdir -p "$distinct"
+  local again_pictures=("${pictures[@]}")
+  for variant in "-flip horizontal" "-flip vertical" "-rotate 180"; do
+    for p in "${pictures[@]}"; do
+      [ ${#again_pictures[@]} -lt "$count" ] || break 2
+      local name
+      name=$distinct/$(basename "$p" .jpg)-$(echo "$variant" | tr -d ' -').jpg
+      # shellcheck disable=SC2086 # the variant is two words on purpose
+      [ -s "$name" ] || jpegtran -copy none -trim $variant -outfile "$name" "$p"
+      again_pictures+=("$name")
+    done
+  done
+  # The sources are links of this run's own to the corpus, so that one can be replaced without
+  # touching the corpus.
+  mkdir -p "$work/again-src"
+  local sources=()
+  for p in "${again_pictures[@]}"; do
+    ln -s "$p" "$work/again-src/$(basename "$p")"
+    sources+=("$work/again-src/$(basename "$p")")
+  done
+  "$pictora" --new "$work/again.pxa" "${sources[@]}" >/dev/null 2>&1
+  local thousand_again=()
+  while [ ${#thousand_again[@]} -lt 1000 ]; do thousand_again+=("${sources[@]}"); done
+  "$pictora" --new "$work/again1000.pxa" "${thousand_again[@]:0:1000}" >/dev/null 2>&1
+  sed -i '7s/.*/Benchmark\r/' "$work/again.pxa" "$work/again1000.pxa"
+
+  local first=() second=() first_cpu=() second_cpu=() r cpu_a cpu_b
+  local m=${#sources[@]}
+  for ((r = 1; r <= 3; r++)); do
+    rm -rf "$work/again" "$work/again-cache"
+    again_make "$work/again.pxa" "$work/again" "$work/again-cache"
+    read -r a _ cpu_a <"$work/time.txt"
+    again_make "$work/again.pxa" "$work/again" "$work/again-cache"
+    read -r b _ cpu_b <"$work/time.txt"
+    first+=("$a") second+=("$b") first_cpu+=("$cpu_a") second_cpu+=("$cpu_b")
+    echo "rep $r again-$m first $a s (CPU $cpu_a s), second $b s (CPU $cpu_b s)" >>"$report"
+  done
+  for ((r = 4; r <= reps; r++)); do
+    again_make "$work/again.pxa" "$work/again" "$work/again-cache"
+    read -r b _ cpu_b <"$work/time.txt"
+    second+=("$b") second_cpu+=("$cpu_b")
+    echo "rep $r again-$m second $b s (CPU $cpu_b s)" >>"$report"
+  done
+  # The pages alone, for scale: a rebuild with every size remembered.
+  local pages=()
+  for ((r = 1; r <= 3; r++)); do
+    XDG_CACHE_HOME=$work/again-cache /usr/bin/time -f '%e %M' -o "$work/time.txt" \
+      "$pictora" --rebuild "$work/again.pxa" --out "$work/again" --author bench@example.org >/dev/null 2>&1
+    read -r a _ <"$work/time.txt"
+    pages+=("$a")
+  done
+  local first_m second_m pages_m
+  first_m=$(median "${first[@]}") second_m=$(median "${second[@]}") pages_m=$(median "${pages[@]}")
+  {
+    echo
+    echo "again:   $m distinct pictures: first make $first_m s (median of 3), second with nothing changed $second_m s (median of ${#second[@]}):" \
+      "$(awk -v a="$first_m" -v b="$second_m" 'BEGIN { printf "%.1f", a / b }') x faster" \
+      "($(awk -v a="$first_m" -v b="$second_m" 'BEGIN { print (a / b >= 8) ? "goal of 8 x met" : "BELOW the goal of 8 x" }')); the pages alone (warm rebuild) $pages_m s"
+    echo "         CPU: first $(median "${first_cpu[@]}") s, second $(median "${second_cpu[@]}") s"
+  } | tee -a "$report"
+
+  # Another picture under the same name as the 5th source, with the old one's modification time.
+  local replaced=${sources[$((4 % m))]}
+  rm "$replaced"
+  cp "${again_pictures[$((5 % m))]}" "$replaced"
+  touch -r "${again_pictures[$((4 % m))]}" "$replaced"
+  again_make "$work/again.pxa" "$work/again" "$work/again-cache"
+  read -r a _ <"$work/time.txt"
+  echo "         one source replaced under the same name (same mtime): make $a s, $(same_as_fresh "$work/again.pxa" "$work/again" "the replacement")" | tee -a "$report"
+  again_make "$work/again.pxa" "$work/again" "$work/again-cache" --set qJPEG=80
+  read -r a _ <"$work/time.txt"
+  echo "         qJPEG 90 -> 80: make $a s, $(same_as_fresh "$work/again.pxa" "$work/again" "qJPEG=80" --set qJPEG=80)" | tee -a "$report"
+
+  rm -rf "$work/again" "$work/again-cache"
+  again_make "$work/again1000.pxa" "$work/again" "$work/again-cache"
+  read -r a _ <"$work/time.txt"
+  local thousand_times=() thousand_cpu=()
+  for ((r = 1; r <= 3; r++)); do
+    again_make "$work/again1000.pxa" "$work/again" "$work/again-cache"
+    read -r b rss cpu_b <"$work/time.txt"
+    thousand_times+=("$b") thousand_cpu+=("$cpu_b")
+    echo "rep $r again-1000 second $b s (CPU $cpu_b s), max RSS $((rss / 1024)) MB" >>"$report"
+  done
+  echo "         1000 pictures: first make $a s, second with nothing changed $(median "${thousand_times[@]}") s, CPU $(median "${thousand_cpu[@]}") s (medians of 3)" | tee -a "$report"
+}
+
+if [ "$again_only" -eq 1 ]; then
+  run_again
+  echo "written: $report"
+  exit 0
+fi
 
 # Warm-up: the corpus into the page cache, the libraries into memory.
 run_peer "$work/peer"
@@ -269,4 +399,5 @@ for photo in "$big"/108mp-baseline.jpg "$big"/108mp-progressive.jpg "$big"/200mp
   t1=$(now)
   echo "$name: $(vipsheader -f width "$photo")x$(vipsheader -f height "$photo"), $(($(stat -c %s "$photo") / 1048576)) MB: pictora $big_s s, $((big_rss / 1024)) MB peak, main $size; peer main only $(elapsed "$t0" "$t1") s, $(($(cat "$work/peer-time.txt") / 1024)) MB peak" | tee -a "$report"
 done
+run_again
 echo "written: $report"

@@ -7,6 +7,7 @@
 #include "album/prompts.h"
 #include "album/settings.h"
 #include "generate/album_guard.h"
+#include "generate/made_record.h"
 #include "generate/ordered_pool.h"
 #include "generate/pages.h"
 #include "generate/picture_conversion.h"
@@ -126,77 +127,163 @@ bool lockFolder(RunContext &c, FolderLock &lock, const std::string &folder)
     return false;
 }
 
-/// Converts every picture on the workers and consumes the outcomes in list order.
+/// What a make already holds of one picture, as its record tells.
+struct HeldPicture {
+    bool mainCurrent = false; ///< the main picture need not be written (or is not written at all)
+    const MadeFile *thumbnail = nullptr; ///< the thumbnail is current too: nothing to decode
+};
+
+/// Converts every picture on the workers and consumes the outcomes in list order. A make leaves
+/// alone what its album already holds as it would write it, and records what it wrote.
 void convertAll(RunContext &c, const AlbumLayout &layout, const ConversionOptions &options, RunResult &result)
 {
     const std::size_t n = c.entries.size();
-    SizeCache cache(cacheFolderOf(c));
+    const std::string cacheFolder = cacheFolderOf(c);
+    SizeCache cache(cacheFolder);
     const std::string plan = decodePlan(options);
+    std::optional<MadeRecord> made;
+    std::string mainRecipe;
+    std::string thumbRecipe;
+    if (options.writeFiles) {
+        made.emplace(cacheFolder, layout.folder());
+        mainRecipe = mainPictureRecipe(options);
+        thumbRecipe = thumbnailRecipe(options);
+    }
+    const bool reuse = made && !c.encodeAll;
+    auto mainName
+        = [](std::size_t i) { return "images/" + AlbumLayout::mainPictureName(static_cast<int>(i)); };
+    auto thumbName = [](std::size_t i) { return "thumb/" + AlbumLayout::thumbnailName(static_cast<int>(i)); };
 
     struct Converted {
         PictureOutcome outcome;
         std::optional<FileStamp> stamp; ///< set when the file did not change while it was read
+        std::string source; ///< the source's key in the record of made pictures
+        std::optional<FileStamp> mainWritten; ///< the files as this run wrote them
+        std::optional<FileStamp> thumbWritten;
     };
-    runInOrder<Converted>(
-        n,
-        workerCount(c.workers),
-        [&](std::size_t i) {
-            const std::string &path = c.entries[i].path;
-            Converted done;
-            try {
-                const std::optional<FileStamp> before = stampOf(path);
-                if (!options.writeFiles && before) {
-                    if (const std::optional<KnownPicture> known = cache.find(path, plan, *before)) {
-                        done.outcome = outcomeFor(*known, options);
+
+    auto held = [&](std::size_t i, const std::string &source, const FileStamp &stamp) {
+        HeldPicture h;
+        const int index = static_cast<int>(i);
+        h.mainCurrent = options.useOriginal
+            || made->current(mainName(i), layout.mainPicturePath(index), source, stamp, mainRecipe);
+        // A thumbnail is made from its main picture: a main picture made again makes it again.
+        if (h.mainCurrent)
+            h.thumbnail
+                = made->current(thumbName(i), layout.thumbnailPath(index), source, stamp, thumbRecipe);
+        return h;
+    };
+
+    // Neither failing costs more than the time saved next run. Kept also when the run stops
+    // early, for the pictures made until then.
+    auto saveRecords = [&] {
+        (void)cache.save();
+        if (made)
+            (void)made->save();
+    };
+    try {
+        runInOrder<Converted>(
+            n,
+            workerCount(c.workers),
+            [&](std::size_t i) {
+                const std::string &path = c.entries[i].path;
+                const int index = static_cast<int>(i);
+                Converted done;
+                try {
+                    const std::optional<FileStamp> before = stampOf(path);
+                    if (!options.writeFiles && before) {
+                        if (const std::optional<KnownPicture> known = cache.find(path, plan, *before)) {
+                            done.outcome = outcomeFor(*known, options);
+                            done.stamp = before;
+                            return done;
+                        }
+                    }
+                    if (!options.writeFiles) {
+                        done.outcome = checkPicture(path, options);
+                        if (before && stampOf(path) == before)
+                            done.stamp = before;
+                        return done;
+                    }
+                    done.source = MadeRecord::sourceKey(path);
+                    const HeldPicture h = reuse && before ? held(i, done.source, *before) : HeldPicture {};
+                    if (h.thumbnail) {
+                        done.outcome = outcomeFor(
+                            { true, h.thumbnail->sourceWidth, h.thumbnail->sourceHeight }, options);
                         done.stamp = before;
                         return done;
                     }
+                    const bool writeMain = !h.mainCurrent && !options.useOriginal;
+                    done.outcome = convertPicture(path, index, layout, options, writeMain);
+                    if (before && stampOf(path) == before) {
+                        done.stamp = before;
+                        if (!done.outcome.unreadable && done.outcome.writeError.empty()) {
+                            if (writeMain)
+                                done.mainWritten = stampOf(layout.mainPicturePath(index));
+                            done.thumbWritten = stampOf(layout.thumbnailPath(index));
+                        }
+                    }
+                } catch (const std::exception &e) {
+                    done.outcome = {};
+                    done.outcome.writeError = layout.mainPicturePath(index) + "\n" + e.what();
+                    done.stamp.reset();
+                    done.mainWritten.reset();
+                    done.thumbWritten.reset();
                 }
-                done.outcome = options.writeFiles ? convertPicture(path, static_cast<int>(i), layout, options)
-                                                  : checkPicture(path, options);
-                if (before && stampOf(path) == before)
-                    done.stamp = before;
-            } catch (const std::exception &e) {
-                done.outcome = {};
-                done.outcome.writeError = layout.mainPicturePath(static_cast<int>(i)) + "\n" + e.what();
-                done.stamp.reset();
-            }
-            return done;
-        },
-        [&](std::size_t i, Converted &converted) {
-            const PictureOutcome &outcome = converted.outcome;
-            if (!outcome.writeError.empty())
-                throw album::UserError(outcome.writeError);
-            // An oversize target says nothing about the source.
-            if (converted.stamp && !outcome.oversize) {
-                cache.remember(c.entries[i].path,
-                    plan,
-                    *converted.stamp,
-                    { !outcome.unreadable, outcome.sourceWidth, outcome.sourceHeight });
-            }
-            // A rebuild's pages show the pictures a make wrote: none may be missing. An unreadable
-            // source never had any.
-            if (!options.writeFiles && !outcome.unreadable && !outcome.oversize) {
-                const int number = static_cast<int>(i);
-                if (!options.useOriginal && !isFile(layout.mainPicturePath(number)))
-                    throw AlbumPictureMissing { layout.mainPicturePath(number) };
-                if (!isFile(layout.thumbnailPath(number)))
-                    throw AlbumPictureMissing { layout.thumbnailPath(number) };
-            }
-            if (outcome.needsMessage()) {
-                c.prompts.ask(album::Prompt::asking(
-                    album::Question::Unreadable, unreadableMessage(static_cast<int>(i), outcome)));
-            }
-            result.sizes[i] = outcome.sizes;
-            char label[64];
-            std::snprintf(label, sizeof label, "[ %d / %d ]", static_cast<int>(i + 1), static_cast<int>(n));
-            c.progress.setLabel(label);
-            c.progress.setPosition(static_cast<int>(100.0 / static_cast<double>(n) * static_cast<double>(i)));
-            if (c.platform.cancelRequested())
-                throw RunCancelled {};
-        });
-    // A cache that cannot be written only makes the next rebuild slower.
-    (void)cache.save();
+                return done;
+            },
+            [&](std::size_t i, Converted &converted) {
+                const PictureOutcome &outcome = converted.outcome;
+                if (!outcome.writeError.empty())
+                    throw album::UserError(outcome.writeError);
+                // An oversize target says nothing about the source.
+                if (converted.stamp && !outcome.oversize) {
+                    cache.remember(c.entries[i].path,
+                        plan,
+                        *converted.stamp,
+                        { !outcome.unreadable, outcome.sourceWidth, outcome.sourceHeight });
+                    auto record
+                        = [&](const std::string &name, const FileStamp &output, const std::string &recipe) {
+                              made->remember(name,
+                                  { output,
+                                      converted.source,
+                                      *converted.stamp,
+                                      recipe,
+                                      outcome.sourceWidth,
+                                      outcome.sourceHeight });
+                          };
+                    if (converted.mainWritten)
+                        record(mainName(i), *converted.mainWritten, mainRecipe);
+                    if (converted.thumbWritten)
+                        record(thumbName(i), *converted.thumbWritten, thumbRecipe);
+                }
+                // A rebuild's pages show the pictures a make wrote: none may be missing. An unreadable
+                // source never had any.
+                if (!options.writeFiles && !outcome.unreadable && !outcome.oversize) {
+                    const int number = static_cast<int>(i);
+                    if (!options.useOriginal && !isFile(layout.mainPicturePath(number)))
+                        throw AlbumPictureMissing { layout.mainPicturePath(number) };
+                    if (!isFile(layout.thumbnailPath(number)))
+                        throw AlbumPictureMissing { layout.thumbnailPath(number) };
+                }
+                if (outcome.needsMessage()) {
+                    c.prompts.ask(album::Prompt::asking(
+                        album::Question::Unreadable, unreadableMessage(static_cast<int>(i), outcome)));
+                }
+                result.sizes[i] = outcome.sizes;
+                char label[64];
+                std::snprintf(
+                    label, sizeof label, "[ %d / %d ]", static_cast<int>(i + 1), static_cast<int>(n));
+                c.progress.setLabel(label);
+                c.progress.setPosition(
+                    static_cast<int>(100.0 / static_cast<double>(n) * static_cast<double>(i)));
+                if (c.platform.cancelRequested())
+                    throw RunCancelled {};
+            });
+    } catch (...) {
+        saveRecords();
+        throw;
+    }
+    saveRecords();
 }
 
 /// Steps from the progress window to the finished album, shared by both runs.

@@ -48,11 +48,15 @@ struct RunContext {
     album::ProgressSink &progress;
     RunPlatform &platform;
     int workers = 0; ///< picture workers; 0 = one per core
-    /// Where what decoding found out about each source is remembered between runs, so that a rebuild
-    /// need not decode again, and what each album's last make wrote its pictures from, so that a
-    /// rebuild never pairs pages with pictures of another list; nothing = the user's cache folder,
-    /// an empty name = nowhere.
+    /// Where runs remember between them what decoding found out about each source (so that a
+    /// rebuild need not decode again), which pictures a make wrote (so that the next make need not
+    /// encode them again) and what each album's last make wrote its pictures from (so that a rebuild
+    /// never pairs pages with pictures of another list); nothing = the user's cache folder, an
+    /// empty name = nowhere.
     std::optional<std::string> sizeCacheFolder = std::nullopt;
+    /// A make encodes every main picture and thumbnail, also those the album already holds as it
+    /// would write them.
+    bool encodeAll = false;
 };
 
 struct RunResult {
@@ -64,7 +68,10 @@ struct RunResult {
 
 /// The make-album run: checks the settings with its questions, prepares the folders, converts
 /// every picture, writes the pages and the style sheet and opens the cover page. A completed run
-/// makes the rebuild available. Throws album::UserError (a number that is not a number, a file
+/// makes the rebuild available. A main picture or thumbnail that an earlier make wrote into the same
+/// album folder from the same unchanged source with the same picture settings, and that nobody has
+/// touched since, is not encoded again (unless encodeAll): the album is byte for byte the one
+/// encoding everything would write. Throws album::UserError (a number that is not a number, a file
 /// that cannot be written); the progress window is hidden again whatever happens.
 RunResult makeAlbum(RunContext &context);
 

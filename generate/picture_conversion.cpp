@@ -220,7 +220,8 @@ PictureOutcome writePictures(Held held,
     const imaging::PictureInfo &source,
     int index,
     const AlbumLayout &layout,
-    const ConversionOptions &options)
+    const ConversionOptions &options,
+    bool writeMain)
 {
     const SizePlan plan = planSizes(source.width, source.height, options);
     PictureOutcome out = readableOutcome(source, plan);
@@ -230,7 +231,7 @@ PictureOutcome writePictures(Held held,
     Held thumbnail = held;
     if (!options.useOriginal) {
         held = fullColour(std::move(held));
-        if (!save(held, layout.mainPicturePath(index), options, out.writeError))
+        if (writeMain && !save(held, layout.mainPicturePath(index), options, out.writeError))
             return out;
         const imaging::TargetSize thumbSize = targetOf(plan.thumb);
         if (!imaging::sizeCanBeHeld(thumbSize.width, thumbSize.height)) {
@@ -248,8 +249,11 @@ PictureOutcome writePictures(Held held,
 
 } // namespace
 
-PictureOutcome convertPicture(
-    const std::string &sourcePath, int index, const AlbumLayout &layout, const ConversionOptions &options)
+PictureOutcome convertPicture(const std::string &sourcePath,
+    int index,
+    const AlbumLayout &layout,
+    const ConversionOptions &options,
+    bool writeMain)
 {
     // Each path decodes the source once, at the size it needs; the header gives the sizes first.
     imaging::PictureInfo source;
@@ -260,7 +264,7 @@ PictureOutcome convertPicture(
         // takes the general way, which also tells an unreadable source.
         imaging::JpegPlanes planes = imaging::loadPlanesFitted(sourcePath, target, options.sampling, &source);
         if (!planes.empty())
-            return writePictures(std::move(planes), source, index, layout, options);
+            return writePictures(std::move(planes), source, index, layout, options, writeMain);
     }
     imaging::Picture held;
     if (target) {
@@ -274,7 +278,7 @@ PictureOutcome convertPicture(
             return oversizeOutcome(options, recorded.thumbnail, *recorded.asked);
         return unreadableOutcome(options);
     }
-    return writePictures(std::move(held), source, index, layout, options);
+    return writePictures(std::move(held), source, index, layout, options, writeMain);
 }
 
 PictureOutcome outcomeFor(const KnownPicture &known, const ConversionOptions &options)
@@ -306,6 +310,45 @@ std::string decodePlan(const ConversionOptions &options)
     if (options.resizeMain)
         return fit("main", options.mainX, options.mainY, options.mainLongSide);
     return "whole";
+}
+
+std::string mainPictureRecipe(const ConversionOptions &options)
+{
+    // The decode plan names the sizes and fit side when the pixels are scaled, "whole" otherwise.
+    ConversionOptions main = options;
+    main.useOriginal = false;
+    char text[160];
+    std::snprintf(text,
+        sizeof text,
+        "%s, quality %d, sampling %d, code %s",
+        decodePlan(main).c_str(),
+        options.quality,
+        static_cast<int>(options.sampling),
+        imaging::codeIdentity().c_str());
+    return text;
+}
+
+std::string thumbnailRecipe(const ConversionOptions &options)
+{
+    char text[128];
+    std::snprintf(text,
+        sizeof text,
+        "thumb %.17g %.17g %s of ",
+        options.thumbX,
+        options.thumbY,
+        options.thumbLongSide ? "long" : "short");
+    if (options.useOriginal) {
+        // Made from the source decoded straight at the thumbnail's size.
+        char source[96];
+        std::snprintf(source,
+            sizeof source,
+            "the source, quality %d, sampling %d, code %s",
+            options.quality,
+            static_cast<int>(options.sampling),
+            imaging::codeIdentity().c_str());
+        return text + std::string(source);
+    }
+    return text + mainPictureRecipe(options);
 }
 
 std::string unreadableMessage(int index, const PictureOutcome &outcome)

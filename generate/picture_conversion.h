@@ -70,9 +70,14 @@ struct PictureOutcome {
 };
 
 /// The picture step for picture `index`: loads the source, writes the main picture and the
-/// thumbnail (unless the options say otherwise) and works out the sizes. Never throws.
-[[nodiscard]] PictureOutcome convertPicture(
-    const std::string &sourcePath, int index, const AlbumLayout &layout, const ConversionOptions &options);
+/// thumbnail (unless the options say otherwise) and works out the sizes. With `writeMain` false the
+/// main picture is made only for its thumbnail: the album already holds it as it would be written.
+/// Never throws.
+[[nodiscard]] PictureOutcome convertPicture(const std::string &sourcePath,
+    int index,
+    const AlbumLayout &layout,
+    const ConversionOptions &options,
+    bool writeMain = true);
 
 /// The outcome convertPicture gives for a source known to load (or not) at this upright size,
 /// without touching any file.
@@ -84,6 +89,12 @@ struct PictureOutcome {
 /// Names the way the picture step decodes a source under these options: whether a source loads can
 /// depend on it (a JPEG too large to hold whole still loads at a reduced scale).
 [[nodiscard]] std::string decodePlan(const ConversionOptions &options);
+
+/// Everything that decides the bytes of a main picture under these options, and the code that
+/// encodes it: two main pictures of the same source with the same recipe are the same bytes.
+[[nodiscard]] std::string mainPictureRecipe(const ConversionOptions &options);
+/// The same for a thumbnail, which is made from the main picture (or from the source shown as it).
+[[nodiscard]] std::string thumbnailRecipe(const ConversionOptions &options);
 
 /// The message for a picture that could not be read ("img0003.jpg\nimageX : 0\nimageY : 0"), or
 /// whose size cannot be held ("img0003.jpg\nメイン画像のサイズ 100000 x 75000 が大きすぎます。…").

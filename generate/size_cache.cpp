@@ -1,20 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "generate/size_cache.h"
 
+#include "generate/cache_file.h"
 #include "generate/platform_services.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <charconv>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <fcntl.h>
 #include <filesystem>
-#include <sys/file.h>
 #include <sys/stat.h>
-#include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace pictora::generate
@@ -30,16 +23,6 @@ constexpr std::string_view kHeader = "pictora size cache 1\n";
 // Far beyond kMaxEntries of long paths; anything bigger is not ours.
 constexpr std::size_t kMaxFileBytes = 64u * 1024 * 1024;
 
-std::uint64_t fnv1a(std::string_view bytes)
-{
-    std::uint64_t hash = 1469598103934665603ull;
-    for (const unsigned char c : bytes) {
-        hash ^= c;
-        hash *= 1099511628211ull;
-    }
-    return hash;
-}
-
 std::string keyOf(const std::string &path, const std::string &plan)
 {
     std::error_code ec;
@@ -52,75 +35,11 @@ std::int64_t nanoseconds(const struct timespec &t)
     return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
 }
 
-/// Reads numbers and fields of the cache file, failing for good at the first surprise.
-class Reader
-{
-public:
-    explicit Reader(std::string_view text)
-        : m_text(text)
-    {
-    }
-    bool ok() const { return m_ok; }
-    bool atEnd() const { return m_pos >= m_text.size(); }
-    bool startsWith(std::string_view prefix) const { return m_text.substr(m_pos).starts_with(prefix); }
-    std::size_t position() const { return m_pos; }
-
-    template <typename T> T number(char after)
-    {
-        T value {};
-        if (!m_ok)
-            return value;
-        const char *first = m_text.data() + m_pos;
-        const char *last = m_text.data() + m_text.size();
-        const auto [end, error] = std::from_chars(first, last, value);
-        if (error != std::errc() || end == last || *end != after) {
-            m_ok = false;
-            return value;
-        }
-        m_pos += static_cast<std::size_t>(end - first) + 1;
-        return value;
-    }
-    std::uint64_t hex(char after)
-    {
-        std::uint64_t value = 0;
-        const char *first = m_text.data() + m_pos;
-        const char *last = m_text.data() + m_text.size();
-        const auto [end, error] = std::from_chars(first, last, value, 16);
-        if (error != std::errc() || end == last || *end != after)
-            m_ok = false;
-        else
-            m_pos += static_cast<std::size_t>(end - first) + 1;
-        return value;
-    }
-    std::string bytes(std::size_t count, char after)
-    {
-        if (!m_ok || m_text.size() - m_pos < count + 1 || m_text[m_pos + count] != after) {
-            m_ok = false;
-            return {};
-        }
-        std::string out(m_text.substr(m_pos, count));
-        m_pos += count + 1;
-        return out;
-    }
-    void skip(std::string_view literal)
-    {
-        if (!startsWith(literal))
-            m_ok = false;
-        else
-            m_pos += literal.size();
-    }
-
-private:
-    std::string_view m_text;
-    std::size_t m_pos = 0;
-    bool m_ok = true;
-};
-
 /// The entries of a cache file, or nothing when it is missing, damaged or not ours.
 std::optional<std::unordered_map<std::string, SizeCache::Entry>> parse(std::string_view text)
 {
     std::unordered_map<std::string, SizeCache::Entry> entries;
-    Reader in(text);
+    cache_file::Reader in(text);
     in.skip(kHeader);
     while (in.ok() && !in.atEnd() && !in.startsWith("end ")) {
         SizeCache::Entry e;
@@ -142,7 +61,8 @@ std::optional<std::unordered_map<std::string, SizeCache::Entry>> parse(std::stri
     in.skip("end ");
     const auto count = in.number<std::size_t>(' ');
     const std::uint64_t sum = in.hex('\n');
-    if (!in.ok() || !in.atEnd() || count != entries.size() || sum != fnv1a(text.substr(0, checked)))
+    if (!in.ok() || !in.atEnd() || count != entries.size()
+        || sum != cache_file::checksum(text.substr(0, checked)))
         return std::nullopt;
     return entries;
 }
@@ -171,81 +91,14 @@ std::string serialise(const std::vector<std::pair<const std::string *, const Siz
         out += '\n';
     }
     char end[64];
-    const int n = std::snprintf(
-        end, sizeof end, "end %zu %llx\n", entries.size(), static_cast<unsigned long long>(fnv1a(out)));
+    const int n = std::snprintf(end,
+        sizeof end,
+        "end %zu %llx\n",
+        entries.size(),
+        static_cast<unsigned long long>(cache_file::checksum(out)));
     out.append(end, static_cast<std::size_t>(n));
     return out;
 }
-
-std::optional<std::string> readSmallFile(const std::string &path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    std::string bytes;
-    struct stat info {
-    };
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)
-        && static_cast<std::uint64_t>(info.st_size) <= kMaxFileBytes;
-    if (ok) {
-        bytes.resize(static_cast<std::size_t>(info.st_size));
-        std::size_t got = 0;
-        while (ok && got < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                ok = false;
-            else
-                got += static_cast<std::size_t>(n);
-        }
-    }
-    ::close(fd);
-    if (!ok)
-        return std::nullopt;
-    return bytes;
-}
-
-bool writeAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-/// Serialises writers of the folder; the lock goes with the descriptor. Gives up waiting after a
-/// while: the rename keeps the file whole even without it, only a finding may be lost.
-class FolderLock
-{
-public:
-    explicit FolderLock(const std::string &folder)
-        : m_fd(::open((folder + "/sizes.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600))
-    {
-        if (m_fd < 0)
-            return;
-        for (int attempt = 0; attempt < 200; ++attempt) {
-            if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0)
-                return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    }
-    ~FolderLock()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FolderLock(const FolderLock &) = delete;
-    FolderLock &operator=(const FolderLock &) = delete;
-
-private:
-    int m_fd;
-};
 
 std::uint64_t newestGeneration(const std::unordered_map<std::string, SizeCache::Entry> &entries)
 {
@@ -281,7 +134,7 @@ SizeCache::SizeCache(std::string folder)
 {
     if (m_folder.empty())
         return;
-    if (const auto text = readSmallFile(filePath())) {
+    if (const auto text = cache_file::readSmall(filePath(), kMaxFileBytes)) {
         if (auto entries = parse(*text))
             m_entries = std::move(*entries);
     }
@@ -316,11 +169,11 @@ bool SizeCache::save()
         return false;
     std::error_code ec;
     fs::create_directories(m_folder, ec);
-    const FolderLock lock(m_folder);
+    const cache_file::FolderLock lock(m_folder, "sizes.lock");
 
     // Another process may have written since this one read: keep its findings too.
     std::unordered_map<std::string, Entry> merged;
-    if (const auto text = readSmallFile(filePath())) {
+    if (const auto text = cache_file::readSmall(filePath(), kMaxFileBytes)) {
         if (auto entries = parse(*text))
             merged = std::move(*entries);
     }
@@ -342,18 +195,8 @@ bool SizeCache::save()
         order.resize(kMaxEntries);
     const std::string text = serialise(order);
 
-    std::string temporary = m_folder + "/.sizes-XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
+    if (!cache_file::replace(m_folder, kFileName, text))
         return false;
-    bool ok = writeAll(fd, text);
-    ok = ::close(fd) == 0 && ok;
-    if (ok)
-        ok = ::rename(temporary.c_str(), filePath().c_str()) == 0;
-    if (!ok) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
 
     std::unordered_map<std::string, Entry> kept;
     for (const auto &[key, e] : order)

@@ -194,6 +194,11 @@ bool saveJpeg(const Picture &picture,
 /// saveJpeg for planes: the planes' sampling, no colour conversion.
 bool saveJpeg(const JpegPlanes &planes, const std::string &path, int quality, std::string *error = nullptr);
 
+/// Names the code that decides the bytes of a written picture: this program, its JPEG library, its
+/// general decoder and libvips, by their files' stamps. Another build or an upgraded library gives
+/// another name, so that pictures written before are never taken for what this code writes.
+[[nodiscard]] const std::string &codeIdentity();
+
 /// Initialises libvips once per process (safe to call many times, from any thread). Every function
 /// here calls it, so callers need not.
 void initialise();

@@ -16,6 +16,7 @@
 #include <map>
 #include <sstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace pictora;
@@ -77,6 +78,36 @@ TEST_F(Cli, HelpVersionAndUsageErrors)
     EXPECT_EQ(run({ "--make" }), 2);
     EXPECT_EQ(run({ "--frobnicate" }), 2);
     EXPECT_EQ(run({ "--make", "x.pxa", "-j", "0" }), 2);
+}
+
+TEST_F(Cli, FullMakeEncodesEveryPictureAgainAndGoesWithMakeOnly)
+{
+    const std::string project = makeProject();
+    const std::vector<std::string> make
+        = { "--make", project, "--no-html-folder", "--yes", "--author", "a@example.org" };
+    ASSERT_EQ(run(make), 0) << err.str();
+    const std::string main = dir.file("out/images/img0000.jpg");
+    struct stat first {
+    };
+    ASSERT_EQ(::stat(main.c_str(), &first), 0);
+    ASSERT_EQ(run(make), 0) << err.str();
+    struct stat again {
+    };
+    ASSERT_EQ(::stat(main.c_str(), &again), 0);
+    EXPECT_EQ(again.st_ino, first.st_ino) << "left as the first make wrote it";
+
+    const std::string bytes = test::readFile(main);
+    std::vector<std::string> full = make;
+    full.push_back("--full");
+    ASSERT_EQ(run(full), 0) << err.str();
+    struct stat written {
+    };
+    ASSERT_EQ(::stat(main.c_str(), &written), 0);
+    EXPECT_NE(written.st_ino, first.st_ino) << "written anew";
+    EXPECT_EQ(test::readFile(main), bytes);
+
+    EXPECT_EQ(run({ "--rebuild", project, "--full" }), 2);
+    EXPECT_NE(err.str().find("--full goes with --make"), std::string::npos);
 }
 
 TEST_F(Cli, NewWritesTheProjectInNameOrderWithCommentsAndTimeStamps)

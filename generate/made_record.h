@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include "generate/size_cache.h"
+
+#include <cstddef>
+#include <string>
+#include <unordered_map>
+
+namespace pictora::generate
+{
+
+/// One picture file a make wrote: the file as it left it, and everything its bytes came from.
+struct MadeFile {
+    FileStamp output;
+    std::string source; ///< the source's absolute path
+    FileStamp sourceStamp;
+    std::string recipe; ///< every setting that decides the bytes, and the code that encoded them
+    int sourceWidth = 0; ///< the source's upright size, for the pages when nothing is decoded
+    int sourceHeight = 0;
+    bool operator==(const MadeFile &) const = default;
+};
+
+/// What earlier makes wrote into one album folder, so that a make need not encode again a main
+/// picture or thumbnail that is still byte for byte what it would write. Kept in the user's cache
+/// folder, keyed by the album folder's real path, never in the album itself (people upload that
+/// folder). A file edited, replaced or deleted since, a source changed in any way or another
+/// setting all mean encoding again; a damaged, foreign or unreadable record means encoding
+/// everything. current() may run on several threads at once; remember() and save() must not run
+/// beside it.
+class MadeRecord
+{
+public:
+    /// Reads the record of `albumFolder` from `cacheFolder` (an empty name: nothing is remembered
+    /// or written; neither is it when the album folder does not exist).
+    MadeRecord(const std::string &cacheFolder, const std::string &albumFolder);
+
+    /// The source identity a record holds: the absolute path, as the size cache keys it.
+    [[nodiscard]] static std::string sourceKey(const std::string &path);
+
+    /// Whether the album file `name` ("images/img0000.jpg"), found at `path`, is still the file a
+    /// make wrote from this source with this recipe. Its entry, or nullptr.
+    [[nodiscard]] const MadeFile *current(const std::string &name,
+        const std::string &path,
+        const std::string &source,
+        const FileStamp &sourceStamp,
+        const std::string &recipe) const;
+
+    /// Records what was just written as `name`.
+    void remember(const std::string &name, MadeFile made);
+
+    /// Writes the record, merged with what another process may have written meanwhile. False when
+    /// it could not be written (the next make then encodes those pictures again).
+    bool save();
+
+    [[nodiscard]] std::string filePath() const;
+    [[nodiscard]] std::size_t size() const { return m_files.size(); }
+
+private:
+    std::string m_folder; ///< empty: nothing is read or written
+    std::string m_album; ///< the album folder's real path
+    std::unordered_map<std::string, MadeFile> m_files;
+    std::unordered_map<std::string, MadeFile> m_fresh; ///< written by this run
+};
+
+} // namespace pictora::generate
