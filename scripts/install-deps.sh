@@ -14,6 +14,8 @@ packages=(
   xdotool imagemagick
   # desktop integration after installing (update-desktop-database, update-mime-database, desktop-file-validate)
   desktop-file-utils shared-mime-info
+  # the Debian package (dpkg-shlibdeps, file for CPack) and its checks
+  dpkg-dev file lintian appstream
   # benchmarks
   hyperfine time libjpeg-turbo-progs
 )

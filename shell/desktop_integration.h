@@ -14,7 +14,7 @@ namespace pictora::shell
 {
 
 inline constexpr const char *kProjectMimeType = "application/x-pictora-project";
-inline constexpr const char *kDesktopEntryName = "pictora.desktop";
+inline constexpr const char *kDesktopEntryName = "org.example.pictora.desktop";
 inline constexpr const char *kIconName = "pictora";
 /// "「.pxa」ファイルを「Pictora」に関連付けますか!?", asked before registering again.
 inline constexpr const char *kReRegisterQuestion = "「.pxa」ファイルを「Pictora」に関連付けますか!?";

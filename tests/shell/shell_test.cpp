@@ -71,7 +71,7 @@ TEST_F(Shell, FirstStartWritesTheStoreAndTheDesktopFiles)
     // An empty address is stored all the same.
     EXPECT_NE(readFile(store.path()).find("RevMade=\n"), std::string::npos);
 
-    const std::string entry = readFile(data + "/applications/pictora.desktop");
+    const std::string entry = readFile(data + "/applications/org.example.pictora.desktop");
     EXPECT_NE(entry.find("\nExec=/opt/pictora/bin/pictora %f\n"), std::string::npos) << entry;
     EXPECT_NE(entry.find("\nMimeType=application/x-pictora-project;\n"), std::string::npos);
     EXPECT_EQ(readFile(data + "/icons/hicolor/scalable/apps/pictora.svg"), readFile(dir.file("icon.svg")));
@@ -81,14 +81,15 @@ TEST_F(Shell, FirstStartWritesTheStoreAndTheDesktopFiles)
     }
     if (!QStandardPaths::findExecutable("update-desktop-database").isEmpty()) {
         const std::string cache = readFile(data + "/applications/mimeinfo.cache");
-        EXPECT_NE(cache.find("application/x-pictora-project=pictora.desktop;"), std::string::npos) << cache;
+        EXPECT_NE(cache.find("application/x-pictora-project=org.example.pictora.desktop;"), std::string::npos)
+            << cache;
     }
 }
 
 TEST_F(Shell, LaterStartsOnlyReadTheAuthorAndEveryCloseStoresIt)
 {
     run("me@example.org");
-    fs::remove(data + "/applications/pictora.desktop");
+    fs::remove(data + "/applications/org.example.pictora.desktop");
     shell::PreferencesStore store;
     const std::string before = readFile(store.path());
 
@@ -96,7 +97,7 @@ TEST_F(Shell, LaterStartsOnlyReadTheAuthorAndEveryCloseStoresIt)
     shell::startUp(doc, {}, store, registration, prompts);
     EXPECT_EQ(doc.settings().text(OptionId::edRevMade), "me@example.org");
     EXPECT_EQ(readFile(store.path()), before);
-    EXPECT_FALSE(fs::exists(data + "/applications/pictora.desktop"))
+    EXPECT_FALSE(fs::exists(data + "/applications/org.example.pictora.desktop"))
         << "no registration after the first start";
 }
 
@@ -144,8 +145,8 @@ TEST_F(Shell, ReRegistrationAsksAndWritesTheCurrentProgramPath)
     EXPECT_EQ(store.value(".pxa"), "PictoraDoc");
     EXPECT_EQ(store.value(shell::kProgramKey, shell::kAuthorValue), "me@example.org");
     // Quoted for the desktop, which would split the path at its blank.
-    EXPECT_NE(
-        readFile(data + "/applications/pictora.desktop").find("\nExec=\"/home/u/My Apps/pictora\" %f\n"),
+    EXPECT_NE(readFile(data + "/applications/org.example.pictora.desktop")
+                  .find("\nExec=\"/home/u/My Apps/pictora\" %f\n"),
         std::string::npos);
 }
 

@@ -72,18 +72,18 @@ def main():
         # The program loads the general picture decoder from beside its own folder.
         modules = list(prefix.glob("lib*/**/pictora/pictora-general.so"))
         check(len(modules) == 1, f"the general picture decoder is not installed once: {modules}")
-        for path in ("applications/pictora.desktop", "mime/packages/pictora.xml",
+        for path in ("applications/org.example.pictora.desktop", "mime/packages/pictora.xml",
                      "icons/hicolor/scalable/apps/pictora.svg", "pictora/help/index.html",
                      "pictora/help/topics.html"):
             check((share / path).is_file(), f"share/{path} not installed")
         check_help(share / "pictora/help")
 
-        entry = (share / "applications/pictora.desktop").read_text(encoding="utf-8")
+        entry = (share / "applications/org.example.pictora.desktop").read_text(encoding="utf-8")
         check("\nExec=pictora %f\n" in entry, "the entry does not start pictora with the file")
         check("MimeType=application/x-pictora-project;" in entry, "the entry does not claim .pxa files")
         validate = shutil.which("desktop-file-validate")
         if validate:
-            result = subprocess.run([validate, str(share / "applications/pictora.desktop")],
+            result = subprocess.run([validate, str(share / "applications/org.example.pictora.desktop")],
                                     capture_output=True, text=True)
             check(result.returncode == 0 and not result.stdout.strip(),
                   f"desktop-file-validate: {result.stdout}{result.stderr}")
@@ -97,7 +97,7 @@ def main():
             check((share / "mime/application/x-pictora-project.xml").is_file(), "mime type not compiled")
         if shutil.which("update-desktop-database"):
             cache = (share / "applications/mimeinfo.cache").read_text(encoding="utf-8")
-            check("application/x-pictora-project=pictora.desktop;" in cache,
+            check("application/x-pictora-project=org.example.pictora.desktop;" in cache,
                   "the menu cache does not offer pictora for .pxa files")
 
         # What a file manager asks: the type of a .pxa file and the program that opens it.
@@ -114,7 +114,7 @@ def main():
             check("application/x-pictora-project" in kind, f"gio sees a .pxa file as: {kind}")
             opener = subprocess.run([gio, "mime", "application/x-pictora-project"],
                                     capture_output=True, text=True, env=desktop).stdout
-            check("Default application for" in opener and "pictora.desktop" in opener.splitlines()[0],
+            check("Default application for" in opener and "org.example.pictora.desktop" in opener.splitlines()[0],
                   f"gio opens .pxa files with: {opener}")
 
         # A packager's staged install leaves the caches to the target machine.

@@ -173,7 +173,7 @@ TEST_F(WindowCommands, FirstStartRegistersOnceAndAProjectArgumentOpensOnlyInLowe
     // The window's own registration went into its folders.
     EXPECT_EQ(shell::PreferencesStore(temp.file("config/pictora.ini")).value("PictoraDoc/shell/open/command"),
         "/opt/pictora/bin/pictora \"%1\"");
-    EXPECT_TRUE(fs::exists(temp.file("data/applications/pictora.desktop")));
+    EXPECT_TRUE(fs::exists(temp.file("data/applications/org.example.pictora.desktop")));
     expectSaveQuestion(Answer::No);
     ASSERT_TRUE(window->close());
 
