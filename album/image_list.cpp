@@ -101,7 +101,11 @@ bool ImageList::addDropped(std::vector<std::string> names,
         return false;
     std::erase_if(names, [](const std::string &name) { return !isDroppableName(name); });
     appendInOrder(std::move(names), *sort ? order : PathOrder(), timeStampOf);
+    // The first entry is shown, so it alone is highlighted.
+    m_selected.assign(m_entries.size(), false);
     setCurrent(0);
+    if (m_current == 0)
+        m_selected[0] = true;
     changes.markProjectChanged();
     changes.withdrawRebuild();
     return true;
@@ -109,20 +113,25 @@ bool ImageList::addDropped(std::vector<std::string> names,
 
 void ImageList::deleteSelected(ChangeSink &changes)
 {
-    for (std::size_t i = 0; i < m_entries.size();) {
+    // The entry shown afterwards is the current one if it stays, else the one that followed it; it
+    // alone is highlighted, so that the next delete removes the picture on screen.
+    int keptBeforeCurrent = 0;
+    std::size_t i = 0;
+    for (int old = 0; i < m_entries.size(); ++old) {
         if (m_selected[i]) {
             m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(i));
             m_selected.erase(m_selected.begin() + static_cast<std::ptrdiff_t>(i));
         } else {
+            if (old < m_current)
+                ++keptBeforeCurrent;
             ++i;
         }
     }
     if (m_entries.empty()) {
         m_current = -1;
     } else {
-        const int last = static_cast<int>(m_entries.size()) - 1;
-        m_current = std::clamp(m_current, 0, last);
-        m_selected[static_cast<std::size_t>(m_current < last ? m_current + 1 : m_current)] = true;
+        m_current = std::min(keptBeforeCurrent, static_cast<int>(m_entries.size()) - 1);
+        m_selected[static_cast<std::size_t>(m_current)] = true;
     }
     changes.markProjectChanged();
     changes.withdrawRebuild();

@@ -7,11 +7,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <sstream>
 #include <string_view>
 #include <sys/file.h>
@@ -57,7 +58,17 @@ std::string albumKey(const std::string &folder)
 {
     std::error_code ec;
     const std::string real = std::filesystem::canonical(folder, ec).string();
-    return ec ? std::string() : std::to_string(std::hash<std::string> {}(real));
+    if (ec)
+        return {};
+    // FNV-1a, 64 bits: the same name for the same folder in every build and every process.
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const char c : real) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ULL;
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
 }
 
 /// The record's first line: a record of another form is no record.

@@ -266,8 +266,9 @@ TEST_F(Cli, RebuildOfAnAlbumWhosePicturesNoLongerMatchTheListIsRefused)
     // Without the middle picture the pages would pair its picture with the next one's comment.
     fs::remove(dir.file("b.jpg"));
     EXPECT_EQ(run({ "--rebuild", project, "--author", "a@x", "--title", "新しい題" }), 1);
-    EXPECT_NE(err.str().find("アルバムを作成したときから、画像リストか画像の設定が変わっています。\n"
-                             "ページだけを作り直すことはできません。「アルバム作成」でアルバムを作成し直してください。"),
+    EXPECT_NE(err.str().find(
+                  "アルバムを作成したときから、画像リストか画像の設定が変わっています。\n"
+                  "ページだけを作り直すことはできません。「アルバム作成」でアルバムを作成し直してください。"),
         std::string::npos)
         << err.str();
     EXPECT_EQ(test::readFile(dir.file("out/index.htm")), cover);

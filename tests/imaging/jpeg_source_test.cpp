@@ -188,5 +188,43 @@ TEST(PlaneResampler, VectorAndPlainFiltersGiveTheSameSamples)
     EXPECT_EQ(written[0], written[1]);
 }
 
+TEST(JpegDeclaredSize, AFileTooSmallForItsFrameIsRefusedBeforeDecoding)
+{
+    test::TempDir dir;
+    auto holds = [](const std::string &bytes) {
+        return detail::jpegDataCanHoldFrame(
+            reinterpret_cast<const unsigned char *>(bytes.data()), bytes.size());
+    };
+    // A real 16 × 16 JPEG whose frame is made to declare 65500 × 65500, as a 336-byte attack does.
+    const std::string real = test::encodeTestPicture(test::PictureFormat::Jpeg, 16, 16);
+    std::string claims = real;
+    const auto frame = claims.find("\xFF\xC0", 2);
+    ASSERT_NE(frame, std::string::npos);
+    for (const std::size_t at : { frame + 5, frame + 7 }) {
+        claims[at] = static_cast<char>(0xFF);
+        claims[at + 1] = static_cast<char>(0xDC);
+    }
+    ASSERT_EQ(test::readJpegFrame(claims)->width, 65500);
+    EXPECT_FALSE(holds(claims));
+    for (const auto format :
+        { test::PictureFormat::Jpeg, test::PictureFormat::ProgressiveJpeg, test::PictureFormat::GreyJpeg })
+        EXPECT_TRUE(holds(test::encodeTestPicture(format, 640, 480)));
+    // One bit per block of the smallest component (4:2:0 chroma): 2 × 2 blocks need a byte.
+    EXPECT_TRUE(holds(real));
+    EXPECT_TRUE(holds(std::string()));
+
+    // Every load refuses it, the plain JPEG way and the general decoder's alike.
+    test::writeFile(dir.file("claims.jpg"), claims);
+    const TargetFor thumb = [](const PictureInfo &) { return TargetSize { 160, 160 }; };
+    EXPECT_FALSE(checkLoads(dir.file("claims.jpg"), thumb).valid());
+    EXPECT_TRUE(loadFitted(dir.file("claims.jpg"), thumb).empty());
+    EXPECT_TRUE(loadPlanesFitted(dir.file("claims.jpg"), thumb, Sampling::S422).empty());
+    std::string reason;
+    EXPECT_TRUE(load(dir.file("claims.jpg"), &reason).empty());
+    EXPECT_NE(reason.find("larger than its data can hold"), std::string::npos) << reason;
+    test::writeFile(dir.file("real.jpg"), real);
+    EXPECT_EQ(loadFitted(dir.file("real.jpg"), thumb).width(), 160);
+}
+
 } // namespace
 } // namespace pictora::imaging

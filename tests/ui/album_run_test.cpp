@@ -15,6 +15,7 @@
 #include "album/branding.h"
 #include "album/image_list.h"
 #include "app/cli.h"
+#include "generate/album_guard.h"
 #include "generate/make_album.h"
 #include "project/project_writer.h"
 #include "tests/support/album_questions.h"
@@ -261,4 +262,75 @@ TEST_F(AlbumRun, AnUnwritableFolderIsToldAndLeavesTheWindowUsable)
     EXPECT_TRUE(central()->isEnabled());
     EXPECT_TRUE(window.menuBar()->isEnabled());
     EXPECT_FALSE(rebuildButton()->isEnabled());
+}
+
+TEST_F(AlbumRun, TheWindowRefusesNamesThatLeadOutOfTheAlbumAndARebuildOverChangedPictures)
+{
+    addPictures(2);
+    window.options().set(OptionId::edCSS, std::string("../victim.css"));
+    click("btMakeHTML");
+    ASSERT_TRUE(waitForRun());
+    EXPECT_FALSE(finished.at(0).at(0).toBool());
+    ASSERT_EQ(recorder.asked.size(), 1u) << "refused before any question";
+    EXPECT_EQ(recorder.asked[0].kind, PromptKind::Error);
+    EXPECT_EQ(recorder.asked[0].text,
+        "スタイルファイル名指定 (edCSS) の「../victim.css」はファイル名として使えません。\n"
+        "「/」「\\」「..」や制御文字を含まない名前を指定してください。");
+    EXPECT_TRUE(fs::is_empty(dir.file("out")));
+    EXPECT_FALSE(fs::exists(dir.file("victim.css")));
+
+    window.options().set(OptionId::edCSS, std::string("style.css"));
+    prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    finished.clear();
+    click("btMakeHTML");
+    ASSERT_TRUE(waitForRun());
+    ASSERT_TRUE(finished.at(0).at(0).toBool());
+    ASSERT_TRUE(rebuildButton()->isEnabled());
+
+    // A thumbnail lost since the make: the pages are not written over the wrong pictures.
+    fs::remove(dir.file("out/thumb/img0001_t.jpg"));
+    const std::string cover = test::readFile(dir.file("out/index.htm"));
+    window.options().set(OptionId::edTitle, std::string("新しい題"));
+    recorder.asked.clear();
+    finished.clear();
+    click("btReMakeHTML");
+    ASSERT_TRUE(waitForRun());
+    EXPECT_FALSE(finished.at(0).at(0).toBool());
+    ASSERT_EQ(recorder.asked.size(), 1u);
+    EXPECT_EQ(recorder.asked[0].text,
+        "「" + dir.file("out/thumb/img0001_t.jpg")
+            + "」がありません。\nアルバムの画像が画像リストと合わないため、ページだけを作り直すことはできませ"
+              "ん。\n"
+              "「アルバム作成」でアルバムを作成し直してください。");
+    EXPECT_EQ(test::readFile(dir.file("out/index.htm")), cover);
+
+    // The hostile name is refused by the rebuild as well.
+    fs::remove(dir.file("out/index.htm"));
+    fs::copy_file(dir.file("out/thumb/img0000_t.jpg"), dir.file("out/thumb/img0001_t.jpg"));
+    window.options().set(OptionId::edIndex, std::string("../cover"));
+    recorder.asked.clear();
+    finished.clear();
+    click("btReMakeHTML");
+    ASSERT_TRUE(waitForRun());
+    EXPECT_FALSE(finished.at(0).at(0).toBool());
+    ASSERT_EQ(recorder.asked.size(), 1u);
+    EXPECT_NE(recorder.asked[0].text.find("(edIndex) の「../cover」"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir.file("cover.htm")));
+}
+
+TEST_F(AlbumRun, TheWindowWritesNoAlbumThatAnotherRunHolds)
+{
+    addPictures(1);
+    generate::FolderLock other;
+    ASSERT_EQ(other.lock(dir.file("out")), generate::FolderLock::Outcome::Locked);
+    prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    click("btMakeHTML");
+    ASSERT_TRUE(waitForRun());
+    EXPECT_FALSE(finished.at(0).at(0).toBool());
+    ASSERT_EQ(recorder.asked.size(), 2u);
+    EXPECT_EQ(recorder.asked[1].text,
+        "他の処理が「" + dir.file("out")
+            + "」にアルバムを書き込んでいます。\nその処理が終わってから再実行してください。");
+    EXPECT_TRUE(fs::is_empty(dir.file("out")));
+    EXPECT_TRUE(central()->isEnabled());
 }

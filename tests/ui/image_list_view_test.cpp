@@ -299,3 +299,36 @@ TEST(PreviewWindow, ADraggedSelectionIsKeptInPicturePixels)
     EXPECT_FALSE(preview.isVisible());
     EXPECT_EQ(closed.count(), 1);
 }
+
+TEST_F(ImageListTab, AfterDeletingOrDroppingTheHighlightedEntryIsTheOneShown)
+{
+    addFour();
+    chooser.expect(ScriptedChooser::Dialog::OpenPictures, { picture("e4.jpg"), picture("e5.jpg") });
+    prompts.expect(album::kSortQuestion, Answer::No, PromptKind::Confirmation);
+    click("btAddImage");
+    // A scattered selection, e3 and e1, with e1 shown.
+    list->setCurrentRow(3, QItemSelectionModel::ClearAndSelect);
+    list->setCurrentRow(1, QItemSelectionModel::Select);
+    ASSERT_EQ(memo->toPlainText(), "e1.jpg");
+    click("btDelImage");
+    EXPECT_EQ(shownNames(), (QStringList { "e0.jpg", "e2.jpg", "e4.jpg", "e5.jpg" }));
+    // e2 followed the shown e1: it is both highlighted and shown.
+    EXPECT_EQ(selectedRows(), std::vector<int> { 1 });
+    EXPECT_EQ(list->currentRow(), 1);
+    EXPECT_EQ(memo->toPlainText(), "e2.jpg");
+    EXPECT_EQ(stamp->text(), "stamp of e2.jpg");
+
+    // A second delete removes the picture on screen.
+    click("btDelImage");
+    EXPECT_EQ(shownNames(), (QStringList { "e0.jpg", "e4.jpg", "e5.jpg" }));
+    EXPECT_EQ(selectedRows(), std::vector<int> { 1 });
+    EXPECT_EQ(memo->toPlainText(), "e4.jpg");
+
+    // A drop shows the first entry, and only that one is highlighted.
+    prompts.expect(album::kSortQuestion, Answer::No, PromptKind::Confirmation);
+    drop({ QString::fromStdString(picture("f.jpg")) });
+    EXPECT_EQ(shownNames(), (QStringList { "e0.jpg", "e4.jpg", "e5.jpg", "f.jpg" }));
+    EXPECT_EQ(selectedRows(), std::vector<int> { 0 });
+    EXPECT_EQ(list->currentRow(), 0);
+    EXPECT_EQ(memo->toPlainText(), "e0.jpg");
+}
