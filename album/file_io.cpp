@@ -220,6 +220,7 @@ std::size_t removeStaleTemporaries(const std::string &folder)
 
 AtomicFile::AtomicFile(std::string path, AtomicFileOptions options)
     : m_path(std::move(path))
+    , m_syncEach(options.syncEach)
 {
     int error = 0;
     m_target = followLinks(m_path, error);
@@ -278,7 +279,7 @@ void AtomicFile::commit()
     if (m_fd < 0)
         fail(EBADF);
     // A full disk may show only when the data reaches it.
-    if (::fsync(m_fd) != 0)
+    if (m_syncEach && ::fsync(m_fd) != 0)
         fail(errno);
     const int fd = m_fd;
     m_fd = -1;
@@ -287,7 +288,8 @@ void AtomicFile::commit()
     if (::rename(m_temporary.c_str(), m_target.c_str()) != 0)
         fail(errno);
     m_temporary.clear();
-    syncFolder(folderOf(m_target));
+    if (m_syncEach)
+        syncFolder(folderOf(m_target));
 }
 
 void AtomicFile::discard() noexcept
@@ -306,6 +308,16 @@ void AtomicFile::fail(int error)
 {
     discard();
     throw UserError(cannotWriteMessage(m_path, error));
+}
+
+int syncFileSystem(const std::string &folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int error = ::syncfs(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return error;
 }
 
 void writeFileAtomically(const std::string &path, std::string_view bytes, AtomicFileOptions options)

@@ -3,6 +3,8 @@
 
 #include "album/branding.h"
 #include "album/errors.h"
+#include "album/file_io.h"
+#include "album/file_messages.h"
 #include "album/image_list.h"
 #include "album/prompts.h"
 #include "album/settings.h"
@@ -205,6 +207,9 @@ RunResult writeAlbum(
 
     writePages(layout, c.settings, c.entries, result.sizes, values);
     writeStyleSheet(layout, c.settings, values);
+    // The album's files were written without a sync each: one for all of them before the run is done.
+    if (const int error = album::syncFileSystem(albumFolder); error != 0)
+        throw album::UserError(album::cannotWriteMessage(albumFolder, error));
 
     c.progress.setPosition(100);
     c.progress.setLabel("");

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "generate/size_cache.h"
 
+#include "album/errors.h"
+#include "album/file_io.h"
 #include "generate/platform_services.h"
 
 #include <algorithm>
@@ -179,44 +181,11 @@ std::string serialise(const std::vector<std::pair<const std::string *, const Siz
 
 std::optional<std::string> readSmallFile(const std::string &path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    // Opened only when it is a regular file: a FIFO in its place must not stop every run.
+    album::WholeFile whole = album::readWholeFile(path, kMaxFileBytes);
+    if (!whole.ok)
         return std::nullopt;
-    std::string bytes;
-    struct stat info {
-    };
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)
-        && static_cast<std::uint64_t>(info.st_size) <= kMaxFileBytes;
-    if (ok) {
-        bytes.resize(static_cast<std::size_t>(info.st_size));
-        std::size_t got = 0;
-        while (ok && got < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                ok = false;
-            else
-                got += static_cast<std::size_t>(n);
-        }
-    }
-    ::close(fd);
-    if (!ok)
-        return std::nullopt;
-    return bytes;
-}
-
-bool writeAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
+    return std::move(whole.bytes);
 }
 
 /// Serialises writers of the folder; the lock goes with the descriptor. Gives up waiting after a
@@ -342,16 +311,9 @@ bool SizeCache::save()
         order.resize(kMaxEntries);
     const std::string text = serialise(order);
 
-    std::string temporary = m_folder + "/.sizes-XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
-        return false;
-    bool ok = writeAll(fd, text);
-    ok = ::close(fd) == 0 && ok;
-    if (ok)
-        ok = ::rename(temporary.c_str(), filePath().c_str()) == 0;
-    if (!ok) {
-        ::unlink(temporary.c_str());
+    try {
+        album::writeFileAtomically(filePath(), text);
+    } catch (const album::UserError &) {
         return false;
     }
 

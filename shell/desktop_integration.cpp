@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "shell/desktop_integration.h"
 
+#include "album/file_io.h"
 #include "album/prompts.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <string_view>
@@ -20,6 +20,7 @@ namespace
 
 constexpr std::string_view kExecReserved = " \t\n\"'\\><~|&;$*?#()`";
 constexpr int kToolTimeoutMs = 30000;
+constexpr std::size_t kMaxIconBytes = 16 * 1024 * 1024;
 
 std::string iconExtension(const std::string &iconFile)
 {
@@ -121,13 +122,9 @@ bool registerFileType(PreferencesStore &store, const Registration &registration,
         return failed();
     if (!writeFileWhole(desktopEntryPath(registration), desktopEntryText(registration.programPath)))
         return failed();
-    QFile artwork(QString::fromStdString(registration.iconFile));
-    if (!registration.iconFile.empty() && artwork.exists()) {
-        if (!artwork.open(QIODevice::ReadOnly))
-            return failed();
-        const QByteArray bytes = artwork.readAll();
-        if (!writeFileWhole(installedIconPath(registration),
-                std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))))
+    if (!registration.iconFile.empty() && QFile::exists(QString::fromStdString(registration.iconFile))) {
+        const album::WholeFile artwork = album::readWholeFile(registration.iconFile, kMaxIconBytes);
+        if (!artwork.ok || !writeFileWhole(installedIconPath(registration), artwork.bytes))
             return failed();
     }
 
