@@ -14,8 +14,10 @@
 #include "generate/size_cache.h"
 #include "generate/style_sheet.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <new>
 #include <system_error>
 
 namespace pictora::generate
@@ -42,12 +44,24 @@ bool isFile(const std::string &path)
     return fs::is_regular_file(path, ec);
 }
 
-// One folder level; an existing folder or a failure is not looked at here: writing into a
-// folder that is not there fails later with a message naming the file.
+/// One folder level, there already or made now. One that cannot be made is named itself, rather
+/// than the first file that could not go into it.
 void createFolder(const std::string &path)
 {
-    std::error_code ignored;
-    fs::create_directory(path, ignored);
+    std::error_code ec;
+    if (fs::create_directory(path, ec) || isFolder(path))
+        return;
+    throw album::UserError(album::cannotCreateFolderMessage(path, ec ? ec.value() : EEXIST));
+}
+
+/// The message for a picture whose conversion stopped with an exception.
+std::string conversionFailure(const std::string &picturePath, const std::exception &error)
+{
+    if (dynamic_cast<const album::UserError *>(&error))
+        return error.what();
+    if (dynamic_cast<const std::bad_alloc *>(&error))
+        return album::cannotWriteMessage(picturePath, album::systemReason(ENOMEM));
+    return album::cannotWriteMessage(picturePath, "画像を変換できません");
 }
 
 /// Hides the progress window when a run ends by an exception after showing it.
@@ -137,7 +151,7 @@ void convertAll(RunContext &c, const AlbumLayout &layout, const ConversionOption
                     done.stamp = before;
             } catch (const std::exception &e) {
                 done.outcome = {};
-                done.outcome.writeError = layout.mainPicturePath(static_cast<int>(i)) + "\n" + e.what();
+                done.outcome.writeError = conversionFailure(layout.mainPicturePath(static_cast<int>(i)), e);
                 done.stamp.reset();
             }
             return done;
