@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "shell/desktop_integration.h"
 
-#include "album/file_io.h"
 #include "album/prompts.h"
 
 #include <QDir>
@@ -20,7 +19,7 @@ namespace
 
 constexpr std::string_view kExecReserved = " \t\n\"'\\><~|&;$*?#()`";
 constexpr int kToolTimeoutMs = 30000;
-constexpr std::size_t kMaxIconBytes = 16 * 1024 * 1024;
+constexpr qint64 kMaxIconBytes = 16 * 1024 * 1024;
 
 std::string iconExtension(const std::string &iconFile)
 {
@@ -122,9 +121,16 @@ bool registerFileType(PreferencesStore &store, const Registration &registration,
         return failed();
     if (!writeFileWhole(desktopEntryPath(registration), desktopEntryText(registration.programPath)))
         return failed();
-    if (!registration.iconFile.empty() && QFile::exists(QString::fromStdString(registration.iconFile))) {
-        const album::WholeFile artwork = album::readWholeFile(registration.iconFile, kMaxIconBytes);
-        if (!artwork.ok || !writeFileWhole(installedIconPath(registration), artwork.bytes))
+    // The icon may be one of the program's resources, which only QFile reads; a FIFO or a device is
+    // no icon (isFile() is true for regular files only) and would keep the read waiting.
+    const QFileInfo icon(QString::fromStdString(registration.iconFile));
+    if (!registration.iconFile.empty() && icon.exists()) {
+        QFile artwork(icon.filePath());
+        if (!icon.isFile() || icon.size() > kMaxIconBytes || !artwork.open(QIODevice::ReadOnly))
+            return failed();
+        const QByteArray bytes = artwork.readAll();
+        if (!writeFileWhole(installedIconPath(registration),
+                std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))))
             return failed();
     }
 
