@@ -232,6 +232,11 @@ AtomicFile::AtomicFile(std::string path, AtomicFileOptions options)
     struct stat old {
     };
     const bool exists = ::stat(m_target.c_str(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode))
+        fail(EISDIR);
+    // A FIFO or a device (a project saved as /dev/null, say) is not ours to replace.
+    if (exists && !S_ISREG(old.st_mode))
+        throw UserError(cannotWriteMessage(m_path, kReasonNotRegular));
     if (exists && options.refuseWriteProtected && ::access(m_target.c_str(), W_OK) != 0)
         fail(errno);
 
@@ -251,7 +256,7 @@ AtomicFile::AtomicFile(std::string path, AtomicFileOptions options)
         m_temporary.clear();
         fail(openError);
     }
-    if (exists && S_ISREG(old.st_mode) && ::fchmod(m_fd, old.st_mode & 07777) != 0)
+    if (exists && ::fchmod(m_fd, old.st_mode & 07777) != 0)
         fail(errno);
 }
 

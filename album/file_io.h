@@ -27,7 +27,8 @@ struct AtomicFileOptions {
 /// final name, and carries the process id, so that one left by a killed process is recognised and
 /// removed by the next write into that folder.
 ///
-/// Every failure throws UserError "<path>\nに書き込めません。\n(<reason>)".
+/// A folder, a FIFO or a device at the path is left alone. Every failure throws UserError
+/// "<path>\nに書き込めません。\n(<reason>)".
 class AtomicFile
 {
 public:
