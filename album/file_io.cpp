@@ -220,6 +220,7 @@ std::size_t removeStaleTemporaries(const std::string &folder)
 
 AtomicFile::AtomicFile(std::string path, AtomicFileOptions options)
     : m_path(std::move(path))
+    , m_syncEach(options.syncEach)
 {
     int error = 0;
     m_target = followLinks(m_path, error);
@@ -231,6 +232,11 @@ AtomicFile::AtomicFile(std::string path, AtomicFileOptions options)
     struct stat old {
     };
     const bool exists = ::stat(m_target.c_str(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode))
+        fail(EISDIR);
+    // A FIFO or a device (a project saved as /dev/null, say) is not ours to replace.
+    if (exists && !S_ISREG(old.st_mode))
+        throw UserError(cannotWriteMessage(m_path, kReasonNotRegular));
     if (exists && options.refuseWriteProtected && ::access(m_target.c_str(), W_OK) != 0)
         fail(errno);
 
@@ -250,7 +256,7 @@ AtomicFile::AtomicFile(std::string path, AtomicFileOptions options)
         m_temporary.clear();
         fail(openError);
     }
-    if (exists && S_ISREG(old.st_mode) && ::fchmod(m_fd, old.st_mode & 07777) != 0)
+    if (exists && ::fchmod(m_fd, old.st_mode & 07777) != 0)
         fail(errno);
 }
 
@@ -278,7 +284,7 @@ void AtomicFile::commit()
     if (m_fd < 0)
         fail(EBADF);
     // A full disk may show only when the data reaches it.
-    if (::fsync(m_fd) != 0)
+    if (m_syncEach && ::fsync(m_fd) != 0)
         fail(errno);
     const int fd = m_fd;
     m_fd = -1;
@@ -287,7 +293,8 @@ void AtomicFile::commit()
     if (::rename(m_temporary.c_str(), m_target.c_str()) != 0)
         fail(errno);
     m_temporary.clear();
-    syncFolder(folderOf(m_target));
+    if (m_syncEach)
+        syncFolder(folderOf(m_target));
 }
 
 void AtomicFile::discard() noexcept
@@ -306,6 +313,16 @@ void AtomicFile::fail(int error)
 {
     discard();
     throw UserError(cannotWriteMessage(m_path, error));
+}
+
+int syncFileSystem(const std::string &folder)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int error = ::syncfs(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return error;
 }
 
 void writeFileAtomically(const std::string &path, std::string_view bytes, AtomicFileOptions options)

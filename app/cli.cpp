@@ -3,6 +3,7 @@
 
 #include "album/branding.h"
 #include "album/errors.h"
+#include "album/file_messages.h"
 #include "album/image_list.h"
 #include "album/prompts.h"
 #include "album/settings.h"
@@ -587,7 +588,8 @@ int writeProject(const Options &o, std::ostream &err)
     album::AlbumSettings settings;
     album::ImageList list;
     if (o.command == Options::Command::New) {
-        if (std::filesystem::exists(o.project) && !o.yes) {
+        std::error_code ec;
+        if (std::filesystem::exists(o.project, ec) && !o.yes) {
             err << o.project << "\nは既に存在します。置き換えますか? (--yes)\n";
             return kExitUnanswered;
         }
@@ -651,7 +653,7 @@ int runCommandLine(const std::vector<std::string> &args, std::ostream &out, std:
         printMessage(err, e.what());
         return kExitError;
     } catch (const std::exception &e) {
-        err << "pictora: " << e.what() << "\n";
+        printMessage(err, album::messageOf(e));
         return kExitError;
     }
 }

@@ -2,6 +2,7 @@
 #include "app/picture_folder.h"
 
 #include "album/errors.h"
+#include "album/file_messages.h"
 
 #include <algorithm>
 #include <cctype>
@@ -41,7 +42,9 @@ std::vector<std::string> firstEntryPatterns()
 
 std::string fullPath(const fs::path &path)
 {
-    return fs::absolute(path).lexically_normal().string();
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(path, ec);
+    return (ec ? path : absolute).lexically_normal().string();
 }
 
 } // namespace
@@ -62,9 +65,14 @@ std::vector<std::string> picturesNamedBy(const std::vector<std::string> &argumen
     for (const auto &argument : arguments) {
         std::error_code ec;
         const auto status = fs::status(argument, ec);
+        if (ec && ec != std::errc::no_such_file_or_directory)
+            throw album::UserError(album::cannotReadMessage(argument, ec.value()));
         if (!fs::exists(status))
             throw album::UserError(argument + "\nが見つかりません。");
         if (!fs::is_directory(status)) {
+            // A FIFO or a device is no picture, and reading one would wait for ever.
+            if (!fs::is_regular_file(status))
+                throw album::UserError(album::cannotReadMessage(argument, album::kReasonNotRegular));
             pictures.push_back(fullPath(argument));
             continue;
         }
@@ -79,7 +87,7 @@ std::vector<std::string> picturesNamedBy(const std::vector<std::string> &argumen
             ++found;
         }
         if (ec)
-            throw album::UserError(argument + "\nを読み込めません。\n(" + ec.message() + ")");
+            throw album::UserError(album::cannotReadMessage(argument, ec.value()));
         if (found == 0)
             throw album::UserError(argument + "\nに画像がありません。");
     }

@@ -3,6 +3,7 @@
 
 #include "album/image_list.h"
 #include "album/settings.h"
+#include "generate/cache_file.h"
 #include "generate/layout.h"
 
 #include <algorithm>
@@ -12,8 +13,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string_view>
 #include <sys/file.h>
 #include <unistd.h>
@@ -60,19 +59,15 @@ std::string albumKey(const std::string &folder)
     const std::string real = std::filesystem::canonical(folder, ec).string();
     if (ec)
         return {};
-    // FNV-1a, 64 bits: the same name for the same folder in every build and every process.
-    std::uint64_t hash = 14695981039346656037ULL;
-    for (const char c : real) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ULL;
-    }
     char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(cache_file::checksum(real)));
     return text;
 }
 
 /// The record's first line: a record of another form is no record.
 constexpr std::string_view kRecordHeader = "pictora album pictures 1\n";
+// A list of many thousands of long paths still fits; anything bigger is not ours.
+constexpr std::size_t kMaxRecordBytes = 64u * 1024 * 1024;
 
 /// Where a lock stands in for one the folder's file system refuses (a network share): a file under
 /// the user's runtime folder named after the folder's real path.
@@ -148,7 +143,7 @@ MadeAlbumRecord::MadeAlbumRecord(const std::string &cacheFolder, const std::stri
 {
     const std::string key = albumKey(albumFolder);
     if (!cacheFolder.empty() && !key.empty())
-        m_path = cacheFolder + "/albums/" + key;
+        m_path = cacheFolder + "/albums/" + key + ".list";
 }
 
 void MadeAlbumRecord::forget() const
@@ -169,36 +164,19 @@ bool MadeAlbumRecord::remember(const std::string &madeFrom) const
         return false;
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(m_path).parent_path(), ec);
-    // Whole or not at all: written beside it, then renamed over it.
-    const std::string temporary = m_path + "." + std::to_string(::getpid()) + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << kRecordHeader << madeFrom;
-        out.close();
-        if (!out) {
-            std::filesystem::remove(temporary, ec);
-            return false;
-        }
-    }
-    std::filesystem::rename(temporary, m_path, ec);
-    if (ec)
-        std::filesystem::remove(temporary, ec);
-    return !ec;
+    return cache_file::replace(std::filesystem::path(m_path).parent_path().string(),
+        std::filesystem::path(m_path).filename().string(),
+        std::string(kRecordHeader) + madeFrom);
 }
 
 std::optional<std::string> MadeAlbumRecord::recall() const
 {
     if (m_path.empty())
         return std::nullopt;
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(m_path, ec))
+    const std::optional<std::string> text = cache_file::readSmall(m_path, kMaxRecordBytes);
+    if (!text || !text->starts_with(kRecordHeader))
         return std::nullopt;
-    std::ifstream in(m_path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!in || !text.str().starts_with(kRecordHeader))
-        return std::nullopt;
-    return text.str().substr(kRecordHeader.size());
+    return text->substr(kRecordHeader.size());
 }
 
 std::string albumBusyMessage(const std::string &folder)

@@ -1,35 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "generate/cache_file.h"
 
-#include <cerrno>
+#include "album/errors.h"
+#include "album/file_io.h"
+
 #include <chrono>
-#include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
 namespace pictora::generate::cache_file
 {
-
-namespace
-{
-
-bool writeAll(int fd, std::string_view bytes)
-{
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
-} // namespace
 
 std::uint64_t checksum(std::string_view bytes)
 {
@@ -43,46 +25,21 @@ std::uint64_t checksum(std::string_view bytes)
 
 std::optional<std::string> readSmall(const std::string &path, std::size_t maxBytes)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    // Opened only when it is a regular file: a FIFO in its place must not stop every run.
+    album::WholeFile whole = album::readWholeFile(path, maxBytes);
+    if (!whole.ok)
         return std::nullopt;
-    std::string bytes;
-    struct stat info {
-    };
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)
-        && static_cast<std::uint64_t>(info.st_size) <= maxBytes;
-    if (ok) {
-        bytes.resize(static_cast<std::size_t>(info.st_size));
-        std::size_t got = 0;
-        while (ok && got < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                ok = false;
-            else
-                got += static_cast<std::size_t>(n);
-        }
-    }
-    ::close(fd);
-    if (!ok)
-        return std::nullopt;
-    return bytes;
+    return std::move(whole.bytes);
 }
 
 bool replace(const std::string &folder, const std::string &name, std::string_view text)
 {
-    std::string temporary = folder + "/." + name + "-XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0)
+    try {
+        album::writeFileAtomically(folder + "/" + name, text);
+    } catch (const album::UserError &) {
         return false;
-    bool ok = writeAll(fd, text);
-    ok = ::close(fd) == 0 && ok;
-    if (ok)
-        ok = ::rename(temporary.c_str(), (folder + "/" + name).c_str()) == 0;
-    if (!ok)
-        ::unlink(temporary.c_str());
-    return ok;
+    }
+    return true;
 }
 
 FolderLock::FolderLock(const std::string &folder, const std::string &lockName)

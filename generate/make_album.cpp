@@ -3,6 +3,8 @@
 
 #include "album/branding.h"
 #include "album/errors.h"
+#include "album/file_io.h"
+#include "album/file_messages.h"
 #include "album/image_list.h"
 #include "album/prompts.h"
 #include "album/settings.h"
@@ -14,8 +16,10 @@
 #include "generate/size_cache.h"
 #include "generate/style_sheet.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <new>
 #include <system_error>
 
 namespace pictora::generate
@@ -42,12 +46,24 @@ bool isFile(const std::string &path)
     return fs::is_regular_file(path, ec);
 }
 
-// One folder level; an existing folder or a failure is not looked at here: writing into a
-// folder that is not there fails later with a message naming the file.
+/// One folder level, there already or made now. One that cannot be made is named itself, rather
+/// than the first file that could not go into it.
 void createFolder(const std::string &path)
 {
-    std::error_code ignored;
-    fs::create_directory(path, ignored);
+    std::error_code ec;
+    if (fs::create_directory(path, ec) || isFolder(path))
+        return;
+    throw album::UserError(album::cannotCreateFolderMessage(path, ec ? ec.value() : EEXIST));
+}
+
+/// The message for a picture whose conversion stopped with an exception.
+std::string conversionFailure(const std::string &picturePath, const std::exception &error)
+{
+    if (dynamic_cast<const album::UserError *>(&error))
+        return error.what();
+    if (dynamic_cast<const std::bad_alloc *>(&error))
+        return album::cannotWriteMessage(picturePath, album::systemReason(ENOMEM));
+    return album::cannotWriteMessage(picturePath, "画像を変換できません");
 }
 
 /// Hides the progress window when a run ends by an exception after showing it.
@@ -224,7 +240,7 @@ void convertAll(RunContext &c, const AlbumLayout &layout, const ConversionOption
                     }
                 } catch (const std::exception &e) {
                     done.outcome = {};
-                    done.outcome.writeError = layout.mainPicturePath(index) + "\n" + e.what();
+                    done.outcome.writeError = conversionFailure(layout.mainPicturePath(index), e);
                     done.stamp.reset();
                     done.mainWritten.reset();
                     done.thumbWritten.reset();
@@ -329,6 +345,9 @@ RunResult writeAlbum(
 
     writePages(layout, c.settings, c.entries, result.sizes, values);
     writeStyleSheet(layout, c.settings, values);
+    // The album's files were written without a sync each: one for all of them before the run is done.
+    if (const int error = album::syncFileSystem(albumFolder); error != 0)
+        throw album::UserError(album::cannotWriteMessage(albumFolder, error));
 
     c.progress.setPosition(100);
     c.progress.setLabel("");

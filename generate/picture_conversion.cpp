@@ -2,6 +2,7 @@
 #include "generate/picture_conversion.h"
 
 #include "album/settings.h"
+#include "generate/text_writer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -42,7 +43,7 @@ bool save(const imaging::Picture &picture,
 {
     if (!options.writeFiles)
         return true;
-    return imaging::saveJpeg(picture, path, options.quality, options.sampling, &error);
+    return imaging::saveJpeg(picture, path, options.quality, options.sampling, &error, {}, kAlbumFile);
 }
 
 bool save(const imaging::JpegPlanes &planes,
@@ -52,7 +53,7 @@ bool save(const imaging::JpegPlanes &planes,
 {
     if (!options.writeFiles)
         return true;
-    return imaging::saveJpeg(planes, path, options.quality, &error);
+    return imaging::saveJpeg(planes, path, options.quality, &error, kAlbumFile);
 }
 
 /// The main picture is written in 24-bit colour.
@@ -380,7 +381,8 @@ bool convertBackground(const std::string &backgroundPath,
         if (imaging::ConvertColor(picture, converted))
             picture = std::move(converted);
     }
-    return imaging::saveJpeg(picture, layout.backgroundPath(), options.quality, options.sampling, error);
+    return imaging::saveJpeg(
+        picture, layout.backgroundPath(), options.quality, options.sampling, error, {}, kAlbumFile);
 }
 
 } // namespace pictora::generate

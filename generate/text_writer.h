@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "album/file_io.h"
+
 #include <string>
 #include <string_view>
 
@@ -13,9 +15,12 @@ namespace pictora::generate
 /// "\r\n" becomes CR CR LF), then CP932 with decimal references for what does not fit.
 [[nodiscard]] std::string encodeText(std::string_view utf8Text);
 
-/// A text file that is written under a temporary name in its own folder and renamed over its
-/// final name on commit(), replacing an existing file. Until then the final name is untouched;
-/// one dropped without commit() (an error, an exception) removes its temporary file.
+/// How the files of an album are written: each whole or not at all, synced together when the run
+/// ends rather than one by one.
+inline constexpr album::AtomicFileOptions kAlbumFile { .syncEach = false };
+
+/// A text file written through album::AtomicFile: it replaces an existing file on commit(), and
+/// one dropped without commit() (an error, an exception) leaves the final name untouched.
 ///
 /// Every failure throws album::UserError with the message "<path>\nに書き込めません。\n(<reason>)".
 class TextFile
@@ -32,17 +37,13 @@ public:
     /// Writes out what is buffered, closes and puts the file in its place.
     void commit();
 
-    [[nodiscard]] const std::string &path() const { return m_path; }
+    [[nodiscard]] const std::string &path() const { return m_file.path(); }
 
 private:
     void flush();
-    void discard() noexcept;
-    [[noreturn]] void fail(int error);
 
-    std::string m_path;
-    std::string m_tempPath;
+    album::AtomicFile m_file;
     std::string m_buffer;
-    int m_fd = -1;
 };
 
 /// Writes a whole text file at once through TextFile.

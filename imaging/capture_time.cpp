@@ -2,6 +2,7 @@
 #include "imaging/capture_time.h"
 
 #include "album/cp932.h"
+#include "album/file_io.h"
 
 #include <array>
 #include <cerrno>
@@ -24,26 +25,24 @@ constexpr std::size_t kScanBytes = kLastStart + kWindow; // 65,553
 
 constexpr std::string_view kNoDate = "0000:00:00 00:00:00";
 
-/// The first kScanBytes of the file; false when it cannot be opened or read.
+/// The first kScanBytes of the file; false when it cannot be opened or read, or is no regular file
+/// (a FIFO would keep the reader waiting for ever).
 bool readHead(const std::string &path, std::string &head)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    album::InputFile in(path);
+    if (!in.isOpen())
         return false;
     head.resize(kScanBytes);
     std::size_t got = 0;
     bool ok = true;
     while (got < kScanBytes) {
-        const ssize_t n = ::read(fd, head.data() + got, kScanBytes - got);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const long n = in.read(head.data() + got, kScanBytes - got);
         if (n < 0)
             ok = false;
         if (n <= 0)
             break;
         got += static_cast<std::size_t>(n);
     }
-    ::close(fd);
     head.resize(got);
     return ok;
 }

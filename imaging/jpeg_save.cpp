@@ -2,17 +2,16 @@
 // JPEG files through TurboJPEG, so that quality and chroma sampling are exactly what was asked for.
 #include "imaging/picture.h"
 
+#include "album/errors.h"
+#include "album/file_io.h"
+#include "album/file_messages.h"
 #include "imaging/picture_impl.h"
 
 #include <turbojpeg.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <filesystem>
-#include <unistd.h>
+#include <new>
 
 namespace pictora::imaging
 {
@@ -48,61 +47,26 @@ bool fail(std::string *error, const std::string &text)
     return false;
 }
 
-bool writeAll(int fd, const unsigned char *data, std::size_t size)
+/// The file appears whole or not at all, through the one writer every file of the program takes.
+bool writeWhole(const std::string &path,
+    const unsigned char *data,
+    unsigned long size,
+    std::string *error,
+    const album::AtomicFileOptions &file)
 {
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
+    try {
+        album::writeFileAtomically(path, std::string_view(reinterpret_cast<const char *>(data), size), file);
+        return true;
+    } catch (const album::UserError &e) {
+        return fail(error, e.what());
     }
-    return true;
 }
 
-/// A name beside `path` that no other save (in this process or another) is using.
-std::string temporaryName(const std::string &path, unsigned attempt)
+/// What the user is told when the picture could not be encoded: the library's words mean nothing to
+/// them.
+bool encodingFailed(std::string *error, const std::string &path)
 {
-    static std::atomic<unsigned> counter { 0 };
-    const std::filesystem::path target(path);
-    // Appended rather than "." + string: GCC 12 warns falsely (-Wrestrict) on that at -O2.
-    std::string name = ".";
-    name.append(target.filename().string()).append(".tmp-").append(std::to_string(::getpid()));
-    name.append("-").append(std::to_string(counter.fetch_add(1))).append("-").append(std::to_string(attempt));
-    return (target.parent_path() / name).string();
-}
-
-/// The file appears whole or not at all: written beside the target, then renamed over it.
-bool writeWhole(const std::string &path, const unsigned char *data, unsigned long size, std::string *error)
-{
-    std::string temporary;
-    int fd = -1;
-    for (unsigned attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        temporary = temporaryName(path, attempt);
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
-    }
-    if (fd < 0)
-        return fail(error, path + ": cannot be written (" + std::strerror(errno) + ")");
-    bool ok = writeAll(fd, data, size);
-    int savedErrno = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        savedErrno = errno;
-    }
-    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
-        ok = false;
-        savedErrno = errno;
-    }
-    if (!ok) {
-        ::unlink(temporary.c_str());
-        return fail(error, path + ": cannot be written (" + std::strerror(savedErrno) + ")");
-    }
-    return true;
+    return fail(error, album::cannotWriteMessage(path, "JPEG に変換できません"));
 }
 
 } // namespace
@@ -122,7 +86,8 @@ bool saveJpeg(const Picture &picture,
     int quality,
     Sampling sampling,
     std::string *error,
-    const ProgressCallback &progress)
+    const ProgressCallback &progress,
+    const album::AtomicFileOptions &file)
 {
     auto report = [&](int percent) {
         if (progress) {
@@ -136,12 +101,12 @@ bool saveJpeg(const Picture &picture,
     try {
         report(0);
         if (picture.empty())
-            return fail(error, path + ": there is no picture to save");
+            return fail(error, album::cannotWriteMessage(path, "保存する画像がありません"));
         const std::vector<std::uint8_t> rgb = picture.rgbPixels();
 
         tjhandle encoder = detail::threadEncoder();
         if (!encoder)
-            return fail(error, path + ": cannot start the JPEG encoder");
+            return encodingFailed(error, path);
         TurboBuffer jpeg;
         if (tjCompress2(encoder,
                 rgb.data(),
@@ -155,29 +120,33 @@ bool saveJpeg(const Picture &picture,
                 std::clamp(quality, 0, 100),
                 0)
             != 0)
-            return fail(error, path + ": " + tjGetErrorStr2(encoder));
+            return encodingFailed(error, path);
         report(50);
 
-        if (!writeWhole(path, jpeg.data, jpeg.size, error))
+        if (!writeWhole(path, jpeg.data, jpeg.size, error, file))
             return false;
         report(100);
         return true;
-    } catch (const std::exception &e) {
-        return fail(error, path + ": " + e.what());
+    } catch (const std::bad_alloc &) {
+        return fail(error, album::cannotWriteMessage(path, album::systemReason(ENOMEM)));
     } catch (...) {
-        return fail(error, path + ": cannot be written");
+        return encodingFailed(error, path);
     }
 }
 
-bool saveJpeg(const JpegPlanes &planes, const std::string &path, int quality, std::string *error)
+bool saveJpeg(const JpegPlanes &planes,
+    const std::string &path,
+    int quality,
+    std::string *error,
+    const album::AtomicFileOptions &file)
 {
     try {
         if (planes.empty())
-            return fail(error, path + ": there is no picture to save");
+            return fail(error, album::cannotWriteMessage(path, "保存する画像がありません"));
         const JpegPlanes::Impl &p = *planes.impl();
         tjhandle encoder = detail::threadEncoder();
         if (!encoder)
-            return fail(error, path + ": cannot start the JPEG encoder");
+            return encodingFailed(error, path);
         const unsigned char *data[3]
             = { p.planes[0].data.get(), p.planes[1].data.get(), p.planes[2].data.get() };
         const int strides[3] = { p.planes[0].width, p.planes[1].width, p.planes[2].width };
@@ -193,12 +162,12 @@ bool saveJpeg(const JpegPlanes &planes, const std::string &path, int quality, st
                 std::clamp(quality, 0, 100),
                 0)
             != 0)
-            return fail(error, path + ": " + tjGetErrorStr2(encoder));
-        return writeWhole(path, jpeg.data, jpeg.size, error);
-    } catch (const std::exception &e) {
-        return fail(error, path + ": " + e.what());
+            return encodingFailed(error, path);
+        return writeWhole(path, jpeg.data, jpeg.size, error, file);
+    } catch (const std::bad_alloc &) {
+        return fail(error, album::cannotWriteMessage(path, album::systemReason(ENOMEM)));
     } catch (...) {
-        return fail(error, path + ": cannot be written");
+        return encodingFailed(error, path);
     }
 }
 

@@ -2,6 +2,7 @@
 // A JPEG source read without libvips: its markers, and its planes decoded at the DCT scale.
 #include "imaging/jpeg_source.h"
 
+#include "album/file_io.h"
 #include "imaging/picture_impl.h"
 
 #include <turbojpeg.h>
@@ -83,13 +84,12 @@ bool startsWith(const unsigned char *data, std::size_t size, const char *prefix,
 
 std::optional<FileBytes> fileBytes(const std::string &path, std::string_view start)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    // Only a regular file: a FIFO or a device would keep the reader waiting.
+    album::InputFile in(path);
+    if (!in.isOpen())
         return std::nullopt;
     FileBytes bytes;
-    std::size_t capacity = 0;
-    if (struct stat info {}; ::fstat(fd, &info) == 0 && info.st_size > 0)
-        capacity = static_cast<std::size_t>(info.st_size);
+    std::size_t capacity = in.size();
     // One byte more than the size told, so that the end of the file is seen in the same read.
     capacity = std::max(capacity, start.size()) + 1;
     bytes.data.reset(new unsigned char[capacity]);
@@ -105,9 +105,7 @@ std::optional<FileBytes> fileBytes(const std::string &path, std::string_view sta
         // read whole.
         const std::size_t wanted
             = bytes.size < start.size() ? start.size() - bytes.size : capacity - bytes.size;
-        const ssize_t got = ::read(fd, bytes.data.get() + bytes.size, wanted);
-        if (got < 0 && errno == EINTR)
-            continue;
+        const long got = in.read(reinterpret_cast<char *>(bytes.data.get() + bytes.size), wanted);
         if (got < 0)
             ok = false;
         if (got <= 0)
@@ -118,7 +116,6 @@ std::optional<FileBytes> fileBytes(const std::string &path, std::string_view sta
             break;
         }
     }
-    ::close(fd);
     if (!ok || bytes.size == 0 || bytes.size < start.size())
         return std::nullopt;
     return bytes;

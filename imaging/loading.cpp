@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Loading pictures: which decoder, size checks before any pixel is decoded, shrink-on-load for JPEG,
 // orientation and colour profile, and the resampler that Resize shares.
+#include "album/file_io.h"
 #include "imaging/general.h"
 
 #include "imaging/general_impl.h"
@@ -96,16 +97,13 @@ bool magickHeaderSize(Kind kind, const unsigned char *b, long long &width, long 
     return true;
 }
 
-bool readAll(int fd, std::string &bytes)
+bool readAll(album::InputFile &in, std::string &bytes)
 {
     char chunk[65536];
     for (;;) {
-        const ssize_t got = ::read(fd, chunk, sizeof chunk);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
+        const long got = in.read(chunk, sizeof chunk);
+        if (got < 0)
             return false;
-        }
         if (got == 0)
             return true;
         bytes.append(chunk, static_cast<std::size_t>(got));
@@ -138,17 +136,16 @@ bool jpegHoldsItsFrame(int fd)
 bool openSource(const std::string &path, Source &source, std::string &reason)
 {
     source.path = path;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        reason = path + ": " + std::strerror(errno);
+    // Only a regular file: a FIFO or a device would make the decoder wait for ever.
+    album::InputFile in(path);
+    if (!in.isOpen()) {
+        reason = path + ": " + in.failure();
         return false;
     }
     unsigned char head[32] = {};
     std::size_t n = 0;
     while (n < sizeof head) {
-        const ssize_t got = ::read(fd, head + n, sizeof head - n);
-        if (got < 0 && errno == EINTR)
-            continue;
+        const long got = in.read(reinterpret_cast<char *>(head) + n, sizeof head - n);
         if (got <= 0)
             break;
         n += static_cast<std::size_t>(got);
@@ -170,18 +167,17 @@ bool openSource(const std::string &path, Source &source, std::string &reason)
             reason = path + ": picture size " + std::to_string(width) + " x " + std::to_string(height)
                 + " is not sane";
             ok = false;
-        } else if (struct stat info {}; ::fstat(fd, &info) != 0 || info.st_size > kMaxMagickFile) {
+        } else if (in.size() > static_cast<std::size_t>(kMaxMagickFile)) {
             reason = path + ": file too large for a picture of its kind";
             ok = false;
         } else {
             source.bytes.assign(reinterpret_cast<const char *>(head), n);
-            if (!readAll(fd, source.bytes)) {
+            if (!readAll(in, source.bytes)) {
                 reason = path + ": " + std::strerror(errno);
                 ok = false;
             }
         }
     }
-    ::close(fd);
     return ok;
 }
 

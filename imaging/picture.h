@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "album/file_io.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -182,17 +184,22 @@ bool Sepia(const Picture &in, Picture &out, const Region &region);
 bool Resize(const JpegPlanes &in, JpegPlanes &out, int width, int height);
 
 /// Writes a 24-bit baseline JPEG through TurboJPEG with exactly this quality (0–100) and sampling.
-/// Writes to a temporary file beside `path` and renames it, so a failure leaves no half-written
-/// file. On failure returns false and puts a message naming the file into *error when given.
+/// Written through album::AtomicFile, so a failure leaves no half-written file. On failure returns
+/// false and puts the message "<path>\nに書き込めません。\n(<reason>)" into *error when given.
 bool saveJpeg(const Picture &picture,
     const std::string &path,
     int quality,
     Sampling sampling,
     std::string *error = nullptr,
-    const ProgressCallback &progress = {});
+    const ProgressCallback &progress = {},
+    const album::AtomicFileOptions &file = {});
 
 /// saveJpeg for planes: the planes' sampling, no colour conversion.
-bool saveJpeg(const JpegPlanes &planes, const std::string &path, int quality, std::string *error = nullptr);
+bool saveJpeg(const JpegPlanes &planes,
+    const std::string &path,
+    int quality,
+    std::string *error = nullptr,
+    const album::AtomicFileOptions &file = {});
 
 /// Names the code that decides the bytes of a written picture: this program, its JPEG library, its
 /// general decoder and libvips, by their files' stamps. Another build or an upgraded library gives

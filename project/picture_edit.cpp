@@ -33,13 +33,6 @@ bool fileExists(const std::string &path)
     return std::filesystem::exists(path, ec);
 }
 
-/// saveJpeg's reason without the path it starts with, which the message names already.
-std::string reasonOf(const std::string &error, const std::string &path)
-{
-    const std::string prefix = path + ": ";
-    return error.starts_with(prefix) ? error.substr(prefix.size()) : error;
-}
-
 } // namespace
 
 std::string appliedPictureName(const std::string &source)
@@ -251,8 +244,7 @@ bool PictureEdit::apply()
     if (m_progress)
         m_progress->hide();
     if (!saved) {
-        m_prompts.inform(
-            album::PromptKind::Error, target + "\nに書き込めません。\n(" + reasonOf(error, target) + ")");
+        m_prompts.inform(album::PromptKind::Error, error);
         return false;
     }
     if (haveTime) {

@@ -4,10 +4,11 @@
 #include "album/conversions.h"
 #include "album/cp932.h"
 #include "album/errors.h"
+#include "album/file_io.h"
+#include "album/file_messages.h"
 
+#include <cerrno>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
 
 namespace pictora::project
@@ -71,19 +72,98 @@ std::string validUtf8(std::string_view raw)
 struct Stop {
 };
 
+/// The lines of a project file one after another, split as splitLines does, from memory or straight
+/// from the file: only the line being read is held, never the whole file or a list of its lines.
+class LineSource
+{
+public:
+    explicit LineSource(std::string_view bytes)
+        : m_pending(bytes)
+    {
+    }
+    explicit LineSource(album::InputFile &file)
+        : m_file(&file)
+    {
+    }
+
+    /// The next line into `line`; false at the end of the file or when reading failed (see failure()).
+    bool next(std::string &line)
+    {
+        line.clear();
+        bool started = false;
+        for (;;) {
+            if (m_pending.empty() && !refill())
+                return started && m_failure == LoadFailure::None;
+            if (m_skipLf) {
+                // The LF of a CR LF that two reads split: part of the line before.
+                m_skipLf = false;
+                if (m_pending.front() == '\n') {
+                    m_pending.remove_prefix(1);
+                    continue;
+                }
+            }
+            started = true;
+            const auto end = m_pending.find_first_of("\r\n");
+            if (end == std::string_view::npos) {
+                line.append(m_pending);
+                m_pending = {};
+                continue;
+            }
+            line.append(m_pending.substr(0, end));
+            const bool cr = m_pending[end] == '\r';
+            m_pending.remove_prefix(end + 1);
+            if (cr && m_pending.empty())
+                m_skipLf = true;
+            else if (cr && m_pending.front() == '\n')
+                m_pending.remove_prefix(1);
+            return true;
+        }
+    }
+
+    [[nodiscard]] LoadFailure failure() const { return m_failure; }
+    [[nodiscard]] int readError() const { return m_readError; }
+
+private:
+    bool refill()
+    {
+        if (!m_file || m_failure != LoadFailure::None)
+            return false;
+        m_chunk.resize(kChunkSize);
+        const long got = m_file->read(m_chunk.data(), m_chunk.size());
+        if (got < 0) {
+            m_readError = errno;
+            m_failure = LoadFailure::Unreadable;
+            return false;
+        }
+        m_total += static_cast<std::size_t>(got);
+        // The size was checked on opening; a file that grows past the limit meanwhile is refused too.
+        if (m_total > kMaxProjectBytes) {
+            m_failure = LoadFailure::TooLarge;
+            return false;
+        }
+        m_pending = std::string_view(m_chunk.data(), static_cast<std::size_t>(got));
+        return got > 0;
+    }
+
+    static constexpr std::size_t kChunkSize = 64 * 1024;
+    album::InputFile *m_file = nullptr;
+    std::string m_chunk;
+    std::string_view m_pending;
+    std::size_t m_total = 0;
+    bool m_skipLf = false;
+    LoadFailure m_failure = LoadFailure::None;
+    int m_readError = 0;
+};
+
 class Reader
 {
 public:
-    Reader(std::string_view bytes, const std::string &path, const PictureExists &exists, ProjectContents &out)
-        : m_path(path)
+    Reader(LineSource &source, const std::string &path, const PictureExists &exists, ProjectContents &out)
+        : m_source(source)
+        , m_path(path)
         , m_exists(exists)
         , m_out(out)
     {
-        if (bytes.starts_with(kByteOrderMark)) {
-            m_out.utf8 = true;
-            bytes.remove_prefix(kByteOrderMark.size());
-        }
-        m_lines = splitLines(bytes);
     }
 
     void run()
@@ -105,6 +185,11 @@ public:
                     break;
                 case FieldKind::EntryCount:
                     m_entryCount = integer(at);
+                    if (m_entryCount > static_cast<int>(kMaxProjectEntries))
+                        fail(LoadFailure::TooLarge,
+                            at,
+                            album::cannotOpenMessage(m_path,
+                                "画像が " + std::to_string(kMaxProjectEntries) + " 枚を超えています"));
                     break;
                 case FieldKind::Entries:
                     readEntries(at);
@@ -126,11 +211,33 @@ private:
 
     std::string where(std::size_t at) const { return m_path + "\nの " + std::to_string(at + 1) + " 行目"; }
 
+    /// Reads on to line `at` (lines are read in file order only); false when the file ends first.
+    bool reach(std::size_t at)
+    {
+        while (m_count <= at) {
+            if (!m_source.next(m_current)) {
+                if (m_source.failure() == LoadFailure::TooLarge)
+                    fail(LoadFailure::TooLarge, m_count, tooLargeMessage(m_path));
+                if (m_source.failure() == LoadFailure::Unreadable)
+                    fail(LoadFailure::Unreadable,
+                        m_count,
+                        album::cannotReadMessage(m_path, m_source.readError()));
+                return false;
+            }
+            if (m_count == 0 && std::string_view(m_current).starts_with(kByteOrderMark)) {
+                m_out.utf8 = true;
+                m_current.erase(0, kByteOrderMark.size());
+            }
+            ++m_count;
+        }
+        return at + 1 == m_count;
+    }
+
     std::string_view line(std::size_t at)
     {
-        if (at >= m_lines.size())
+        if (!reach(at))
             fail(LoadFailure::PastEnd, at, where(at) + "がありません(ファイルが途中で終わっています)。");
-        return m_lines[at];
+        return m_current;
     }
 
     std::string text(std::size_t at)
@@ -151,12 +258,12 @@ private:
 
     std::size_t find(std::string_view header, std::size_t from)
     {
-        for (std::size_t at = from; at < m_lines.size(); ++at) {
-            if (m_lines[at] == header)
+        for (std::size_t at = from; reach(at); ++at) {
+            if (m_current == header)
                 return at;
         }
         fail(LoadFailure::MissingHeader,
-            m_lines.size(),
+            m_count,
             m_path + "\nに " + std::string(header) + " の行が見つかりません。");
     }
 
@@ -226,10 +333,12 @@ private:
         }
     }
 
+    LineSource &m_source;
     const std::string &m_path;
     const PictureExists &m_exists;
     ProjectContents &m_out;
-    std::vector<std::string_view> m_lines;
+    std::string m_current; ///< the line m_count - 1
+    std::size_t m_count = 0; ///< lines read so far
     int m_entryCount = 0;
 };
 
@@ -297,44 +406,54 @@ std::string findPicture(
     return exists(normal) ? normal : std::string();
 }
 
-ProjectContents parseProject(std::string_view bytes, const std::string &path, const PictureExists &exists)
+namespace
+{
+
+ProjectContents parse(LineSource &source, const std::string &path, const PictureExists &exists)
 {
     ProjectContents contents;
     try {
-        Reader reader(bytes, path, exists, contents);
+        Reader reader(source, path, exists, contents);
         reader.run();
     } catch (const Stop &) {
-        if (contents.failure == LoadFailure::UnsupportedVersion)
+        // A file refused as a whole applies nothing.
+        if (contents.failure == LoadFailure::UnsupportedVersion || contents.failure == LoadFailure::TooLarge
+            || contents.failure == LoadFailure::Unreadable)
             contents.steps.clear();
     }
     return contents;
 }
 
+} // namespace
+
+ProjectContents parseProject(std::string_view bytes, const std::string &path, const PictureExists &exists)
+{
+    LineSource source(bytes);
+    return parse(source, path, exists);
+}
+
 ProjectContents readProjectFile(const std::string &path, const PictureExists &exists)
 {
-    const auto unreadable = [&path](const std::string &reason) {
+    const auto refused = [&path](LoadFailure failure, std::string message) {
         ProjectContents contents;
-        contents.failure = LoadFailure::Unreadable;
-        contents.error = path + "\nを開けません。\n(" + reason + ")";
+        contents.failure = failure;
+        contents.error = std::move(message);
         return contents;
     };
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (status.type() == std::filesystem::file_type::not_found)
-        return unreadable("ファイルがありません");
-    if (status.type() == std::filesystem::file_type::directory)
-        return unreadable("フォルダーです");
-    if (ec)
-        return unreadable(ec.message());
-    if (status.type() != std::filesystem::file_type::regular)
-        return unreadable("通常のファイルではありません");
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return unreadable(std::generic_category().message(errno));
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return unreadable(std::generic_category().message(errno));
-    return parseProject(bytes, path, exists);
+    // Opened only when it is a regular file: a FIFO or a device would keep the program waiting.
+    album::InputFile in(path);
+    if (!in.isOpen())
+        return refused(LoadFailure::Unreadable, album::cannotOpenMessage(path, in.failure()));
+    if (in.size() > kMaxProjectBytes)
+        return refused(LoadFailure::TooLarge, tooLargeMessage(path));
+    LineSource source(in);
+    return parse(source, path, exists);
+}
+
+std::string tooLargeMessage(const std::string &path)
+{
+    return album::cannotOpenMessage(
+        path, "ファイルが " + std::to_string(kMaxProjectBytes / (1024 * 1024)) + " MB を超えています");
 }
 
 void applyStep(const LoadStep &step, const LoadTarget &target)

@@ -43,7 +43,13 @@ enum class LoadFailure {
     MissingHeader, ///< a section header was not found before the end of the file
     PastEnd, ///< a value line lies beyond the end of the file (an empty file fails on its first line)
     NotInteger, ///< a line that must hold a whole number does not
+    TooLarge, ///< larger than kMaxProjectBytes or more than kMaxProjectEntries entries; nothing applied
 };
+
+/// No project of an album anyone makes comes near these; a file beyond them is refused whole, so that
+/// a hostile one cannot take all memory.
+inline constexpr std::size_t kMaxProjectBytes = 64 * 1024 * 1024;
+inline constexpr std::size_t kMaxProjectEntries = 1'000'000;
 
 /// What reading a project file gave: the steps up to where it stopped, and the failure, if any.
 struct ProjectContents {
@@ -64,6 +70,8 @@ using PictureExists = std::function<bool(const std::string &path)>;
 [[nodiscard]] std::string missingPictureMessage(const std::string &path);
 /// "<path>\nは対応していないバージョンのプロジェクトファイルです。"
 [[nodiscard]] std::string unsupportedVersionMessage(const std::string &path);
+/// "<path>\nを開けません。\n(ファイルが 64 MB を超えています)"
+[[nodiscard]] std::string tooLargeMessage(const std::string &path);
 
 /// The lines of a file: each ends at CR LF, a lone CR or a lone LF; a last line needs no end.
 [[nodiscard]] std::vector<std::string_view> splitLines(std::string_view bytes);
@@ -79,7 +87,8 @@ using PictureExists = std::function<bool(const std::string &path)>;
 /// (findPicture).
 [[nodiscard]] ProjectContents parseProject(
     std::string_view bytes, const std::string &path, const PictureExists &exists = pictureFileExists);
-/// Reads the file at `path`.
+/// Reads the file at `path` line by line, holding one line at a time besides the steps. Only a regular
+/// file is opened.
 [[nodiscard]] ProjectContents readProjectFile(
     const std::string &path, const PictureExists &exists = pictureFileExists);
 

@@ -3,16 +3,11 @@
 
 #include "album/cp932.h"
 #include "album/errors.h"
+#include "album/file_io.h"
+#include "album/file_messages.h"
 #include "project/layout.h"
 
 #include <cassert>
-#include <cerrno>
-#include <fcntl.h>
-#include <filesystem>
-#include <random>
-#include <sys/stat.h>
-#include <system_error>
-#include <unistd.h>
 
 namespace pictora::project
 {
@@ -61,68 +56,6 @@ std::string optionLine(const album::AlbumSettings &settings, album::OptionId id)
         return std::to_string(settings.swatch(id));
     }
     return {};
-}
-
-/// Writes the bytes under a temporary name beside `path`, then renames that over `path`: until the
-/// new file is complete and on disk the old one stays as it was. `fail` makes the error to throw.
-template <typename Fail> void replaceFile(const std::string &path, std::string_view bytes, const Fail &fail)
-{
-    namespace fs = std::filesystem;
-    const auto systemFail = [&fail](int error) { return fail(std::generic_category().message(error)); };
-    // Saving through a link replaces the file it points to, not the link.
-    std::string target = path;
-    std::error_code ec;
-    if (fs::is_symlink(path, ec)) {
-        const auto resolved = fs::weakly_canonical(path, ec);
-        if (!ec)
-            target = resolved.string();
-    }
-    struct stat old {
-    };
-    const bool exists = ::stat(target.c_str(), &old) == 0;
-    // A write-protected file is not silently replaced.
-    if (exists && ::access(target.c_str(), W_OK) != 0)
-        throw systemFail(errno);
-
-    const fs::path targetPath(target);
-    std::string temp;
-    int fd = -1;
-    std::minstd_rand random(std::random_device {}());
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        // Appended rather than "." + string: GCC 12 warns falsely (-Wrestrict) on that at -O2.
-        std::string name = ".";
-        name.append(targetPath.filename().string()).append(".").append(std::to_string(random()));
-        temp = (targetPath.parent_path() / name).string();
-        // 0666 so that the umask decides for a new file, as for any file the user creates.
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            break;
-    }
-    if (fd < 0)
-        throw systemFail(errno);
-    const auto discard = [&](int error) {
-        if (fd >= 0)
-            ::close(fd);
-        ::unlink(temp.c_str());
-        return systemFail(error);
-    };
-    if (exists && ::fchmod(fd, old.st_mode & 07777) != 0)
-        throw discard(errno);
-    for (std::size_t done = 0; done < bytes.size();) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            throw discard(errno);
-        done += static_cast<std::size_t>(n);
-    }
-    // A full disk may show only when the data reaches it.
-    if (::fsync(fd) != 0)
-        throw discard(errno);
-    const int closing = ::close(fd);
-    fd = -1;
-    if (closing != 0 || ::rename(temp.c_str(), target.c_str()) != 0)
-        throw discard(errno);
 }
 
 } // namespace
@@ -208,16 +141,14 @@ void SaveProjectFile(const std::string &path,
     const album::AlbumSettings &settings,
     const std::vector<album::ImageEntry> &images)
 {
-    const auto fail = [&path](const std::string &reason) {
-        return album::UserError(path + "\nに書き込めません。\n(" + reason + ")");
-    };
     std::string bytes;
     try {
         bytes = projectFileBytes(settings, images);
     } catch (const album::UserError &e) {
-        throw fail(e.what());
+        throw album::UserError(album::cannotWriteMessage(path, e.what()));
     }
-    replaceFile(path, bytes, fail);
+    // A write-protected project is not silently replaced.
+    album::writeFileAtomically(path, bytes, { .refuseWriteProtected = true });
 }
 
 } // namespace pictora::project

@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <string_view>
@@ -20,6 +19,7 @@ namespace
 
 constexpr std::string_view kExecReserved = " \t\n\"'\\><~|&;$*?#()`";
 constexpr int kToolTimeoutMs = 30000;
+constexpr qint64 kMaxIconBytes = 16 * 1024 * 1024;
 
 std::string iconExtension(const std::string &iconFile)
 {
@@ -121,9 +121,12 @@ bool registerFileType(PreferencesStore &store, const Registration &registration,
         return failed();
     if (!writeFileWhole(desktopEntryPath(registration), desktopEntryText(registration.programPath)))
         return failed();
-    QFile artwork(QString::fromStdString(registration.iconFile));
-    if (!registration.iconFile.empty() && artwork.exists()) {
-        if (!artwork.open(QIODevice::ReadOnly))
+    // The icon may be one of the program's resources, which only QFile reads; a FIFO or a device is
+    // no icon (isFile() is true for regular files only) and would keep the read waiting.
+    const QFileInfo icon(QString::fromStdString(registration.iconFile));
+    if (!registration.iconFile.empty() && icon.exists()) {
+        QFile artwork(icon.filePath());
+        if (!icon.isFile() || icon.size() > kMaxIconBytes || !artwork.open(QIODevice::ReadOnly))
             return failed();
         const QByteArray bytes = artwork.readAll();
         if (!writeFileWhole(installedIconPath(registration),

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "shell/preferences.h"
 
+#include "album/errors.h"
+#include "album/file_io.h"
 #include "generate/platform_services.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -17,6 +17,9 @@ namespace pictora::shell
 
 namespace
 {
+
+/// Far more than the few keys the program keeps.
+constexpr std::size_t kMaxStoreBytes = 1024 * 1024;
 
 /// Key → value name → text, keys in the order of the file.
 using Contents = std::vector<std::pair<std::string, std::map<std::string, std::string>>>;
@@ -38,7 +41,9 @@ std::map<std::string, std::string> *findKey(Contents &contents, const std::strin
 Contents readContents(const std::string &path)
 {
     Contents contents;
-    std::ifstream in(path, std::ios::binary);
+    // Anything but a small regular file (a FIFO, a folder, a huge file) holds nothing for us.
+    const album::WholeFile whole = album::readWholeFile(path, kMaxStoreBytes);
+    std::istringstream in(whole.ok ? whole.bytes : std::string());
     std::string line;
     std::map<std::string, std::string> *section = nullptr;
     while (std::getline(in, line)) {
@@ -80,14 +85,12 @@ bool writeFileWhole(const std::string &path, std::string_view bytes)
     const QString file = QString::fromStdString(path);
     if (!QDir().mkpath(QFileInfo(file).absolutePath()))
         return false;
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    if (out.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
-        out.cancelWriting();
+    try {
+        album::writeFileAtomically(path, bytes);
+    } catch (const album::UserError &) {
         return false;
     }
-    return out.commit();
+    return true;
 }
 
 std::string escapeText(const std::string &text)

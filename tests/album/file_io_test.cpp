@@ -105,6 +105,12 @@ TEST(AtomicFile, EveryFailureLeavesTheOldFileAndNoTemporary)
         dir.file("index.htm") + "\nに書き込めません。\n(フォルダーです)");
     EXPECT_EQ(namesIn(dir.path()), std::set<std::string> { "index.htm" });
 
+    // A FIFO is not replaced (nor a device, as root could do to /dev/null).
+    ASSERT_EQ(::mkfifo(dir.file("pipe.pxa").c_str(), 0600), 0);
+    EXPECT_EQ(writeFailure(dir.file("pipe.pxa"), "project"),
+        dir.file("pipe.pxa") + "\nに書き込めません。\n(通常のファイルではありません)");
+    EXPECT_TRUE(fs::is_fifo(dir.path() / "pipe.pxa"));
+
     // The temporary cannot even be made: the folder is a file.
     test::writeFile(dir.path() / "plain", "keep");
     EXPECT_EQ(writeFailure(dir.file("plain") + "/page.htm", "page"),
@@ -119,7 +125,7 @@ TEST(AtomicFile, EveryFailureLeavesTheOldFileAndNoTemporary)
         EXPECT_TRUE(fs::exists(file.temporaryPath()));
     }
     EXPECT_EQ(test::readFile(dir.path() / "page.htm"), "old");
-    EXPECT_EQ(namesIn(dir.path()), (std::set<std::string> { "index.htm", "page.htm", "plain" }));
+    EXPECT_EQ(namesIn(dir.path()), (std::set<std::string> { "index.htm", "page.htm", "pipe.pxa", "plain" }));
 }
 
 TEST(AtomicFile, WriteProtectedFileRefusedWhenAsked)

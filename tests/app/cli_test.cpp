@@ -12,12 +12,15 @@
 #include <vips/vips8>
 
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
+#include <future>
 #include <map>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace pictora;
 namespace fs = std::filesystem;
@@ -725,4 +728,54 @@ TEST(Readme, CommandLineExamplesWorkAsWritten)
     for (int wait = 0; wait < 50 && !fs::exists(dir.file("home/opened")); ++wait)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(test::readFile(dir.file("home/opened")), dir.file("home/album/index.htm") + "\n");
+}
+
+TEST_F(Cli, SpecialFilesNamedAsPicturesAreRefusedWithoutWaiting)
+{
+    const std::string fifo = dir.file("pipe.jpg");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Reading the FIFO's capture time would wait for a writer for ever: the command runs in another
+    // thread, and one that waits is let go by a writer, so the test fails rather than hangs.
+    auto status = std::async(std::launch::async, [&] { return run({ "--new", dir.file("p.pxa"), fifo }); });
+    bool waited = false;
+    while (status.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        waited = true;
+        if (const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0)
+            ::close(fd);
+    }
+    EXPECT_FALSE(waited) << "the command waited on the FIFO";
+    EXPECT_EQ(status.get(), 1);
+    EXPECT_EQ(err.str(), fifo + "\nを読み込めません。\n(通常のファイルではありません)\n");
+    EXPECT_FALSE(fs::exists(dir.file("p.pxa")));
+}
+
+TEST_F(Cli, LongProjectNamesAreSavedAndTooLongOnesToldInJapanese)
+{
+    writePicture(dir.file("a.jpg"), 32, 24);
+    // 250 bytes: the temporary name beside it must still fit the 255-byte limit.
+    const std::string name = std::string(246, 'p') + ".pxa";
+    ASSERT_EQ(run({ "--new", dir.file(name), dir.file("a.jpg") }), 0) << err.str();
+    EXPECT_TRUE(fs::is_regular_file(dir.file(name)));
+    ASSERT_EQ(run({ "--add", dir.file(name), dir.file("a.jpg") }), 0) << err.str();
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+
+    // Past the limit, the system's reason in the program's words, never a library's text.
+    const std::string tooLong = dir.file(std::string(300, 'q') + ".pxa");
+    EXPECT_EQ(run({ "--new", tooLong, dir.file("a.jpg") }), 1);
+    EXPECT_EQ(err.str(), tooLong + "\nに書き込めません。\n(名前が長すぎます)\n");
+    EXPECT_EQ(run({ "--make", tooLong, "--no-html-folder" }), 1);
+    EXPECT_EQ(err.str(), tooLong + "\nを開けません。\n(名前が長すぎます)\n");
+}
+
+TEST_F(Cli, OutputFolderThatCannotBeMadeIsNamed)
+{
+    const std::string project = makeProject();
+    // A file in the way stops the folder for root too, as a read-only parent does for a user.
+    test::writeFile(dir.file("out"), "a file");
+    EXPECT_EQ(run({ "--make", project, "--no-html-folder", "--yes", "--author", "a@x" }), 1);
+    EXPECT_NE(
+        err.str().find(dir.file("out") + "\nフォルダを作成できません。\n(同じ名前のファイルがあります)"),
+        std::string::npos)
+        << err.str();
+    EXPECT_EQ(test::readFile(dir.file("out")), "a file");
 }

@@ -12,8 +12,12 @@
 #include <vips/vips8>
 
 #include <algorithm>
+#include <fcntl.h>
 #include <filesystem>
+#include <future>
 #include <map>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace pictora;
 using album::Answer;
@@ -420,7 +424,7 @@ TEST_F(MakeAlbum, EmptyListStillWritesCoverAndStyleSheet)
     EXPECT_EQ(platform.opened.size(), 1u);
 }
 
-TEST_F(MakeAlbum, UnwritableImagesFolderStopsTheRunNamingTheFile)
+TEST_F(MakeAlbum, FolderThatCannotBeMadeStopsTheRunNamingTheFolder)
 {
     addPictures(1);
     test::writeFile(dir.file("out/images"), "a file where the folder should be");
@@ -429,10 +433,53 @@ TEST_F(MakeAlbum, UnwritableImagesFolderStopsTheRunNamingTheFile)
         make();
         ADD_FAILURE();
     } catch (const album::UserError &e) {
-        EXPECT_NE(std::string(e.what()).find("images/img0000.jpg"), std::string::npos) << e.what();
+        EXPECT_EQ(std::string(e.what()),
+            dir.file("out/images") + "\nフォルダを作成できません。\n(同じ名前のファイルがあります)");
+    }
+    EXPECT_TRUE(progress.calls.empty() || progress.calls.back() == "hide");
+    EXPECT_FALSE(fs::exists(dir.file("out/index.htm")));
+}
+
+TEST_F(MakeAlbum, PictureThatCannotBeWrittenStopsTheRunInJapanese)
+{
+    addPictures(1);
+    fs::create_directories(dir.file("out/images/img0000.jpg/taken"));
+    prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    try {
+        make();
+        ADD_FAILURE();
+    } catch (const album::UserError &e) {
+        EXPECT_EQ(std::string(e.what()),
+            dir.file("out/images/img0000.jpg") + "\nに書き込めません。\n(フォルダーです)");
     }
     EXPECT_EQ(progress.calls.back(), "hide");
     EXPECT_FALSE(fs::exists(dir.file("out/index.htm")));
+    // Nothing half-written is left beside it.
+    for (const auto &entry : fs::directory_iterator(dir.file("out/images")))
+        EXPECT_EQ(entry.path().filename(), "img0000.jpg");
+}
+
+TEST_F(MakeAlbum, FifoAtTheSizeCachePathDoesNotStopTheRun)
+{
+    addPictures(1);
+    const std::string cache = dir.file("cache");
+    fs::create_directory(cache);
+    ASSERT_EQ(::mkfifo((cache + "/sizes").c_str(), 0600), 0);
+    generate::RunContext context { settings, entries, prompts, progress, platform, 2 };
+    context.sizeCacheFolder = cache;
+    prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    // Opening the FIFO for reading would wait for a writer for ever: the run goes in another thread,
+    // and one that waits is let go (a writer opens and closes the FIFO) so the test fails, not hangs.
+    auto run = std::async(std::launch::async, [&context] { return generate::makeAlbum(context).completed; });
+    bool waited = false;
+    while (run.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        waited = true;
+        if (const int fd = ::open((cache + "/sizes").c_str(), O_WRONLY | O_NONBLOCK); fd >= 0)
+            ::close(fd);
+    }
+    EXPECT_FALSE(waited) << "the run waited on the FIFO";
+    EXPECT_TRUE(run.get());
+    EXPECT_TRUE(fs::is_regular_file(dir.file("out/images/img0000.jpg")));
 }
 
 TEST_F(MakeAlbum, RebuildRewritesPagesAndTouchesNoPicture)

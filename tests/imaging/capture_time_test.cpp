@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "imaging/capture_time.h"
+#include "imaging/picture.h"
 #include "tests/support/pictures.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fcntl.h>
+#include <future>
 #include <random>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace pictora::imaging
 {
@@ -180,6 +185,31 @@ TEST(CaptureTimeStamp, MissingFileStillGivesAText)
 {
     test::TempDir dir;
     EXPECT_EQ(captureTimeStamp(dir.file("missing.jpg")), kNoDateText);
+}
+
+TEST(SpecialFiles, FifoIsNoPictureAndNoReaderWaitsOnIt)
+{
+    test::TempDir dir;
+    const std::string fifo = dir.file("pipe.jpg");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Opening a FIFO for reading waits for a writer: each reader runs in another thread, and one that
+    // waits is let go by a writer, so the test fails rather than hangs.
+    const auto promptly = [&fifo](auto read) {
+        auto result = std::async(std::launch::async, read);
+        bool waited = false;
+        while (result.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            waited = true;
+            if (const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0)
+                ::close(fd);
+        }
+        EXPECT_FALSE(waited) << "a reader waited on the FIFO";
+        return result.get();
+    };
+    EXPECT_TRUE(promptly([&fifo] { return load(fifo).empty(); }));
+    EXPECT_FALSE(promptly([&fifo] { return checkLoads(fifo, {}).valid(); }));
+    EXPECT_TRUE(promptly([&fifo] { return loadPlanesFitted(fifo, {}, Sampling::S422, nullptr).empty(); }));
+    // The time stamp falls back to the file's time, as for any file without Exif data.
+    EXPECT_NE(promptly([&fifo] { return captureTimeStamp(fifo); }), kNoDateText);
 }
 
 } // namespace

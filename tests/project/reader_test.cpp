@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
+#include <sys/stat.h>
 
 using namespace pictora;
 using album::OptionId;
@@ -593,4 +595,81 @@ TEST(ProjectLines, EndAtCrLfLoneCrOrLoneLf)
     EXPECT_EQ(project::splitLines("\r\n"), V { "" });
     EXPECT_EQ(project::splitLines("a\r\nb"), (V { "a", "b" }));
     EXPECT_EQ(project::splitLines("a\n\rb\r\r\n"), (V { "a", "", "b", "" }));
+}
+
+namespace
+{
+
+/// Whatever a load finds: every entry is taken.
+bool anyPicture(const std::string &)
+{
+    return true;
+}
+
+std::vector<std::string> stepTexts(const project::ProjectContents &contents)
+{
+    std::vector<std::string> texts;
+    for (const auto &step : contents.steps) {
+        if (const auto *text = std::get_if<std::string>(&step.value))
+            texts.push_back(*text);
+        texts.push_back(step.entry.path + "|" + step.entry.comment + "|" + step.entry.timeStamp);
+    }
+    return texts;
+}
+
+} // namespace
+
+TEST_F(Loading, FileReadInPiecesGivesWhatTheBytesGive)
+{
+    // Line ends on either side of the reads' 64 KiB pieces, CR LF split across two of them too.
+    const std::string before = project::projectFileBytes(newDocument(), {});
+    const std::size_t titleAt = before.find("[edTitle]\r\n") + 11;
+    for (const std::string &lineEnd : { std::string("\r\n"), std::string("\r"), std::string("\n") }) {
+        for (std::size_t length = 65533 - titleAt; length <= 65537 - titleAt; ++length) {
+            auto document = newDocument();
+            document.store(OptionId::edTitle, std::string(length, 't'));
+            const std::string bytes = replaced(
+                project::projectFileBytes(document, { { "/p/a.jpg", "一\r\n二", "s" } }), "\r\n", lineEnd);
+            writeFile(dir.file("pieces.pxa"), bytes);
+            const auto fromFile = project::readProjectFile(dir.file("pieces.pxa"), anyPicture);
+            const auto fromBytes = project::parseProject(bytes, dir.file("pieces.pxa"), anyPicture);
+            ASSERT_EQ(fromFile.failure, LoadFailure::None) << fromFile.error;
+            EXPECT_EQ(stepTexts(fromFile), stepTexts(fromBytes)) << length;
+            EXPECT_EQ(fromFile.steps.size(), fromBytes.steps.size());
+        }
+    }
+}
+
+TEST_F(Loading, HostileSizesAreRefusedWholeWithAClearMessage)
+{
+    const auto untouched = settings;
+    // 100 MB: a proper start, then a sparse rest, so the test writes next to nothing.
+    const std::string huge = dir.file("huge.pxa");
+    writeFile(huge, project::projectFileBytes(fullDocument(), {}));
+    std::filesystem::resize_file(huge, 100u * 1024 * 1024);
+    const auto contents = project::readProjectFile(huge);
+    EXPECT_EQ(contents.failure, LoadFailure::TooLarge);
+    EXPECT_TRUE(contents.steps.empty());
+    EXPECT_EQ(contents.error, huge + "\nを開けません。\n(ファイルが 64 MB を超えています)");
+    EXPECT_THROW(project::LoadProject(huge, target), album::UserError);
+    EXPECT_EQ(settings, untouched);
+
+    // More entries than any album has: refused at the count, before any entry is read.
+    const std::string many = test::withLine(project::projectFileBytes(fullDocument(), {}), 77, "1000001");
+    const auto counted = project::parseProject(many, "many.pxa", anyPicture);
+    EXPECT_EQ(counted.failure, LoadFailure::TooLarge);
+    EXPECT_TRUE(counted.steps.empty());
+    EXPECT_EQ(counted.error, "many.pxa\nを開けません。\n(画像が 1000000 枚を超えています)");
+    EXPECT_EQ(project::parseProject(test::withLine(many, 77, "1000000"), "x.pxa", anyPicture).failure,
+        LoadFailure::PastEnd);
+}
+
+TEST_F(Loading, SpecialFilesAreNotOpened)
+{
+    const std::string fifo = dir.file("pipe.pxa");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Opening a FIFO for reading waits for a writer: this would hang without the check.
+    const auto contents = project::readProjectFile(fifo);
+    EXPECT_EQ(contents.failure, LoadFailure::Unreadable);
+    EXPECT_EQ(contents.error, fifo + "\nを開けません。\n(通常のファイルではありません)");
 }
