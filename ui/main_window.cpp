@@ -123,6 +123,7 @@ TfrMain::TfrMain(album::Prompter &prompts,
 
     buildPopupMenu();
     connectHandlers();
+    assignShortcuts();
     m_options = new OptionBinding(
         *this,
         m_document.settings(),
@@ -225,6 +226,42 @@ void TfrMain::buildPopupMenu()
             m_subPopUp->popup(owner->mapToGlobal(at));
         });
     }
+}
+
+void TfrMain::assignShortcuts()
+{
+    struct Shortcut {
+        const char *item;
+        const char *popupItem; ///< the pop-up's item of the same command, if any
+        QKeySequence keys;
+    };
+    const Shortcut shortcuts[] = {
+        { "mnNew", "New1", QKeySequence(Qt::CTRL | Qt::Key_N) },
+        { "mnOpen", "Open1", QKeySequence(Qt::CTRL | Qt::Key_O) },
+        { "mnSave", nullptr, QKeySequence(Qt::CTRL | Qt::Key_S) },
+        { "mnSaveAs", "SaveAs1", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S) },
+        { "Exit1", nullptr, QKeySequence(Qt::CTRL | Qt::Key_Q) },
+        { "mnContents", "Contents1", QKeySequence(Qt::Key_F1) },
+        { "mnMakeHTML", "HTMLM1", QKeySequence(Qt::CTRL | Qt::Key_M) },
+        { "mnDelImage", "D1", QKeySequence(Qt::Key_Delete) },
+    };
+    // The keys belong to the menu items, so a disabled item (or the menu bar shut during a run)
+    // takes no key either.
+    for (const Shortcut &shortcut : shortcuts) {
+        auto *item = findChild<QAction *>(QString::fromLatin1(shortcut.item));
+        Q_ASSERT(item);
+        item->setShortcut(shortcut.keys);
+        // The pop-up shows the same key; it answers it only while it is open itself.
+        if (shortcut.popupItem) {
+            auto *popupItem = m_subPopUp->findChild<QAction *>(QString::fromLatin1(shortcut.popupItem));
+            Q_ASSERT(popupItem);
+            popupItem->setShortcut(shortcut.keys);
+            popupItem->setShortcutContext(Qt::WidgetShortcut);
+        }
+    }
+    // Delete removes pictures only from the list: in an edit field it deletes text.
+    m_ui->mnDelImage->setShortcutContext(Qt::WidgetShortcut);
+    m_ui->lbFileList->addAction(m_ui->mnDelImage);
 }
 
 void TfrMain::connectHandlers()

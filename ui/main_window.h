@@ -144,6 +144,8 @@ private:
 
     void buildPopupMenu();
     void connectHandlers();
+    /// The keys a desktop user expects, on the menu items they stand for.
+    void assignShortcuts();
     void openHelpPage(const QString &page);
     /// The preview's selection in picture pixels.
     [[nodiscard]] imaging::Region previewSelection() const;
