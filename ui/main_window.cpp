@@ -15,6 +15,7 @@
 #include "ui/picture_image.h"
 #include "ui/preview_window.h"
 #include "ui/progress_window.h"
+#include "ui/qt_services.h"
 #include "ui/qt_text.h"
 #include "ui/url_opener.h"
 
@@ -162,6 +163,8 @@ TfrMain::TfrMain(album::Prompter &prompts,
     connect(m_preview.get(), &TfrView::closed, this, [this] { m_ui->mnPreView->setChecked(false); });
 
     m_document.pictureEdit().setProgress(m_progress);
+    m_effectWorker = std::make_unique<QtEffectWorker>(*this);
+    m_document.pictureEdit().setWorker(m_effectWorker.get());
     m_document.setListener(this);
 }
 
@@ -169,6 +172,7 @@ TfrMain::~TfrMain()
 {
     m_document.setListener(nullptr);
     m_document.pictureEdit().setProgress(nullptr);
+    m_document.pictureEdit().setWorker(nullptr);
     m_documentPrompts.attach(nullptr);
     // The run and the list view refer to the preview window: they go before it.
     delete m_runner;
@@ -578,8 +582,10 @@ void TfrMain::showEvent(QShowEvent *event)
 
 void TfrMain::closeEvent(QCloseEvent *event)
 {
-    // A run in flight still writes the album and reads the document: it ends first.
-    if (m_runner->isRunning() || !shell::mayClose(m_document, m_chooser, m_store, m_documentPrompts)) {
+    // A run in flight still writes the album and reads the document, an effect works on the
+    // picture: they end first.
+    if (m_runner->isRunning() || m_document.pictureEdit().busy()
+        || !shell::mayClose(m_document, m_chooser, m_store, m_documentPrompts)) {
         event->ignore();
         return;
     }

@@ -8,10 +8,17 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QEventLoop>
+#include <QMainWindow>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QThread>
 
 #include <algorithm>
+#include <exception>
+#include <iterator>
+#include <memory>
 
 namespace pictora::ui
 {
@@ -115,6 +122,58 @@ void QtUiDispatcher::invokeAndWait(const std::function<void()> &task)
     }
     QMetaObject::invokeMethod(
         &m_context, [&task] { task(); }, Qt::BlockingQueuedConnection);
+}
+
+QtEffectWorker::QtEffectWorker(QWidget &window)
+    : m_window(window)
+{
+}
+
+void QtEffectWorker::run(const std::function<void()> &work)
+{
+    auto *mainWindow = qobject_cast<QMainWindow *>(&m_window);
+    QWidget *shut[] = { mainWindow ? mainWindow->centralWidget() : nullptr,
+        mainWindow ? mainWindow->menuBar() : nullptr };
+    bool wasEnabled[] = { false, false };
+    const QPointer<QWidget> focused = QApplication::focusWidget();
+    for (std::size_t i = 0; i < std::size(shut); ++i) {
+        if (shut[i]) {
+            wasEnabled[i] = shut[i]->isEnabled();
+            shut[i]->setEnabled(false);
+        }
+    }
+    m_window.setCursor(Qt::BusyCursor);
+
+    std::exception_ptr failure;
+    const std::unique_ptr<QThread> thread(QThread::create([&work, &failure] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }));
+    QEventLoop loop;
+    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    thread->start();
+    loop.exec();
+    thread->wait();
+
+    m_window.unsetCursor();
+    for (std::size_t i = 0; i < std::size(shut); ++i) {
+        if (shut[i])
+            shut[i]->setEnabled(wasEnabled[i]);
+    }
+    // Shutting the controls took the keyboard away from the one the user was in.
+    if (focused && focused->isEnabled())
+        focused->setFocus();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void QtEffectWorker::report(album::ProgressSink &progress, int percent)
+{
+    QMetaObject::invokeMethod(
+        &m_context, [&progress, percent] { progress.setPosition(percent); }, Qt::QueuedConnection);
 }
 
 QtRunPlatform::QtRunPlatform(TfrView &preview,
