@@ -13,9 +13,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${PICTORA_SITE_URL})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Added to what dpkg-shlibdeps finds: the window's Japanese font and the platform plugin that draws
-# windows on X11 and Wayland, which the Qt libraries only recommend.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, qt6-qpa-plugins")
+# Added to what dpkg-shlibdeps finds: the window's Japanese font, the platform plugin that draws
+# windows on X11 and Wayland (the Qt libraries only recommend it) and the SVG plugins that read the
+# window's icon and the about box's pictures (plugins, so no binary links against them).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, qt6-qpa-plugins, libqt6svg6")
 # The browser that shows the finished album and the help pages.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 # The first line of the description is CPACK_PACKAGE_DESCRIPTION_SUMMARY.

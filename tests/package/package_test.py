@@ -40,7 +40,7 @@ EXPECTED_FILES = [
 
 # Libraries the binaries link against, as dpkg-shlibdeps names them, and what is added by hand.
 EXPECTED_DEPENDS = ["libc6", "libqt6core6", "libqt6widgets6", "libvips42", "libturbojpeg0",
-                    "fonts-ipafont-gothic", "qt6-qpa-plugins"]
+                    "fonts-ipafont-gothic", "qt6-qpa-plugins", "libqt6svg6"]
 
 
 def check_members(package):
