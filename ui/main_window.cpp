@@ -29,6 +29,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QShowEvent>
@@ -111,10 +112,14 @@ TfrMain::TfrMain(album::Prompter &prompts,
     , m_helpFolders(defaultHelpFolders())
 {
     m_ui->setupUi(this);
-    // A fixed single-border window: minimise but no maximise, and no resizing.
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-        | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(515, 527);
+    // A fixed single-border window: minimise but no maximise, and no resizing. Without
+    // CustomizeWindowHint Qt would add the maximise button back for the window manager.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+        | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    // 515 wide; high enough for the menu bar and the controls down to the bottom buttons, with the
+    // same margin below them as at the window's sides, and no empty band.
+    const int controlsBottom = m_ui->btEnd->geometry().bottom() + 1;
+    setFixedSize(515, menuBar()->sizeHint().height() + controlsBottom + m_ui->PageControl1->x());
     move(250, 150);
     setAcceptDrops(true);
     m_ui->PageControl1->setCurrentWidget(m_ui->tsFile);
@@ -182,6 +187,8 @@ TfrMain::~TfrMain()
 void TfrMain::showWindows()
 {
     show();
+    // Beside the working window, not over it; it keeps the place it has when shown again.
+    m_preview->placeBeside(*this);
     m_preview->setVisible(m_ui->mnPreView->isChecked());
     // The keyboard belongs to the working window, not to the preview shown after it.
     raise();

@@ -87,6 +87,25 @@ Answer escapeAnswer(const std::vector<Answer> &buttons)
 
 } // namespace
 
+QString messageBoxText(const QString &text, Qt::TextFormat *format)
+{
+    if (!text.contains(QStringLiteral("\n\t"))) {
+        *format = Qt::PlainText;
+        return text;
+    }
+    // Each line a paragraph of its own; a tab-indented one is indented as a whole.
+    QString html;
+    for (const QString &line : text.split(u'\n')) {
+        const bool indented = line.startsWith(u'\t');
+        const QString shown = (indented ? line.mid(1) : line).toHtmlEscaped();
+        html += QStringLiteral("<p style=\"margin: 0 0 0 %1em\">%2</p>")
+                    .arg(indented ? 2 : 0)
+                    .arg(shown.isEmpty() ? QStringLiteral("&nbsp;") : shown);
+    }
+    *format = Qt::RichText;
+    return html;
+}
+
 QtPrompter::QtPrompter(QWidget *parent)
     : m_parent(parent)
 {
@@ -97,9 +116,13 @@ Answer QtPrompter::ask(const album::Prompt &prompt)
     const std::vector<Answer> buttons = prompt.buttons.empty() ? std::vector { Answer::Ok } : prompt.buttons;
     QMessageBox box(iconFor(prompt.kind),
         captionFor(prompt.kind),
-        toQString(prompt.text),
+        QString(),
         QMessageBox::NoButton,
         m_parent ? m_parent->window() : nullptr);
+    Qt::TextFormat format = Qt::PlainText;
+    const QString text = messageBoxText(toQString(prompt.text), &format);
+    box.setTextFormat(format);
+    box.setText(text);
     for (Answer answer : buttons)
         box.addButton(buttonFor(answer));
     box.setDefaultButton(buttonFor(buttons.front()));
