@@ -28,6 +28,18 @@ Picture fromBuffer(const PixelBuffer &buffer)
     return Picture(std::move(impl));
 }
 
+Picture fromBuffer(PixelBuffer &&buffer)
+{
+    auto bytes = std::make_shared<const std::vector<std::uint8_t>>(std::move(buffer.bytes));
+    auto impl = std::make_shared<Picture::Impl>();
+    impl->data = bytes->data();
+    impl->owner = std::move(bytes);
+    impl->width = buffer.width;
+    impl->height = buffer.height;
+    impl->bands = buffer.bands;
+    return Picture(std::move(impl));
+}
+
 PixelBuffer toBuffer(const Picture &picture)
 {
     PixelBuffer buffer;

@@ -70,6 +70,8 @@ inline constexpr long long kMaxPixels = 100'000'000;
 
 /// A Picture that owns a copy of the buffer's pixels. Throws std::bad_alloc only.
 [[nodiscard]] Picture fromBuffer(const PixelBuffer &buffer);
+/// The same, taking the buffer's pixels over instead of copying them.
+[[nodiscard]] Picture fromBuffer(PixelBuffer &&buffer);
 [[nodiscard]] PixelBuffer toBuffer(const Picture &picture);
 
 /// Decoded planes of a source: luma `width` × `height` (its plane may be wider or taller), and its

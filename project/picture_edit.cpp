@@ -79,6 +79,7 @@ void PictureEdit::setCommands(bool canApply, bool canUndo)
 
 void PictureEdit::showCurrent()
 {
+    ++m_generation;
     m_picture = imaging::Picture();
     m_fileLoaded = false;
     m_showsFile = currentEntry() != nullptr;
@@ -90,12 +91,21 @@ void PictureEdit::showCurrent()
 
 void PictureEdit::erase()
 {
+    ++m_generation;
     m_picture = imaging::Picture();
     m_fileLoaded = false;
     m_showsFile = false;
     m_edited = false;
     m_angle = 0;
     pictureChanged();
+}
+
+void PictureEdit::offThread(const std::function<void()> &work)
+{
+    if (m_worker)
+        m_worker->run(work);
+    else
+        work();
 }
 
 bool PictureEdit::hasPicture()
@@ -105,7 +115,14 @@ bool PictureEdit::hasPicture()
     const auto *entry = currentEntry();
     if (!m_showsFile || m_fileLoaded || !entry)
         return false;
-    m_picture = imaging::load(entry->path);
+    const std::string path = entry->path;
+    const unsigned generation = m_generation;
+    imaging::Picture loaded;
+    offThread([&] { loaded = imaging::load(path); });
+    // Another entry shown meanwhile is not this file's.
+    if (generation != m_generation)
+        return false;
+    m_picture = std::move(loaded);
     m_fileLoaded = true;
     return !m_picture.empty();
 }
@@ -116,11 +133,16 @@ template <typename Effect> bool PictureEdit::runEffect(Effect &&effect, bool ena
         m_progress->show();
         m_progress->setPosition(0);
     }
+    // The work gets its own copy of the picture (pixels are shared, never changed in place), so
+    // nothing it reads changes under it.
+    const imaging::Picture input = m_picture;
+    const unsigned generation = m_generation;
     imaging::Picture result;
-    const bool ok = effect(m_picture, result);
+    bool ok = false;
+    offThread([&] { ok = effect(input, result); });
     if (m_progress)
         m_progress->hide();
-    if (!ok)
+    if (!ok || generation != m_generation)
         return false;
     m_picture = std::move(result);
     m_edited = true;
@@ -135,33 +157,51 @@ bool PictureEdit::rotate(int delta)
     const auto *entry = currentEntry();
     if (!hasPicture() || !entry)
         return false;
-    // Unedited, the picture is the file's already; edited, the file is read again.
-    const imaging::Picture fromFile = m_edited ? imaging::load(entry->path) : m_picture;
-    if (fromFile.empty())
-        return false;
+    // Unedited, the picture is the file's already; edited, the file is read again (off the
+    // window's thread too, as part of the turn).
+    const std::string path = entry->path;
+    const bool reload = m_edited;
     int angle = m_angle + delta;
     if (angle == kFullTurn || angle == -kFullTurn)
         angle = 0;
     // The angle follows the picture shown, so it changes only with a turn that succeeded.
-    const bool ok = runEffect([&](const imaging::Picture &, imaging::Picture &out) {
-        return imaging::Rotation(fromFile, out, angle);
+    const bool ok = runEffect([&](const imaging::Picture &shown, imaging::Picture &out) {
+        const imaging::Picture fromFile = reload ? imaging::load(path) : shown;
+        return !fromFile.empty() && imaging::Rotation(fromFile, out, angle);
     });
     if (ok)
         m_angle = angle;
     return ok;
 }
 
+template <typename Command> bool PictureEdit::whileBusy(Command &&command)
+{
+    if (m_busy)
+        return false;
+    m_busy = true;
+    struct Done {
+        bool &busy;
+        ~Done() { busy = false; }
+    } done { m_busy };
+    return command();
+}
+
 bool PictureEdit::rotateLeft()
 {
-    return rotate(kQuarterTurn);
+    return whileBusy([&] { return rotate(kQuarterTurn); });
 }
 
 bool PictureEdit::rotateRight()
 {
-    return rotate(-kQuarterTurn);
+    return whileBusy([&] { return rotate(-kQuarterTurn); });
 }
 
 bool PictureEdit::mosaic(const imaging::Region &selection)
+{
+    return whileBusy([&] { return mosaicNow(selection); });
+}
+
+bool PictureEdit::mosaicNow(const imaging::Region &selection)
 {
     if (!hasPicture())
         return false;
@@ -172,6 +212,11 @@ bool PictureEdit::mosaic(const imaging::Region &selection)
 
 bool PictureEdit::emboss(const imaging::Region &selection)
 {
+    return whileBusy([&] { return embossNow(selection); });
+}
+
+bool PictureEdit::embossNow(const imaging::Region &selection)
+{
     if (!hasPicture())
         return false;
     return runEffect([&](const imaging::Picture &in, imaging::Picture &out) {
@@ -180,6 +225,11 @@ bool PictureEdit::emboss(const imaging::Region &selection)
 }
 
 bool PictureEdit::removeNoise()
+{
+    return whileBusy([&] { return removeNoiseNow(); });
+}
+
+bool PictureEdit::removeNoiseNow()
 {
     if (!hasPicture())
         return false;
@@ -190,6 +240,11 @@ bool PictureEdit::removeNoise()
 }
 
 bool PictureEdit::sepia()
+{
+    return whileBusy([&] { return sepiaNow(); });
+}
+
+bool PictureEdit::sepiaNow()
 {
     if (!hasPicture())
         return false;
@@ -216,6 +271,11 @@ void PictureEdit::undo()
 
 bool PictureEdit::apply()
 {
+    return whileBusy([&] { return applyNow(); });
+}
+
+bool PictureEdit::applyNow()
+{
     const auto *entry = currentEntry();
     if (!entry || m_picture.empty() || !m_canApply)
         return false;
@@ -232,15 +292,20 @@ bool PictureEdit::apply()
         m_progress->setPosition(0);
     }
     std::string error;
-    const bool saved = imaging::saveJpeg(m_picture,
-        target,
-        m_settings.number(album::OptionId::qJPEG),
-        imaging::samplingFromText(m_settings.text(album::OptionId::cbJPEGc)),
-        &error,
-        [this](int percent) {
-            if (m_progress)
+    bool saved = false;
+    const imaging::Picture picture = m_picture;
+    const int quality = m_settings.number(album::OptionId::qJPEG);
+    const imaging::Sampling sampling = imaging::samplingFromText(m_settings.text(album::OptionId::cbJPEGc));
+    offThread([&] {
+        saved = imaging::saveJpeg(picture, target, quality, sampling, &error, [this](int percent) {
+            if (!m_progress)
+                return;
+            if (m_worker)
+                m_worker->report(*m_progress, percent);
+            else
                 m_progress->setPosition(percent);
         });
+    });
     if (m_progress)
         m_progress->hide();
     if (!saved) {
@@ -253,6 +318,10 @@ bool PictureEdit::apply()
         (void)::utimensat(AT_FDCWD, target.c_str(), times, 0);
     }
 
+    // The list cannot change while the picture is saved (the window takes no input meanwhile),
+    // but an entry that went away is not renamed.
+    if (index >= m_images.size())
+        return true;
     // Only now that the file is complete does the entry name it.
     m_images.setPath(index, target);
     if (m_listener)

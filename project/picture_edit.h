@@ -6,12 +6,26 @@
 #include "album/settings.h"
 #include "imaging/picture.h"
 
+#include <functional>
 #include <string>
 
 namespace pictora::project
 {
 
 class DocumentListener;
+
+/// Runs the long part of an effect (decoding, filtering, encoding). The window runs it on a thread
+/// of its own and keeps drawing meanwhile; without one, it runs in the caller.
+class EffectWorker
+{
+public:
+    virtual ~EffectWorker() = default;
+    /// Runs `work` to its end before returning and rethrows what it threw. `work` touches no
+    /// window and no part of the document.
+    virtual void run(const std::function<void()> &work) = 0;
+    /// Called by `work` with its progress: hands the position to `progress` on the window's thread.
+    virtual void report(album::ProgressSink &progress, int percent) = 0;
+};
 
 /// The name apply saves to: the path with its extension replaced by ".jpg", or by "_e.jpg" when
 /// that file exists already (a.jpg → a_e.jpg, b.png → b.jpg).
@@ -34,6 +48,9 @@ public:
 
     void setListener(DocumentListener *listener) { m_listener = listener; }
     void setProgress(album::ProgressSink *progress) { m_progress = progress; }
+    void setWorker(EffectWorker *worker) { m_worker = worker; }
+    /// Whether an effect or an apply is working right now; another one is refused meanwhile.
+    [[nodiscard]] bool busy() const { return m_busy; }
 
     /// The edited picture; empty until an effect (or hasPicture()) loaded it.
     [[nodiscard]] const imaging::Picture &picture() const { return m_picture; }
@@ -79,10 +96,19 @@ public:
     bool apply();
 
 private:
+    /// Runs one command unless another is working (the window keeps turning while one does).
+    template <typename Command> bool whileBusy(Command &&command);
     bool rotate(int delta);
+    bool mosaicNow(const imaging::Region &selection);
+    bool embossNow(const imaging::Region &selection);
+    bool removeNoiseNow();
+    bool sepiaNow();
+    bool applyNow();
     /// Runs one effect on the shown picture; on success the result is shown and the commands enabled.
     template <typename Effect> bool runEffect(Effect &&effect, bool enableCommands = true);
     void setCommands(bool canApply, bool canUndo);
+    /// Runs `work` through the worker, or here without one.
+    void offThread(const std::function<void()> &work);
     void pictureChanged();
     [[nodiscard]] const album::ImageEntry *currentEntry() const;
 
@@ -91,7 +117,10 @@ private:
     album::ChangeSink &m_changes;
     album::Prompter &m_prompts;
     album::ProgressSink *m_progress = nullptr;
+    EffectWorker *m_worker = nullptr;
     DocumentListener *m_listener = nullptr;
+    bool m_busy = false;
+    unsigned m_generation = 0; ///< counts the pictures shown, so a late result of another is dropped
 
     imaging::Picture m_picture;
     bool m_fileLoaded = false; ///< m_picture holds what the current entry's file gave, if anything

@@ -14,12 +14,12 @@ export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 CFLAGS=$(dpkg-buildflags --get CFLAGS) CXXFLAGS=$(dpkg-buildflags --get CXXFLAGS) \
   CPPFLAGS=$(dpkg-buildflags --get CPPFLAGS) LDFLAGS=$(dpkg-buildflags --get LDFLAGS)
 export CFLAGS="$CFLAGS $CPPFLAGS" CXXFLAGS="$CXXFLAGS $CPPFLAGS" LDFLAGS
-# The module goes to /usr/lib/pictora, a folder of the package's own; the caches are left to the
-# triggers of the machine that installs the package.
+# The module goes to the package's own folder /usr/lib/<architecture>/pictora; the caches are left
+# to the triggers of the machine that installs the package.
 cmake -S "$root" -B "$build" -G Ninja "${launcher[@]}" \
   -DCMAKE_BUILD_TYPE=Release \
   -DPICTORA_BUILD_TESTS=OFF -DPICTORA_BUILD_BENCH=OFF \
-  -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_INSTALL_LIBDIR=lib \
+  -DCMAKE_INSTALL_PREFIX=/usr \
   -DPICTORA_REFRESH_DESKTOP_CACHES=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)"
 rm -f "$build"/pictora_*.deb

@@ -15,6 +15,7 @@
 #include "ui/picture_image.h"
 #include "ui/preview_window.h"
 #include "ui/progress_window.h"
+#include "ui/qt_services.h"
 #include "ui/qt_text.h"
 #include "ui/url_opener.h"
 
@@ -28,6 +29,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QShowEvent>
@@ -110,10 +112,14 @@ TfrMain::TfrMain(album::Prompter &prompts,
     , m_helpFolders(defaultHelpFolders())
 {
     m_ui->setupUi(this);
-    // A fixed single-border window: minimise but no maximise, and no resizing.
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-        | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(515, 527);
+    // A fixed single-border window: minimise but no maximise, and no resizing. Without
+    // CustomizeWindowHint Qt would add the maximise button back for the window manager.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+        | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    // 515 wide; high enough for the menu bar and the controls down to the bottom buttons, with the
+    // same margin below them as at the window's sides, and no empty band.
+    const int controlsBottom = m_ui->btEnd->geometry().bottom() + 1;
+    setFixedSize(515, menuBar()->sizeHint().height() + controlsBottom + m_ui->PageControl1->x());
     move(250, 150);
     setAcceptDrops(true);
     m_ui->PageControl1->setCurrentWidget(m_ui->tsFile);
@@ -123,6 +129,7 @@ TfrMain::TfrMain(album::Prompter &prompts,
 
     buildPopupMenu();
     connectHandlers();
+    assignShortcuts();
     m_options = new OptionBinding(
         *this,
         m_document.settings(),
@@ -161,6 +168,8 @@ TfrMain::TfrMain(album::Prompter &prompts,
     connect(m_preview.get(), &TfrView::closed, this, [this] { m_ui->mnPreView->setChecked(false); });
 
     m_document.pictureEdit().setProgress(m_progress);
+    m_effectWorker = std::make_unique<QtEffectWorker>(*this);
+    m_document.pictureEdit().setWorker(m_effectWorker.get());
     m_document.setListener(this);
 }
 
@@ -168,6 +177,7 @@ TfrMain::~TfrMain()
 {
     m_document.setListener(nullptr);
     m_document.pictureEdit().setProgress(nullptr);
+    m_document.pictureEdit().setWorker(nullptr);
     m_documentPrompts.attach(nullptr);
     // The run and the list view refer to the preview window: they go before it.
     delete m_runner;
@@ -177,6 +187,8 @@ TfrMain::~TfrMain()
 void TfrMain::showWindows()
 {
     show();
+    // Beside the working window, not over it; it keeps the place it has when shown again.
+    m_preview->placeBeside(*this);
     m_preview->setVisible(m_ui->mnPreView->isChecked());
     // The keyboard belongs to the working window, not to the preview shown after it.
     raise();
@@ -225,6 +237,42 @@ void TfrMain::buildPopupMenu()
             m_subPopUp->popup(owner->mapToGlobal(at));
         });
     }
+}
+
+void TfrMain::assignShortcuts()
+{
+    struct Shortcut {
+        const char *item;
+        const char *popupItem; ///< the pop-up's item of the same command, if any
+        QKeySequence keys;
+    };
+    const Shortcut shortcuts[] = {
+        { "mnNew", "New1", QKeySequence(Qt::CTRL | Qt::Key_N) },
+        { "mnOpen", "Open1", QKeySequence(Qt::CTRL | Qt::Key_O) },
+        { "mnSave", nullptr, QKeySequence(Qt::CTRL | Qt::Key_S) },
+        { "mnSaveAs", "SaveAs1", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S) },
+        { "Exit1", nullptr, QKeySequence(Qt::CTRL | Qt::Key_Q) },
+        { "mnContents", "Contents1", QKeySequence(Qt::Key_F1) },
+        { "mnMakeHTML", "HTMLM1", QKeySequence(Qt::CTRL | Qt::Key_M) },
+        { "mnDelImage", "D1", QKeySequence(Qt::Key_Delete) },
+    };
+    // The keys belong to the menu items, so a disabled item (or the menu bar shut during a run)
+    // takes no key either.
+    for (const Shortcut &shortcut : shortcuts) {
+        auto *item = findChild<QAction *>(QString::fromLatin1(shortcut.item));
+        Q_ASSERT(item);
+        item->setShortcut(shortcut.keys);
+        // The pop-up shows the same key; it answers it only while it is open itself.
+        if (shortcut.popupItem) {
+            auto *popupItem = m_subPopUp->findChild<QAction *>(QString::fromLatin1(shortcut.popupItem));
+            Q_ASSERT(popupItem);
+            popupItem->setShortcut(shortcut.keys);
+            popupItem->setShortcutContext(Qt::WidgetShortcut);
+        }
+    }
+    // Delete removes pictures only from the list: in an edit field it deletes text.
+    m_ui->mnDelImage->setShortcutContext(Qt::WidgetShortcut);
+    m_ui->lbFileList->addAction(m_ui->mnDelImage);
 }
 
 void TfrMain::connectHandlers()
@@ -541,8 +589,10 @@ void TfrMain::showEvent(QShowEvent *event)
 
 void TfrMain::closeEvent(QCloseEvent *event)
 {
-    // A run in flight still writes the album and reads the document: it ends first.
-    if (m_runner->isRunning() || !shell::mayClose(m_document, m_chooser, m_store, m_documentPrompts)) {
+    // A run in flight still writes the album and reads the document, an effect works on the
+    // picture: they end first.
+    if (m_runner->isRunning() || m_document.pictureEdit().busy()
+        || !shell::mayClose(m_document, m_chooser, m_store, m_documentPrompts)) {
         event->ignore();
         return;
     }

@@ -34,6 +34,7 @@ namespace pictora::ui
 
 class AlbumRunner;
 class ImageListView;
+class QtEffectWorker;
 class TAboutBox;
 class TfrProgress;
 class TfrView;
@@ -144,6 +145,8 @@ private:
 
     void buildPopupMenu();
     void connectHandlers();
+    /// The keys a desktop user expects, on the menu items they stand for.
+    void assignShortcuts();
     void openHelpPage(const QString &page);
     /// The preview's selection in picture pixels.
     [[nodiscard]] imaging::Region previewSelection() const;
@@ -162,6 +165,7 @@ private:
     TfrProgress *m_progress = nullptr;
     ImageListView *m_listView = nullptr;
     AlbumRunner *m_runner = nullptr;
+    std::unique_ptr<QtEffectWorker> m_effectWorker;
     QMenu *m_subPopUp = nullptr;
     TAboutBox *m_about = nullptr;
     QStringList m_helpFolders;

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 
 #include <algorithm>
 #include <array>
@@ -151,6 +152,19 @@ void PreviewView::mouseReleaseEvent(QMouseEvent *event)
     const QRect dragged(QPoint(std::min(m_dragStart.x(), end.x()), std::min(m_dragStart.y(), end.y())),
         QSize(std::abs(end.x() - m_dragStart.x()), std::abs(end.y() - m_dragStart.y())));
     setSelection(dragged);
+}
+
+QPoint previewPlacement(const QRect &mainFrame, QSize previewFrame, const QRect &screen, QPoint fallback)
+{
+    constexpr int kGap = 8;
+    const QPoint right(mainFrame.right() + 1 + kGap, mainFrame.top());
+    const QPoint left(mainFrame.left() - kGap - previewFrame.width(), mainFrame.top());
+    for (const QPoint &candidate : { right, left }) {
+        if (screen.contains(QRect(candidate, previewFrame)))
+            return candidate;
+    }
+    // A screen too small for both side by side: the window's own start position.
+    return fallback;
 }
 
 TfrView::TfrView(QWidget *parent)
@@ -315,6 +329,19 @@ void TfrView::closeEvent(QCloseEvent *event)
     event->accept();
     hide();
     emit closed();
+}
+
+void TfrView::placeBeside(const QWidget &mainWindow)
+{
+    const QScreen *screen = mainWindow.screen();
+    if (!screen)
+        return;
+    // Before the window manager has framed a window its frame is its client area: allow for a
+    // frame as thick as the main window's, which is mapped by now, when it has one.
+    const QRect mainFrame = mainWindow.frameGeometry();
+    const QSize border = mainFrame.size() - mainWindow.size();
+    const QSize frame = isVisible() ? frameGeometry().size() : size() + border;
+    move(previewPlacement(mainFrame, frame, screen->availableGeometry(), QPoint(50, 50)));
 }
 
 void TfrView::showEvent(QShowEvent *event)

@@ -53,6 +53,12 @@ private:
     bool m_dragging = false;
 };
 
+/// Where the preview window goes so that it does not cover the main window: to its right, else to
+/// its left, top edges level, where `screen` has room for the whole preview; else at `fallback`.
+/// All rectangles are frames (title bar and border included).
+[[nodiscard]] QPoint previewPlacement(
+    const QRect &mainFrame, QSize previewFrame, const QRect &screen, QPoint fallback);
+
 /// The preview window: shows the current picture whole at one of five sizes. Pictures are decoded
 /// off the window thread at the size the view needs; a newer request makes older ones stale.
 class TfrView : public QWidget
@@ -72,6 +78,8 @@ public:
     void refreshView();
     /// Select all: the whole picture at its own size.
     void selectAll();
+    /// Moves the window beside `mainWindow` when its screen has room (see previewPlacement).
+    void placeBeside(const QWidget &mainWindow);
 
     /// The picture on show, for the effects that need it at full resolution.
     [[nodiscard]] QString currentPicturePath() const { return m_path; }

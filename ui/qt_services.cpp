@@ -8,10 +8,17 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QEventLoop>
+#include <QMainWindow>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QPointer>
 #include <QThread>
 
 #include <algorithm>
+#include <exception>
+#include <iterator>
+#include <memory>
 
 namespace pictora::ui
 {
@@ -80,6 +87,25 @@ Answer escapeAnswer(const std::vector<Answer> &buttons)
 
 } // namespace
 
+QString messageBoxText(const QString &text, Qt::TextFormat *format)
+{
+    if (!text.contains(QStringLiteral("\n\t"))) {
+        *format = Qt::PlainText;
+        return text;
+    }
+    // Each line a paragraph of its own; a tab-indented one is indented as a whole.
+    QString html;
+    for (const QString &line : text.split(u'\n')) {
+        const bool indented = line.startsWith(u'\t');
+        const QString shown = (indented ? line.mid(1) : line).toHtmlEscaped();
+        html += QStringLiteral("<p style=\"margin: 0 0 0 %1em\">%2</p>")
+                    .arg(indented ? 2 : 0)
+                    .arg(shown.isEmpty() ? QStringLiteral("&nbsp;") : shown);
+    }
+    *format = Qt::RichText;
+    return html;
+}
+
 QtPrompter::QtPrompter(QWidget *parent)
     : m_parent(parent)
 {
@@ -90,9 +116,13 @@ Answer QtPrompter::ask(const album::Prompt &prompt)
     const std::vector<Answer> buttons = prompt.buttons.empty() ? std::vector { Answer::Ok } : prompt.buttons;
     QMessageBox box(iconFor(prompt.kind),
         captionFor(prompt.kind),
-        toQString(prompt.text),
+        QString(),
         QMessageBox::NoButton,
         m_parent ? m_parent->window() : nullptr);
+    Qt::TextFormat format = Qt::PlainText;
+    const QString text = messageBoxText(toQString(prompt.text), &format);
+    box.setTextFormat(format);
+    box.setText(text);
     for (Answer answer : buttons)
         box.addButton(buttonFor(answer));
     box.setDefaultButton(buttonFor(buttons.front()));
@@ -115,6 +145,58 @@ void QtUiDispatcher::invokeAndWait(const std::function<void()> &task)
     }
     QMetaObject::invokeMethod(
         &m_context, [&task] { task(); }, Qt::BlockingQueuedConnection);
+}
+
+QtEffectWorker::QtEffectWorker(QWidget &window)
+    : m_window(window)
+{
+}
+
+void QtEffectWorker::run(const std::function<void()> &work)
+{
+    auto *mainWindow = qobject_cast<QMainWindow *>(&m_window);
+    QWidget *shut[] = { mainWindow ? mainWindow->centralWidget() : nullptr,
+        mainWindow ? mainWindow->menuBar() : nullptr };
+    bool wasEnabled[] = { false, false };
+    const QPointer<QWidget> focused = QApplication::focusWidget();
+    for (std::size_t i = 0; i < std::size(shut); ++i) {
+        if (shut[i]) {
+            wasEnabled[i] = shut[i]->isEnabled();
+            shut[i]->setEnabled(false);
+        }
+    }
+    m_window.setCursor(Qt::BusyCursor);
+
+    std::exception_ptr failure;
+    const std::unique_ptr<QThread> thread(QThread::create([&work, &failure] {
+        try {
+            work();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }));
+    QEventLoop loop;
+    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    thread->start();
+    loop.exec();
+    thread->wait();
+
+    m_window.unsetCursor();
+    for (std::size_t i = 0; i < std::size(shut); ++i) {
+        if (shut[i])
+            shut[i]->setEnabled(wasEnabled[i]);
+    }
+    // Shutting the controls took the keyboard away from the one the user was in.
+    if (focused && focused->isEnabled())
+        focused->setFocus();
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void QtEffectWorker::report(album::ProgressSink &progress, int percent)
+{
+    QMetaObject::invokeMethod(
+        &m_context, [&progress, percent] { progress.setPosition(percent); }, Qt::QueuedConnection);
 }
 
 QtRunPlatform::QtRunPlatform(TfrView &preview,

@@ -4,6 +4,7 @@
 #include "album/prompts.h"
 #include "generate/background_run.h"
 #include "generate/make_album.h"
+#include "project/picture_edit.h"
 
 #include <QObject>
 #include <QPointer>
@@ -17,6 +18,25 @@ namespace pictora::ui
 
 class TfrProgress;
 class TfrView;
+
+/// Effects on a thread of their own: while one works, the windows go on drawing and the timers
+/// running, and the main window's controls and menu (so their keys too) take no input.
+class QtEffectWorker final : public project::EffectWorker
+{
+public:
+    /// `window`: the main window, whose central widget and menu bar are shut while work runs.
+    explicit QtEffectWorker(QWidget &window);
+    void run(const std::function<void()> &work) override;
+    void report(album::ProgressSink &progress, int percent) override;
+
+private:
+    QWidget &m_window;
+    QObject m_context; ///< lives on the window's thread
+};
+
+/// A message box's text: plain as it is, or, when a line is indented with a tab, rich text in which
+/// such a line wraps under its own first word instead of back at the margin.
+[[nodiscard]] QString messageBoxText(const QString &text, Qt::TextFormat *format);
 
 /// Message boxes: the prompt's kind gives the icon, its buttons the box's buttons, the answer the
 /// button pressed. Closing the box gives the "escape" answer: Cancel, No, or the only button.

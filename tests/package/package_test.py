@@ -26,7 +26,6 @@ def run(*command, **kwargs):
 # What a desktop and Debian need, relative to the package's root.
 EXPECTED_FILES = [
     "usr/bin/pictora",
-    "usr/lib/pictora/pictora-general.so",
     "usr/share/pictora/help/index.html",
     "usr/share/pictora/help/topics.html",
     "usr/share/man/man1/pictora.1.gz",
@@ -41,7 +40,7 @@ EXPECTED_FILES = [
 
 # Libraries the binaries link against, as dpkg-shlibdeps names them, and what is added by hand.
 EXPECTED_DEPENDS = ["libc6", "libqt6core6", "libqt6widgets6", "libvips42", "libturbojpeg0",
-                    "fonts-ipafont-gothic", "qt6-qpa-plugins"]
+                    "fonts-ipafont-gothic", "qt6-qpa-plugins", "libqt6svg6"]
 
 
 def check_members(package):
@@ -55,6 +54,9 @@ def check_members(package):
             members[name.split(" -> ")[0].removeprefix("./").rstrip("/")] = (mode, owner)
     for path in EXPECTED_FILES:
         check(path in members, f"{path} is not in the package")
+    # The module in the package's own folder of the architecture's library folder.
+    triplet = run("dpkg-architecture", "-qDEB_HOST_MULTIARCH").stdout.strip()
+    check(f"usr/lib/{triplet}/pictora/pictora-general.so" in members, "the module is not in the package")
     for path, (mode, owner) in members.items():
         check(owner == "root/root", f"{path} belongs to {owner}")
         check(path == "" or path == "usr" or path.startswith("usr/"), f"{path} lies outside /usr")
@@ -112,7 +114,8 @@ def check_program_runs(package, scratch):
     check(made.returncode == 0, f"vips could not make a picture: {made.stderr}")
     project = scratch / "album.pxa"
     album = scratch / "album"
-    new = run(str(program), "--new", str(project), str(pictures), "--out", str(album), "--quiet")
+    new = run(str(program), "--new", str(project), str(pictures), "--out", str(album), "--title", "test",
+              "--quiet")
     check(new.returncode == 0, f"pictora --new: {new.stdout}{new.stderr}")
     make = run(str(program), "--make", str(project), "--no-html-folder", "--yes", "--quiet",
                "--author", "test@pictora.example.org")

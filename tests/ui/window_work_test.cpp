@@ -1,0 +1,162 @@
+// SPDX-License-Identifier: MIT
+// The main window while it works and how it sits on the screen: effects that leave the event loop
+// turning, the preview placed beside the window, the message boxes' indented explanations, the
+// window's frame and its red button.
+// libvips (glib) before Qt, whose "signals" keyword glib uses as a name.
+#include "tests/support/pictures.h"
+
+#include "ui/image_list_view.h"
+#include "ui/main_window.h"
+#include "ui/preview_window.h"
+#include "ui/progress_window.h"
+#include "ui/qt_services.h"
+#include "ui/url_opener.h"
+
+#include "tests/support/album_questions.h"
+#include "tests/support/scripted_chooser.h"
+#include "tests/support/scripted_prompter.h"
+#include "tests/support/temp_dir.h"
+
+#include <QAction>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace pictora::ui
+{
+namespace
+{
+
+struct NoBrowser final : UrlOpener {
+    void open(const QUrl &) override { }
+};
+
+struct WindowWork : ::testing::Test {
+    test::TempDir temp;
+    test::ScriptedPrompter prompts;
+    test::ScriptedChooser chooser;
+    NoBrowser urls;
+    TfrMain window { prompts, chooser, urls, DesktopSession::inFolder(temp.path().string()) };
+
+    QPushButton &button(const char *name)
+    {
+        return *window.findChild<QPushButton *>(QString::fromLatin1(name));
+    }
+    void showPicture(int width, int height)
+    {
+        const std::string path = temp.file("photo.jpg");
+        test::writeTestJpeg(path, width, height);
+        window.imageList().appendInOrder(
+            { path }, {}, [](const std::string &) { return std::string("stamp"); });
+        window.listView().refresh();
+        window.listView().selectFirst();
+    }
+};
+
+} // namespace
+
+TEST_F(WindowWork, AnEffectRunsWhileTheEventLoopTurnsAndTheControlsWait)
+{
+    window.showWindows();
+    showPicture(2400, 1800);
+    int ticks = 0;
+    int ticksShut = 0;
+    bool progressShown = false;
+    QTimer ticker;
+    ticker.setInterval(1);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        ++ticks;
+        if (!window.centralWidget()->isEnabled() && !window.menuBar()->isEnabled())
+            ++ticksShut;
+        progressShown = progressShown || window.progress().isVisible();
+    });
+    ticker.start();
+    for (const char *effect : { "btNR", "btSepia", "btRotL" }) {
+        const int before = ticks;
+        button(effect).click();
+        EXPECT_GT(ticks, before) << effect << ": the window's thread went on turning";
+    }
+    ticker.stop();
+    EXPECT_EQ(ticksShut, ticks) << "no timer fired outside an effect, and none while the controls took input";
+    EXPECT_TRUE(progressShown);
+    EXPECT_FALSE(window.progress().isVisible());
+    // The results and the commands as ever: the last effect, a left turn, shows a turned picture.
+    EXPECT_TRUE(window.centralWidget()->isEnabled());
+    EXPECT_TRUE(window.menuBar()->isEnabled());
+    EXPECT_TRUE(button("btUndo").isEnabled());
+    EXPECT_TRUE(button("btAppend").isEnabled());
+    EXPECT_EQ(window.document().pictureEdit().angle(), 9000);
+    EXPECT_EQ(window.document().pictureEdit().picture().width(), 1800);
+}
+
+TEST_F(WindowWork, ThePreviewGoesBesideTheMainWindowWhereTheScreenHasRoom)
+{
+    const QRect screen(0, 0, 1920, 1080);
+    const QRect mainFrame(250, 150, 515, 520);
+    const QPoint fallback(50, 50);
+    EXPECT_EQ(previewPlacement(mainFrame, QSize(650, 510), screen, fallback), QPoint(773, 150));
+    // No room on the right: on the left.
+    EXPECT_EQ(
+        previewPlacement(QRect(1300, 100, 515, 520), QSize(650, 510), screen, fallback), QPoint(642, 100));
+    // A preview taller than the room below the main window's top stays out of the way too only
+    // where it fits whole; else the window's own start position.
+    EXPECT_EQ(previewPlacement(mainFrame, QSize(1290, 1050), screen, fallback), fallback);
+    EXPECT_EQ(previewPlacement(mainFrame, QSize(650, 510), QRect(0, 0, 1024, 768), fallback), fallback);
+
+    window.showWindows();
+    const QRect preview = window.preview().frameGeometry();
+    const QRect available = window.screen()->availableGeometry();
+    if (available.contains(QRect(window.frameGeometry().topRight() + QPoint(9, 0), preview.size())))
+        EXPECT_FALSE(preview.intersects(window.frameGeometry()));
+    else
+        EXPECT_EQ(preview.topLeft(), fallback) << "the offscreen screen is too small for both";
+}
+
+TEST_F(WindowWork, IndentedExplanationsStayIndentedAndOtherTextsStayPlain)
+{
+    Qt::TextFormat format = Qt::RichText;
+    EXPECT_EQ(
+        messageBoxText(QStringLiteral("a < b\nsecond line"), &format), QStringLiteral("a < b\nsecond line"));
+    EXPECT_EQ(format, Qt::PlainText);
+
+    const QString shown = messageBoxText(QString::fromStdString(test::kHtmlQuestion), &format);
+    ASSERT_EQ(format, Qt::RichText);
+    // Every line once, as a paragraph; the two answers indented, the question and the blank line not.
+    EXPECT_EQ(shown.count(QStringLiteral("<p style=\"margin: 0 0 0 2em\">")), 2);
+    EXPECT_EQ(shown.count(QStringLiteral("<p style=\"margin: 0 0 0 0em\">")), 2);
+    EXPECT_TRUE(shown.contains(QStringLiteral("&quot;html&quot;"))) << "the text is escaped";
+    EXPECT_FALSE(shown.contains(u'\t'));
+}
+
+TEST_F(WindowWork, TheWindowIsFixedWithoutMaximiseOrEmptyBandAndOnlyAnEnabledAddIsRed)
+{
+    window.showWindows();
+    EXPECT_TRUE(window.windowFlags() & Qt::CustomizeWindowHint) << "else Qt offers the maximise button again";
+    EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(window.minimumSize(), window.maximumSize());
+    const QRect bottomButton = button("btEnd").geometry();
+    EXPECT_EQ(window.centralWidget()->height() - bottomButton.bottom() - 1, 5) << "the margin of the sides";
+
+    QPushButton &add = button("btAddImage");
+    const auto textColour = [&add] {
+        add.ensurePolished();
+        const QImage shot = add.grab().toImage();
+        int reddest = 0;
+        for (int y = 0; y < shot.height(); ++y) {
+            for (int x = 0; x < shot.width(); ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                reddest = std::max(reddest, c.red() - std::max(c.green(), c.blue()));
+            }
+        }
+        return reddest;
+    };
+    EXPECT_GT(textColour(), 100) << "enabled: red";
+    add.setEnabled(false);
+    EXPECT_LT(textColour(), 30) << "disabled: greyed like every other button";
+    add.setEnabled(true);
+}
+
+} // namespace pictora::ui
