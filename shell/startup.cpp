@@ -5,6 +5,7 @@
 #include "album/prompts.h"
 #include "project/document.h"
 
+#include <cstdlib>
 #include <filesystem>
 
 namespace pictora::shell
@@ -22,6 +23,8 @@ bool isProjectArgument(const std::string &argument)
 
 std::string programPath(const char *argv0)
 {
+    if (const char *launcher = std::getenv(kLauncherVariable); launcher && launcher[0] == '/')
+        return launcher;
     std::error_code ec;
     const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (!ec && !self.empty())

@@ -25,7 +25,12 @@ namespace pictora::shell
 /// ".pxa" exactly (from the last dot of the file name; ".PXA" does not count).
 [[nodiscard]] bool isProjectArgument(const std::string &argument);
 
-/// The running program's absolute path (the executable itself, else argv[0] made absolute).
+/// Set by the `pictora` command to its own path when it hands over to the window's executable, so
+/// that the window registers the command the user starts.
+inline constexpr const char *kLauncherVariable = "PICTORA_PROGRAM";
+
+/// The running program's absolute path: the command that started the window (kLauncherVariable),
+/// else the executable itself, else argv[0] made absolute.
 [[nodiscard]] std::string programPath(const char *argv0);
 
 /// When the main window is first shown: opens the project named by the first argument (see

@@ -158,3 +158,42 @@ TEST(BackgroundRun, FailuresComeBackToTheWindowThread)
     ASSERT_TRUE(outcome.error);
     EXPECT_THROW(std::rethrow_exception(outcome.error), album::ConversionError);
 }
+
+TEST(BackgroundRun, TheWindowsMakeLeavesWhatIsStillCurrentAsItIs)
+{
+    test::TempDir dir;
+    imaging::initialise();
+    const std::string source = dir.file("p.png");
+    vips::VImage::xyz(300, 200)[0].cast(VIPS_FORMAT_UCHAR).write_to_file(source.c_str());
+    album::AlbumSettings settings;
+    settings.store(OptionId::edHTMLPath, dir.path().string());
+    settings.store(OptionId::edTitle, std::string("t"));
+    settings.store(OptionId::edRevMade, std::string("a@b"));
+    const std::string main = dir.file("images/img0000.jpg");
+    auto make = [&](bool again) {
+        test::ScriptedPrompter prompts;
+        prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+        if (again)
+            prompts.expect(
+                "「" + dir.path().string() + "/index.htm」が既に存在します。\n上書きしてよろしいですか?",
+                Answer::Ok,
+                PromptKind::Warning);
+        ThreadCheckingProgress progress;
+        NullPlatform platform;
+        EventLoop loop;
+        auto future = generate::startBackgroundRun(generate::RunKind::Make,
+            settings,
+            { { source, "c", "t" } },
+            prompts,
+            progress,
+            platform,
+            loop,
+            1);
+        loop.spinUntil(future);
+        EXPECT_TRUE(future.get().result.completed);
+        return std::filesystem::directory_entry(main).last_write_time();
+    };
+    const auto first = make(false);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(make(true), first);
+}

@@ -69,6 +69,9 @@ def main():
         share = prefix / "share"
         program = prefix / "bin" / "pictora"
         check(program.is_file() and os.access(program, os.X_OK), "bin/pictora is not an executable")
+        # Without options the command hands over to the window's executable beside it.
+        window = prefix / "bin" / "pictora-desktop"
+        check(window.is_file() and os.access(window, os.X_OK), "bin/pictora-desktop is not an executable")
         # The program loads the general picture decoder from beside its own folder.
         modules = list(prefix.glob("lib*/**/pictora/pictora-general.so"))
         check(len(modules) == 1, f"the general picture decoder is not installed once: {modules}")
