@@ -154,7 +154,7 @@ bool openSource(const std::string &path, Source &source, std::string &reason)
     bool ok = source.kind != Kind::None;
     if (!ok)
         reason = path + ": not a JPEG, PNG, TIFF, GIF, BMP or PCX picture";
-    if (ok && source.kind == Kind::Jpeg && !jpegHoldsItsFrame(fd)) {
+    if (ok && source.kind == Kind::Jpeg && !jpegHoldsItsFrame(in.descriptor())) {
         // Decoding would invent the missing pixels at the cost of the whole declared size.
         reason = path + ": the JPEG declares a picture larger than its data can hold";
         ok = false;
