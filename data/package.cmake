@@ -19,14 +19,14 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-ipafont-gothic, qt6-qpa-plugins, libqt6svg6")
 # The browser that shows the finished album and the help pages.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
-# The first line of the description is CPACK_PACKAGE_DESCRIPTION_SUMMARY.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION " Pictora turns a list of photos into a static HTML photo album: a cover
- page with a table of thumbnails, one page per picture with previous and
- next links, optional slideshow pages and one style sheet. Pictures get
- comments and capture times, and may be rotated, given a mosaic, noise
- removal, emboss or sepia effect. The pages are Japanese text in
- Shift_JIS; projects are kept in .pxa files, and a command line makes an
- album without a window.")
+# The first line of the description is CPACK_PACKAGE_DESCRIPTION_SUMMARY; CPack indents the rest.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Pictora turns a list of photos into a static HTML photo album: a cover
+page with a table of thumbnails, one page per picture with previous and
+next links, optional slideshow pages and one style sheet. Pictures get
+comments and capture times, and may be rotated, given a mosaic, noise
+removal, emboss or sepia effect. The pages are Japanese text in
+Shift_JIS; projects are kept in .pxa files, and a command line makes an
+album without a window.")
 # Directories 0755 whatever the builder's umask; no maintainer scripts: the mime, menu and
 # software-centre caches are refreshed by the triggers of the packages that own them.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

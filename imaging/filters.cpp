@@ -14,27 +14,54 @@ namespace pictora::imaging::detail
 namespace
 {
 
+// By value, not std::min's references: a choice between two addresses keeps the loops scalar.
+std::uint8_t smaller(std::uint8_t a, std::uint8_t b)
+{
+    return a < b ? a : b;
+}
+
+std::uint8_t larger(std::uint8_t a, std::uint8_t b)
+{
+    return a < b ? b : a;
+}
+
 std::uint8_t median3(std::uint8_t a, std::uint8_t b, std::uint8_t c)
 {
-    return std::max(std::min(a, b), std::min(std::max(a, b), c));
+    return larger(smaller(a, b), smaller(larger(a, b), c));
 }
 
 /// Sorts every column of three samples (the rows above, at and below) into low, middle and high:
 /// each output sample then needs only the three sorted columns around it.
-void sortColumns(const std::uint8_t *above,
-    const std::uint8_t *row,
-    const std::uint8_t *below,
+void sortColumns(const std::uint8_t *__restrict above,
+    const std::uint8_t *__restrict row,
+    const std::uint8_t *__restrict below,
     std::size_t count,
-    std::uint8_t *low,
-    std::uint8_t *middle,
-    std::uint8_t *high)
+    std::uint8_t *__restrict low,
+    std::uint8_t *__restrict middle,
+    std::uint8_t *__restrict high)
 {
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t a = above[i], b = row[i], c = below[i];
-        const std::uint8_t smaller = std::min(a, b), larger = std::max(a, b);
-        low[i] = std::min(smaller, c);
-        high[i] = std::max(larger, c);
-        middle[i] = std::max(smaller, std::min(larger, c));
+        const std::uint8_t less = smaller(a, b), more = larger(a, b);
+        low[i] = smaller(less, c);
+        high[i] = larger(more, c);
+        middle[i] = larger(less, smaller(more, c));
+    }
+}
+
+/// The medians of the samples [begin, end) of a row whose neighbours are all inside it.
+void combineColumns(const std::uint8_t *__restrict low,
+    const std::uint8_t *__restrict middle,
+    const std::uint8_t *__restrict high,
+    std::uint8_t *__restrict target,
+    std::size_t begin,
+    std::size_t end,
+    std::size_t step)
+{
+    for (std::size_t i = begin; i < end; ++i) {
+        const std::uint8_t maxLow = larger(low[i - step], larger(low[i], low[i + step]));
+        const std::uint8_t minHigh = smaller(high[i - step], smaller(high[i], high[i + step]));
+        target[i] = median3(maxLow, median3(middle[i - step], middle[i], middle[i + step]), minHigh);
     }
 }
 
@@ -46,8 +73,8 @@ std::uint8_t fromColumns(const std::uint8_t *low,
     std::size_t centre,
     std::size_t right)
 {
-    const std::uint8_t maxLow = std::max(low[left], std::max(low[centre], low[right]));
-    const std::uint8_t minHigh = std::min(high[left], std::min(high[centre], high[right]));
+    const std::uint8_t maxLow = larger(low[left], larger(low[centre], low[right]));
+    const std::uint8_t minHigh = smaller(high[left], smaller(high[centre], high[right]));
     return median3(maxLow, median3(middle[left], middle[centre], middle[right]), minHigh);
 }
 
@@ -124,13 +151,9 @@ void median3x3(const std::uint8_t *in,
             std::size_t i = begin;
             for (; i < end && i < step; ++i)
                 target[i] = fromColumns(low, middle, high, i, i, i + step < rowBytes ? i + step : i);
-            const std::size_t innerEnd = std::min(end, rowBytes - step);
-            for (; i < innerEnd; ++i) {
-                const std::uint8_t maxLow = std::max(low[i - step], std::max(low[i], low[i + step]));
-                const std::uint8_t minHigh = std::min(high[i - step], std::min(high[i], high[i + step]));
-                const std::uint8_t midMiddle = median3(middle[i - step], middle[i], middle[i + step]);
-                target[i] = median3(maxLow, midMiddle, minHigh);
-            }
+            const std::size_t innerEnd = std::max(i, std::min(end, rowBytes - step));
+            combineColumns(low, middle, high, target, i, innerEnd, step);
+            i = innerEnd;
             for (; i < end; ++i)
                 target[i] = fromColumns(low, middle, high, i >= step ? i - step : i, i, i);
         }
