@@ -223,21 +223,23 @@ AtomicFile::AtomicFile(std::string path, AtomicFileOptions options)
     , m_syncEach(options.syncEach)
 {
     int error = 0;
-    m_target = followLinks(m_path, error);
+    m_target = options.followLinks ? followLinks(m_path, error) : m_path;
     if (error != 0)
         fail(error);
     const std::string folder = folderOf(m_target);
     sweepFolderNow(folder);
 
+    // A link that is not followed is replaced like a missing file: a new file with the umask's mode.
     struct stat old {
     };
-    const bool exists = ::stat(m_target.c_str(), &old) == 0;
-    if (exists && S_ISDIR(old.st_mode))
+    const int found = options.followLinks ? ::stat(m_target.c_str(), &old) : ::lstat(m_target.c_str(), &old);
+    const bool replacing = found == 0 && !S_ISLNK(old.st_mode);
+    if (replacing && S_ISDIR(old.st_mode))
         fail(EISDIR);
     // A FIFO or a device (a project saved as /dev/null, say) is not ours to replace.
-    if (exists && !S_ISREG(old.st_mode))
+    if (replacing && !S_ISREG(old.st_mode))
         throw UserError(cannotWriteMessage(m_path, kReasonNotRegular));
-    if (exists && options.refuseWriteProtected && ::access(m_target.c_str(), W_OK) != 0)
+    if (replacing && options.refuseWriteProtected && ::access(m_target.c_str(), W_OK) != 0)
         fail(errno);
 
     const std::string prefix = folder == "." && m_target.find('/') == std::string::npos ? std::string()
@@ -256,7 +258,7 @@ AtomicFile::AtomicFile(std::string path, AtomicFileOptions options)
         m_temporary.clear();
         fail(openError);
     }
-    if (exists && ::fchmod(m_fd, old.st_mode & 07777) != 0)
+    if (replacing && ::fchmod(m_fd, old.st_mode & 07777) != 0)
         fail(errno);
 }
 

@@ -17,6 +17,9 @@ struct AtomicFileOptions {
     /// album, which its run syncs at once when it ends (syncFileSystem): syncing each costs about
     /// ten milliseconds a file.
     bool syncEach = true;
+    /// A link at the path is followed and the file it names replaced. Off for the files of an album,
+    /// where a planted link must not lead a write out of the album: the link itself is replaced.
+    bool followLinks = true;
 };
 
 /// A file that appears whole or not at all. It is written under a temporary name beside its final

@@ -16,8 +16,8 @@ namespace pictora::generate
 [[nodiscard]] std::string encodeText(std::string_view utf8Text);
 
 /// How the files of an album are written: each whole or not at all, synced together when the run
-/// ends rather than one by one.
-inline constexpr album::AtomicFileOptions kAlbumFile { .syncEach = false };
+/// ends rather than one by one; a link in the album is replaced, never written through.
+inline constexpr album::AtomicFileOptions kAlbumFile { .syncEach = false, .followLinks = false };
 
 /// A text file written through album::AtomicFile: it replaces an existing file on commit(), and
 /// one dropped without commit() (an error, an exception) leaves the final name untouched.

@@ -90,6 +90,12 @@ TEST(AtomicFile, FollowsLinksToTheFileTheyName)
     EXPECT_EQ(test::readFile(dir.path() / "real" / "p.pxa"), "new");
     EXPECT_EQ(namesIn(dir.path() / "real"), std::set<std::string> { "p.pxa" });
 
+    // Files of an album replace a link planted in it rather than write where it leads.
+    album::writeFileAtomically(dir.file("link.pxa"), "album page", { .followLinks = false });
+    EXPECT_FALSE(fs::is_symlink(dir.path() / "link.pxa"));
+    EXPECT_EQ(test::readFile(dir.path() / "link.pxa"), "album page");
+    EXPECT_EQ(test::readFile(dir.path() / "real" / "p.pxa"), "new");
+
     fs::create_symlink("loop-b", dir.path() / "loop-a");
     fs::create_symlink("loop-a", dir.path() / "loop-b");
     EXPECT_EQ(writeFailure(dir.file("loop-a"), "x"),
