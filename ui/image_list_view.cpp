@@ -136,7 +136,7 @@ void ImageListView::deleteAll()
 
 void ImageListView::moveUp()
 {
-    if (m_list.current() <= 0)
+    if (!m_list.canMoveUp())
         return;
     m_list.moveUp(m_changes);
     refresh();
@@ -144,7 +144,7 @@ void ImageListView::moveUp()
 
 void ImageListView::moveDown()
 {
-    if (m_list.current() < 0 || static_cast<std::size_t>(m_list.current()) + 1 >= m_list.size())
+    if (!m_list.canMoveDown())
         return;
     m_list.moveDown(m_changes);
     refresh();

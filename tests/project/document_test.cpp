@@ -59,6 +59,19 @@ struct ProjectCommands : ::testing::Test {
     }
 };
 
+TEST_F(ProjectCommands, OnlyACompletedMakeMakesTheRebuildAvailable)
+{
+    doc.albumRunEnded(true, false);
+    EXPECT_FALSE(doc.rebuildAvailable()) << "a rebuild wrote no picture";
+    doc.albumRunEnded(false, true);
+    EXPECT_FALSE(doc.rebuildAvailable()) << "a make that ended early";
+    doc.albumRunEnded(true, true);
+    EXPECT_TRUE(doc.rebuildAvailable());
+    doc.withdrawRebuild();
+    doc.albumRunEnded(false, true);
+    EXPECT_FALSE(doc.rebuildAvailable());
+}
+
 TEST_F(ProjectCommands, NewReplacesAnUnsavedDocumentWithoutAQuestionAndKeepsTheUntouchedOptions)
 {
     doc.setOption(OptionId::csTitleSize, 20);
