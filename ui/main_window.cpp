@@ -106,7 +106,6 @@ TfrMain::TfrMain(album::Prompter &prompts,
         this);
 
     m_listView = new ImageListView(*this, m_document.images(), m_document, m_prompts, m_chooser);
-    m_listView->setParent(this);
     m_listView->setPictureEdit(&m_document.pictureEdit());
     connect(this, &TfrMain::filesDropped, m_listView, &ImageListView::dropFiles);
     m_runner = new AlbumRunner(*this,
@@ -117,7 +116,6 @@ TfrMain::TfrMain(album::Prompter &prompts,
         *m_preview,
         *m_listView,
         [this](album::OptionId id, const album::OptionValue &value) { m_options->set(id, value); });
-    m_runner->setParent(this);
     m_runner->setOpener([this](const QUrl &url) { m_urls.open(url); });
     connect(m_runner, &AlbumRunner::finished, this, [this](bool completed, bool wasMake) {
         m_document.albumRunEnded(completed, wasMake);
