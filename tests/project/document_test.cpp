@@ -59,6 +59,30 @@ struct ProjectCommands : ::testing::Test {
     }
 };
 
+TEST_F(ProjectCommands, ResetPutsTheThumbnailSizeBackBeforeTheCellSizeItLimits)
+{
+    // Cell sizes may not exceed the thumbnail size. Reset in the other order, the cell sizes would
+    // meet the old thumbnail size: a limit message nobody asked for, and 100 kept.
+    doc.setOption(OptionId::edThumbX, std::string("100"));
+    doc.setOption(OptionId::edThumbY, std::string("100"));
+    for (bool open : { false, true }) {
+        if (open) {
+            const std::string path = savedDocument();
+            doc.setOption(OptionId::edThumbX, std::string("100"));
+            doc.setOption(OptionId::edThumbY, std::string("100"));
+            expectSaveQuestion(Answer::No);
+            chooser.expect(Dialog::OpenProject, { path });
+            EXPECT_TRUE(doc.openProject(chooser));
+        } else {
+            EXPECT_TRUE(doc.newProject(chooser));
+        }
+        const auto &s = doc.settings();
+        EXPECT_EQ(s.text(OptionId::edThumbX), "160") << (open ? "open" : "new");
+        EXPECT_EQ(s.number(OptionId::csFCW), 160) << (open ? "open" : "new");
+        EXPECT_EQ(s.number(OptionId::csFCH), 160) << (open ? "open" : "new");
+    }
+}
+
 TEST_F(ProjectCommands, OnlyACompletedMakeMakesTheRebuildAvailable)
 {
     doc.albumRunEnded(true, false);
