@@ -63,13 +63,17 @@ TEST_F(ProjectCommands, ResetPutsTheThumbnailSizeBackBeforeTheCellSizeItLimits)
 {
     // Cell sizes may not exceed the thumbnail size. Reset in the other order, the cell sizes would
     // meet the old thumbnail size: a limit message nobody asked for, and 100 kept.
-    doc.setOption(OptionId::edThumbX, std::string("100"));
-    doc.setOption(OptionId::edThumbY, std::string("100"));
+    auto shrink = [this] {
+        doc.setOption(OptionId::edThumbX, std::string("100"));
+        doc.setOption(OptionId::edThumbY, std::string("100"));
+        doc.setOption(OptionId::csFCW, 100);
+        doc.setOption(OptionId::csFCH, 100);
+    };
+    shrink();
     for (bool open : { false, true }) {
         if (open) {
             const std::string path = savedDocument();
-            doc.setOption(OptionId::edThumbX, std::string("100"));
-            doc.setOption(OptionId::edThumbY, std::string("100"));
+            shrink();
             expectSaveQuestion(Answer::No);
             chooser.expect(Dialog::OpenProject, { path });
             EXPECT_TRUE(doc.openProject(chooser));
