@@ -158,9 +158,19 @@ void ImageList::swapEntries(std::size_t a, std::size_t b)
     m_selected[b] = false;
 }
 
+bool ImageList::canMoveUp() const
+{
+    return m_current > 0;
+}
+
+bool ImageList::canMoveDown() const
+{
+    return m_current >= 0 && static_cast<std::size_t>(m_current) + 1 < m_entries.size();
+}
+
 void ImageList::moveUp(ChangeSink &changes)
 {
-    if (m_current <= 0)
+    if (!canMoveUp())
         return;
     int first = -1;
     int moved = 0;
@@ -183,7 +193,7 @@ void ImageList::moveUp(ChangeSink &changes)
 
 void ImageList::moveDown(ChangeSink &changes)
 {
-    if (m_current < 0 || static_cast<std::size_t>(m_current) + 1 >= m_entries.size())
+    if (!canMoveDown())
         return;
     int first = -1;
     int moved = 0;

@@ -71,6 +71,10 @@ public:
 
     void deleteSelected(ChangeSink &changes);
     void deleteAll(ChangeSink &changes);
+    /// Whether the move commands do anything: the current entry is not already at that end.
+    [[nodiscard]] bool canMoveUp() const;
+    [[nodiscard]] bool canMoveDown() const;
+    /// Moves the selected entries one place; nothing when the matching canMove... is false.
     void moveUp(ChangeSink &changes);
     void moveDown(ChangeSink &changes);
 

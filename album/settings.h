@@ -115,12 +115,13 @@ struct OptionDecl {
     int minimum = 0; ///< range of spin edits and sliders
     int maximum = 0;
     unsigned effects = kNoEffect;
-    std::span<const std::string_view> enables; ///< controls enabled exactly when this box is ticked
-    std::span<const std::string_view> disables; ///< controls enabled exactly when it is not ticked
-    std::span<const std::string_view> buttons; ///< a choice's radio buttons, or a drop-down's items, in order
+    std::span<const std::string_view> enables = {}; ///< controls enabled exactly when this box is ticked
+    std::span<const std::string_view> disables = {}; ///< controls enabled exactly when it is not ticked
+    /// a choice's radio buttons, or a drop-down's items, in order
+    std::span<const std::string_view> buttons = {};
     bool saved = false; ///< kept in the project file
-    std::optional<OptionId> limitedBy; ///< the number text a cell size may not exceed
-    std::string_view limitMessage; ///< shown when that limit pulls the value back
+    std::optional<OptionId> limitedBy = std::nullopt; ///< the number text a cell size may not exceed
+    std::string_view limitMessage = {}; ///< shown when that limit pulls the value back
 };
 
 [[nodiscard]] std::span<const OptionDecl, kOptionCount> optionTable();

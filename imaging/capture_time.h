@@ -3,7 +3,8 @@
 
 #include <string>
 
-namespace pictora::imaging {
+namespace pictora::imaging
+{
 
 /// The capture time stamp text of a picture file: from its Exif date ("2004年05月01日 13時05分")
 /// or else from the file's last-write time in local time.

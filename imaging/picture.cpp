@@ -4,6 +4,7 @@
 #include "imaging/picture_impl.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace pictora::imaging
 {
@@ -170,6 +171,17 @@ Sampling samplingFromText(const std::string &text)
     if (text == "4:4:4")
         return Sampling::S444;
     return Sampling::S422;
+}
+
+TargetSize fitInside(const PictureInfo &header, int boxWidth, int boxHeight)
+{
+    if (!header.valid() || boxWidth <= 0 || boxHeight <= 0)
+        return {};
+    const double scale = std::min({ 1.0,
+        static_cast<double>(boxWidth) / header.width,
+        static_cast<double>(boxHeight) / header.height });
+    return { std::max(1, static_cast<int>(std::lround(header.width * scale))),
+        std::max(1, static_cast<int>(std::lround(header.height * scale))) };
 }
 
 } // namespace pictora::imaging

@@ -110,6 +110,11 @@ using TargetFor = std::function<TargetSize(const PictureInfo &header)>;
 /// megapixels. Loads at a larger target fail.
 [[nodiscard]] bool sizeCanBeHeld(long long width, long long height);
 
+/// The size that shows a picture whole inside a box of boxWidth × boxHeight, keeping its shape and
+/// never enlarging it (an enlarged view would only blur); each side rounded to the nearest pixel and
+/// at least one. 0 × 0 when the header or the box is empty.
+[[nodiscard]] TargetSize fitInside(const PictureInfo &header, int boxWidth, int boxHeight);
+
 /// loadResized for a target that depends on the picture: reads the header once, gives it to
 /// `targetFor` (and to *header when given; all zero when the file is no readable picture), then
 /// decodes at that size. Empty on failure.

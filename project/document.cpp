@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "project/document.h"
 
+#include "album/conversions.h"
 #include "album/errors.h"
 #include "project/project_writer.h"
 
@@ -77,6 +78,53 @@ void Document::rebuildMade()
     m_rebuildAvailable = true;
     if (m_listener)
         m_listener->rebuildAvailabilityChanged(true);
+}
+
+void Document::albumRunEnded(bool completed, bool wasMake)
+{
+    if (completed && wasMake)
+        rebuildMade();
+}
+
+std::string Document::folderBrowserStart() const
+{
+    const std::string &outputFolder = m_settings.text(album::OptionId::edHTMLPath);
+    std::error_code error;
+    if (!outputFolder.empty() && std::filesystem::is_directory(outputFolder, error))
+        return outputFolder;
+    if (outputFolder.empty() && !m_images.empty()) {
+        const std::string &first = m_images[0].path;
+        const auto slash = first.rfind('/');
+        if (slash != std::string::npos)
+            return first.substr(0, slash + 1);
+    }
+    return {};
+}
+
+void Document::chooseOutputFolder(album::Chooser &chooser)
+{
+    const auto chosen = chooser.pickFolder(folderBrowserStart());
+    std::error_code error;
+    if (!chosen || !std::filesystem::is_directory(*chosen, error))
+        return;
+    setByProgram(album::OptionId::edHTMLPath, *chosen);
+}
+
+void Document::chooseColour(album::OptionId id, album::Chooser &chooser)
+{
+    const std::uint32_t shown = m_settings.swatch(id);
+    const std::uint32_t colour = chooser.pickColour(shown).value_or(shown);
+    setByProgram(id, album::ColorToHexText(colour));
+    markProjectChanged();
+}
+
+void Document::setByProgram(album::OptionId id, const album::OptionValue &value)
+{
+    try {
+        setOption(id, value);
+    } catch (const album::UserError &e) {
+        showError(e.what());
+    }
 }
 
 void Document::showError(const std::string &text)

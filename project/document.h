@@ -54,6 +54,19 @@ public:
     [[nodiscard]] bool rebuildAvailable() const { return m_rebuildAvailable; }
     /// A completed album run: the written pictures match the document again.
     void rebuildMade();
+    /// An album run ended. Only a make that completed wrote the pictures of this list, so only it
+    /// makes the rebuild available; a rebuild, or a run that ended early, leaves it as it was.
+    void albumRunEnded(bool completed, bool wasMake);
+
+    /// Where the folder browser starts: the output folder when it exists, else (no output folder
+    /// typed) the first picture's folder, else nowhere in particular (empty).
+    [[nodiscard]] std::string folderBrowserStart() const;
+    /// The output folder's browse button: a chosen folder that exists becomes the output folder.
+    void chooseOutputFolder(album::Chooser &chooser);
+    /// A press on a colour option's swatch: the colour dialog opens at the swatch's colour, and the
+    /// option's edit gets the chosen colour, or the swatch's own when cancelled, as RRGGBB. The
+    /// project counts as changed either way.
+    void chooseColour(album::OptionId id, album::Chooser &chooser);
 
     /// MarkProjectChanged: sets the changed mark only while a file exists at projectFileName().
     void markProjectChanged() override;
@@ -90,6 +103,8 @@ private:
     bool load(const std::string &path);
     void setChanged(bool changed);
     void forgetProjectPath();
+    /// An option the program sets (a dialog's answer): as an edit, a conversion error shown.
+    void setByProgram(album::OptionId id, const album::OptionValue &value);
     /// Tells the listener about every option whose value differs from `before`.
     void reportOptions(const album::AlbumSettings &before);
     void showError(const std::string &text);

@@ -13,7 +13,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QTextEdit>
 #include <QWidget>
 
 #include <stdexcept>
@@ -68,8 +67,7 @@ ImageListView::ImageListView(QWidget &window,
     , m_timeStampOf([](const std::string &path) { return imaging::captureTimeStamp(path); })
     , m_order(generate::localeNameOrder())
     , m_listBox(required<QListWidget>(window, "lbFileList"))
-    , m_memo(window.findChild<QPlainTextEdit *>(QStringLiteral("Memo")))
-    , m_richMemo(m_memo ? nullptr : required<QTextEdit>(window, "Memo"))
+    , m_memo(required<QPlainTextEdit>(window, "Memo"))
     , m_timeStamp(required<QLineEdit>(window, "edTimeStamp"))
 {
     if (m_listBox->selectionMode() == QAbstractItemView::SingleSelection
@@ -80,14 +78,8 @@ ImageListView::ImageListView(QWidget &window,
     m_listBox->setUniformItemSizes(true);
     connect(m_listBox, &QListWidget::itemSelectionChanged, this, &ImageListView::listSelectionChanged);
     connect(m_listBox, &QListWidget::currentRowChanged, this, &ImageListView::listCurrentChanged);
-    if (m_memo) {
-        connect(m_memo, &QPlainTextEdit::textChanged, this, &ImageListView::memoChanged);
-        m_memo->viewport()->installEventFilter(this);
-    } else {
-        m_richMemo->setAcceptRichText(false);
-        connect(m_richMemo, &QTextEdit::textChanged, this, &ImageListView::memoChanged);
-        m_richMemo->viewport()->installEventFilter(this);
-    }
+    connect(m_memo, &QPlainTextEdit::textChanged, this, &ImageListView::memoChanged);
+    m_memo->viewport()->installEventFilter(this);
     connect(m_timeStamp, &QLineEdit::textChanged, this, &ImageListView::timeStampChanged);
     refresh();
 }
@@ -136,7 +128,7 @@ void ImageListView::deleteAll()
 
 void ImageListView::moveUp()
 {
-    if (m_list.current() <= 0)
+    if (!m_list.canMoveUp())
         return;
     m_list.moveUp(m_changes);
     refresh();
@@ -144,7 +136,7 @@ void ImageListView::moveUp()
 
 void ImageListView::moveDown()
 {
-    if (m_list.current() < 0 || static_cast<std::size_t>(m_list.current()) + 1 >= m_list.size())
+    if (!m_list.canMoveDown())
         return;
     m_list.moveDown(m_changes);
     refresh();
@@ -196,26 +188,16 @@ void ImageListView::showCurrent()
     // Selecting ends the editing of the previous picture and shows this one.
     if (m_edit)
         m_edit->showCurrent();
-    emit currentEntryChanged(current);
 }
 
 void ImageListView::showTexts(const QString &comment, const QString &timeStamp)
 {
     m_showing = true;
-    if (memoText() != comment) {
-        if (m_memo)
-            m_memo->setPlainText(comment);
-        else
-            m_richMemo->setPlainText(comment);
-    }
+    if (m_memo->toPlainText() != comment)
+        m_memo->setPlainText(comment);
     if (m_timeStamp->text() != timeStamp)
         m_timeStamp->setText(timeStamp);
     m_showing = false;
-}
-
-QString ImageListView::memoText() const
-{
-    return m_memo ? m_memo->toPlainText() : m_richMemo->toPlainText();
 }
 
 void ImageListView::listSelectionChanged()
@@ -239,7 +221,7 @@ void ImageListView::memoChanged()
 {
     if (m_showing || m_list.empty() || m_list.current() < 0)
         return;
-    m_list.storeComment(fromMemo(memoText()), m_changes);
+    m_list.storeComment(fromMemo(m_memo->toPlainText()), m_changes);
 }
 
 void ImageListView::timeStampChanged()
@@ -252,12 +234,8 @@ void ImageListView::timeStampChanged()
 bool ImageListView::eventFilter(QObject *watched, QEvent *event)
 {
     // A click into the memo selects its whole text, so typing replaces the file-name comment.
-    if (event->type() == QEvent::MouseButtonRelease) {
-        if (m_memo && watched == m_memo->viewport())
-            m_memo->selectAll();
-        else if (m_richMemo && watched == m_richMemo->viewport())
-            m_richMemo->selectAll();
-    }
+    if (event->type() == QEvent::MouseButtonRelease && watched == m_memo->viewport())
+        m_memo->selectAll();
     return QObject::eventFilter(watched, event);
 }
 

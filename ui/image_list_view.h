@@ -9,7 +9,6 @@
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
-class QTextEdit;
 class QWidget;
 
 namespace pictora::album
@@ -45,8 +44,6 @@ public:
     /// How a new entry's time stamp is read (default: the picture's capture time).
     void setTimeStampReader(album::TimeStampReader reader) { m_timeStampOf = std::move(reader); }
 
-    [[nodiscard]] QListWidget *listWidget() const { return m_listBox; }
-
 public slots:
     void addImages();
     void deleteSelected();
@@ -60,9 +57,6 @@ public slots:
     /// Makes the first entry current and shows it (the end of a make run).
     void selectFirst();
 
-signals:
-    void currentEntryChanged(int index);
-
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -73,7 +67,6 @@ private:
     void listCurrentChanged(int row);
     void memoChanged();
     void timeStampChanged();
-    [[nodiscard]] QString memoText() const;
 
     album::ImageList &m_list;
     album::ChangeSink &m_changes;
@@ -83,7 +76,6 @@ private:
     album::PathOrder m_order;
     QListWidget *m_listBox;
     QPlainTextEdit *m_memo;
-    QTextEdit *m_richMemo;
     QLineEdit *m_timeStamp;
     project::PictureEdit *m_edit = nullptr;
     bool m_showing = false; ///< the program is filling the controls: nothing is a user's edit

@@ -3,9 +3,9 @@
 
 #include "album/branding.h"
 #include "album/choosers.h"
-#include "album/conversions.h"
 #include "album/prompts.h"
 #include "imaging/picture.h"
+#include "shell/help_pages.h"
 #include "shell/startup.h"
 #include "ui/about_box.h"
 #include "ui/album_runner.h"
@@ -27,7 +27,6 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -36,41 +35,8 @@
 #include <QTabBar>
 #include <QUrl>
 
-#include <algorithm>
-#include <filesystem>
-
 namespace pictora::ui
 {
-
-namespace
-{
-
-/// The folder browser starts in the output folder when it exists, else (no output folder typed)
-/// in the first picture's folder, else wherever the browser likes.
-std::string folderBrowserStart(const std::string &outputFolder, const album::ImageList &images)
-{
-    std::error_code error;
-    if (!outputFolder.empty() && std::filesystem::is_directory(outputFolder, error))
-        return outputFolder;
-    if (outputFolder.empty() && !images.empty()) {
-        const std::string &first = images[0].path;
-        const auto slash = first.rfind('/');
-        if (slash != std::string::npos)
-            return first.substr(0, slash + 1);
-    }
-    return {};
-}
-
-/// The size that fits a picture whole into a box, keeping its shape.
-imaging::TargetSize fitInto(const imaging::PictureInfo &header, int box)
-{
-    if (!header.valid())
-        return { box, box };
-    const double scale = std::min(1.0, std::min(double(box) / header.width, double(box) / header.height));
-    return { std::max(1, int(header.width * scale + 0.5)), std::max(1, int(header.height * scale + 0.5)) };
-}
-
-} // namespace
 
 shell::Registration DesktopSession::defaultRegistration()
 {
@@ -147,7 +113,6 @@ TfrMain::TfrMain(album::Prompter &prompts,
         this);
 
     m_listView = new ImageListView(*this, m_document.images(), m_document, m_prompts, m_chooser);
-    m_listView->setParent(this);
     m_listView->setPictureEdit(&m_document.pictureEdit());
     connect(this, &TfrMain::filesDropped, m_listView, &ImageListView::dropFiles);
     m_runner = new AlbumRunner(*this,
@@ -158,11 +123,9 @@ TfrMain::TfrMain(album::Prompter &prompts,
         *m_preview,
         *m_listView,
         [this](album::OptionId id, const album::OptionValue &value) { m_options->set(id, value); });
-    m_runner->setParent(this);
     m_runner->setOpener([this](const QUrl &url) { m_urls.open(url); });
     connect(m_runner, &AlbumRunner::finished, this, [this](bool completed, bool wasMake) {
-        if (completed && wasMake)
-            m_document.rebuildMade();
+        m_document.albumRunEnded(completed, wasMake);
     });
     // Closing the preview unticks its menu item.
     connect(m_preview.get(), &TfrView::closed, this, [this] { m_ui->mnPreView->setChecked(false); });
@@ -501,14 +464,13 @@ void TfrMain::mnSerchHelpClick()
 
 void TfrMain::openHelpPage(const QString &page)
 {
-    for (const QString &folder : m_helpFolders) {
-        const QFileInfo file(folder + u'/' + page);
-        if (file.isFile()) {
-            m_urls.open(QUrl::fromLocalFile(file.absoluteFilePath()));
-            return;
-        }
-    }
-    m_prompts.inform(album::PromptKind::Error, "ヘルプファイルが見つかりません: " + toStdString(page));
+    std::vector<std::string> folders;
+    for (const QString &folder : m_helpFolders)
+        folders.push_back(toStdString(folder));
+    if (const auto found = shell::findHelpPage(folders, toStdString(page)))
+        m_urls.open(QUrl::fromLocalFile(toQString(*found)));
+    else
+        m_prompts.inform(album::PromptKind::Error, shell::helpPageMissingMessage(toStdString(page)));
 }
 
 void TfrMain::mnAboutClick()
@@ -518,22 +480,12 @@ void TfrMain::mnAboutClick()
 
 void TfrMain::swatchMouseDown(album::OptionId id)
 {
-    const std::uint32_t shown = m_document.settings().swatch(id);
-    const std::uint32_t colour = m_chooser.pickColour(shown).value_or(shown);
-    // Confirmed or cancelled, the edit gets the swatch's colour in RRGGBB form.
-    m_options->set(id, album::ColorToHexText(colour));
-    m_document.markProjectChanged();
+    m_document.chooseColour(id, m_chooser);
 }
 
 void TfrMain::btSetDirClick()
 {
-    const std::string start
-        = folderBrowserStart(m_document.settings().text(album::OptionId::edHTMLPath), m_document.images());
-    const auto chosen = m_chooser.pickFolder(start);
-    std::error_code error;
-    if (!chosen || !std::filesystem::is_directory(*chosen, error))
-        return;
-    m_options->set(album::OptionId::edHTMLPath, *chosen);
+    m_document.chooseOutputFolder(m_chooser);
 }
 
 void TfrMain::btLoadBGClick()
@@ -548,7 +500,7 @@ void TfrMain::btLoadBGClick()
     display->clear();
     const int box = display->contentsRect().width();
     const imaging::Picture picture = imaging::loadFitted(
-        path, [box](const imaging::PictureInfo &header) { return fitInto(header, box); });
+        path, [box](const imaging::PictureInfo &header) { return imaging::fitInside(header, box, box); });
     display->setImage(toQImage(picture));
     update();
 }

@@ -75,7 +75,6 @@ public:
     [[nodiscard]] const std::string &projectPath() const { return m_document.projectFileName(); }
     [[nodiscard]] album::Prompter &prompter() { return m_prompts; }
     [[nodiscard]] album::Chooser &chooser() { return m_chooser; }
-    [[nodiscard]] UrlOpener &urlOpener() { return m_urls; }
     /// Every option change of the program (reset, load) goes through here, so the controls follow.
     [[nodiscard]] OptionBinding &options() { return *m_options; }
     [[nodiscard]] QMenu *popupMenu() const { return m_subPopUp; }

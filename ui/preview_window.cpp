@@ -37,18 +37,6 @@ constexpr std::array<ViewSize, 5> kViewSizes { {
     { "N1280x1024", 1280, 1024 },
 } };
 
-/// The whole picture inside the view, never enlarged: an enlarged preview would only blur.
-imaging::TargetSize fitInside(const imaging::PictureInfo &header, QSize view)
-{
-    if (!header.valid() || view.isEmpty())
-        return {};
-    const double scale = std::min({ 1.0,
-        static_cast<double>(view.width()) / header.width,
-        static_cast<double>(view.height()) / header.height });
-    return { std::max(1, static_cast<int>(std::lround(header.width * scale))),
-        std::max(1, static_cast<int>(std::lround(header.height * scale))) };
-}
-
 } // namespace
 
 PreviewView::PreviewView(QWidget *parent)
@@ -241,7 +229,8 @@ void TfrView::showEdited(const imaging::Picture &picture)
 void TfrView::drawEdited()
 {
     const QSize full(m_edited.width(), m_edited.height());
-    const imaging::TargetSize fitted = fitInside({ full.width(), full.height(), 24 }, m_view->size());
+    const imaging::TargetSize fitted
+        = imaging::fitInside({ full.width(), full.height(), 24 }, m_view->width(), m_view->height());
     imaging::Picture shown;
     if (fitted.width == full.width() && fitted.height == full.height())
         shown = m_edited;
@@ -297,7 +286,9 @@ void TfrView::load(const QString &path)
         imaging::PictureInfo header;
         const imaging::Picture picture = imaging::loadFitted(
             toStdString(path),
-            [viewSize](const imaging::PictureInfo &h) { return fitInside(h, viewSize); },
+            [viewSize](const imaging::PictureInfo &h) {
+                return imaging::fitInside(h, viewSize.width(), viewSize.height());
+            },
             &header);
         if (latest->load() != generation)
             return;

@@ -88,8 +88,6 @@ public:
     [[nodiscard]] QRect selection() const;
     [[nodiscard]] PreviewView *view() const { return m_view; }
     [[nodiscard]] QMenu *popupMenu() const { return m_menu; }
-    /// Whether a requested picture is still being decoded.
-    [[nodiscard]] bool isLoading() const { return m_loading; }
 
 signals:
     /// The window was closed by the user and is now hidden.

@@ -61,6 +61,23 @@ int differingInside(const Picture &before, const Picture &after, const Region &r
     return differing;
 }
 
+TEST(FitInside, KeepsTheShapeNeverEnlargesAndRoundsToTheNearestPixel)
+{
+    auto fit = [](int width, int height, int boxWidth, int boxHeight) {
+        const imaging::TargetSize size = imaging::fitInside({ width, height, 24 }, boxWidth, boxHeight);
+        return std::array { size.width, size.height };
+    };
+    EXPECT_EQ(fit(4000, 3000, 320, 240), (std::array { 320, 240 }));
+    EXPECT_EQ(fit(3000, 4000, 320, 240), (std::array { 180, 240 }));
+    EXPECT_EQ(fit(200, 100, 640, 480), (std::array { 200, 100 })) << "never enlarged";
+    // 1001 × 500 into 100 gives 49.95 for the height, 200 × 5 gives 2.5: both round up.
+    EXPECT_EQ(fit(1001, 500, 100, 100), (std::array { 100, 50 }));
+    EXPECT_EQ(fit(200, 5, 100, 100), (std::array { 100, 3 }));
+    EXPECT_EQ(fit(10000, 1, 100, 100), (std::array { 100, 1 })) << "at least one pixel";
+    EXPECT_EQ(fit(0, 100, 100, 100), (std::array { 0, 0 }));
+    EXPECT_EQ(fit(100, 100, 0, 100), (std::array { 0, 0 }));
+}
+
 TEST(Resize, GivesExactlyTheRequestedSize)
 {
     struct Case {

@@ -59,6 +59,47 @@ struct ProjectCommands : ::testing::Test {
     }
 };
 
+TEST_F(ProjectCommands, ResetPutsTheThumbnailSizeBackBeforeTheCellSizeItLimits)
+{
+    // Cell sizes may not exceed the thumbnail size. Reset in the other order, the cell sizes would
+    // meet the old thumbnail size: a limit message nobody asked for, and 100 kept.
+    auto shrink = [this] {
+        doc.setOption(OptionId::edThumbX, std::string("100"));
+        doc.setOption(OptionId::edThumbY, std::string("100"));
+        doc.setOption(OptionId::csFCW, 100);
+        doc.setOption(OptionId::csFCH, 100);
+    };
+    shrink();
+    for (bool open : { false, true }) {
+        if (open) {
+            const std::string path = savedDocument();
+            shrink();
+            expectSaveQuestion(Answer::No);
+            chooser.expect(Dialog::OpenProject, { path });
+            EXPECT_TRUE(doc.openProject(chooser));
+        } else {
+            EXPECT_TRUE(doc.newProject(chooser));
+        }
+        const auto &s = doc.settings();
+        EXPECT_EQ(s.text(OptionId::edThumbX), "160") << (open ? "open" : "new");
+        EXPECT_EQ(s.number(OptionId::csFCW), 160) << (open ? "open" : "new");
+        EXPECT_EQ(s.number(OptionId::csFCH), 160) << (open ? "open" : "new");
+    }
+}
+
+TEST_F(ProjectCommands, OnlyACompletedMakeMakesTheRebuildAvailable)
+{
+    doc.albumRunEnded(true, false);
+    EXPECT_FALSE(doc.rebuildAvailable()) << "a rebuild wrote no picture";
+    doc.albumRunEnded(false, true);
+    EXPECT_FALSE(doc.rebuildAvailable()) << "a make that ended early";
+    doc.albumRunEnded(true, true);
+    EXPECT_TRUE(doc.rebuildAvailable());
+    doc.withdrawRebuild();
+    doc.albumRunEnded(false, true);
+    EXPECT_FALSE(doc.rebuildAvailable());
+}
+
 TEST_F(ProjectCommands, NewReplacesAnUnsavedDocumentWithoutAQuestionAndKeepsTheUntouchedOptions)
 {
     doc.setOption(OptionId::csTitleSize, 20);

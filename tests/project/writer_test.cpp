@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "album/errors.h"
+#include "project/layout.h"
 #include "project/project_writer.h"
 #include "tests/project/project_test_support.h"
 #include "tests/support/temp_dir.h"
@@ -8,6 +9,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <map>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -135,6 +137,23 @@ TEST(ProjectWriter, NewDocumentIsTheEightyFourLinesOfTheLayoutInCp932)
     // "戻る" in CP932, no byte-order mark.
     EXPECT_NE(bytes.find("\x96\xDF\x82\xE9\r\n"), std::string::npos);
     EXPECT_EQ(bytes.rfind("[PictoraProject", 0), 0u);
+}
+
+TEST(ProjectWriter, TheOptionTableSavesExactlyTheOptionsTheFileLayoutHolds)
+{
+    // The table's saved column (--list-settings shows it) and the layout are written apart; a
+    // line added to one alone fails here.
+    std::map<OptionId, int> lines;
+    for (const project::Section &section : project::projectLayout(project::kCurrentVersion)) {
+        for (const project::Field &field : section.fields) {
+            if (field.kind == project::FieldKind::Option)
+                ++lines[field.option];
+        }
+    }
+    for (const album::OptionDecl &decl : album::optionTable()) {
+        const int written = lines.contains(decl.id) ? lines.at(decl.id) : 0;
+        EXPECT_EQ(written, decl.saved ? 1 : 0) << decl.control;
+    }
 }
 
 TEST(ProjectWriter, PicturesFollowTheListFlagThreeLinesEach)
