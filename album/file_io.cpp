@@ -421,4 +421,14 @@ WholeFile readWholeFile(const std::string &path, std::size_t limit)
     return whole;
 }
 
+std::uint64_t checksum(std::string_view bytes)
+{
+    std::uint64_t hash = 1469598103934665603ull;
+    for (const unsigned char c : bytes) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
 } // namespace pictora::album

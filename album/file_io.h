@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -110,5 +111,9 @@ struct WholeFile {
     std::string failure;
 };
 [[nodiscard]] WholeFile readWholeFile(const std::string &path, std::size_t limit);
+
+/// FNV-1a over the bytes: cheap, the same in every build and process, and any damage or truncation
+/// of a file changes it.
+[[nodiscard]] std::uint64_t checksum(std::string_view bytes);
 
 } // namespace pictora::album

@@ -13,16 +13,6 @@
 namespace pictora::generate::cache_file
 {
 
-std::uint64_t checksum(std::string_view bytes)
-{
-    std::uint64_t hash = 1469598103934665603ull;
-    for (const unsigned char c : bytes) {
-        hash ^= c;
-        hash *= 1099511628211ull;
-    }
-    return hash;
-}
-
 std::optional<std::string> readSmall(const std::string &path, std::size_t maxBytes)
 {
     // Opened only when it is a regular file: a FIFO in its place must not stop every run.

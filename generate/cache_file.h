@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "album/file_io.h"
+
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
@@ -14,8 +16,7 @@
 namespace pictora::generate::cache_file
 {
 
-/// FNV-1a over the bytes: cheap, and any damage or truncation changes it.
-[[nodiscard]] std::uint64_t checksum(std::string_view bytes);
+using album::checksum;
 
 /// The whole regular file, or nothing when it is missing, unreadable or bigger than `maxBytes`.
 [[nodiscard]] std::optional<std::string> readSmall(const std::string &path, std::size_t maxBytes);

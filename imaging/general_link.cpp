@@ -2,6 +2,7 @@
 // The program's side of the general decoder: the module is loaded the first time a picture needs
 // it, and every function of picture.h that needs libvips goes through it. A plain JPEG made into
 // planes never does, so a run of plain JPEGs never loads libvips at all.
+#include "album/file_io.h"
 #include "imaging/general.h"
 #include "imaging/jpeg_source.h"
 
@@ -141,13 +142,9 @@ const std::string &codeIdentity()
             start = end + 1;
         }
         // Short enough to stand beside every picture a record keeps.
-        std::uint64_t hash = 1469598103934665603ull;
-        for (const unsigned char c : files.str()) {
-            hash ^= c;
-            hash *= 1099511628211ull;
-        }
         char text[24];
-        std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+        std::snprintf(
+            text, sizeof text, "%016llx", static_cast<unsigned long long>(album::checksum(files.str())));
         return std::string(text);
     }();
     return identity;

@@ -17,18 +17,6 @@ bool saneSize(long long width, long long height)
     return width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide && width * height <= kMaxPixels;
 }
 
-Picture fromBuffer(const PixelBuffer &buffer)
-{
-    auto bytes = std::make_shared<const std::vector<std::uint8_t>>(buffer.bytes);
-    auto impl = std::make_shared<Picture::Impl>();
-    impl->data = bytes->data();
-    impl->owner = std::move(bytes);
-    impl->width = buffer.width;
-    impl->height = buffer.height;
-    impl->bands = buffer.bands;
-    return Picture(std::move(impl));
-}
-
 Picture fromBuffer(PixelBuffer &&buffer)
 {
     auto bytes = std::make_shared<const std::vector<std::uint8_t>>(std::move(buffer.bytes));
@@ -39,6 +27,11 @@ Picture fromBuffer(PixelBuffer &&buffer)
     impl->height = buffer.height;
     impl->bands = buffer.bands;
     return Picture(std::move(impl));
+}
+
+Picture fromBuffer(const PixelBuffer &buffer)
+{
+    return fromBuffer(PixelBuffer(buffer));
 }
 
 PixelBuffer toBuffer(const Picture &picture)
