@@ -684,7 +684,9 @@ void writeManPage(std::ostream &out)
         << "Pictora turns a list of photos into a static HTML photo album: a cover page with a table of "
            "thumbnails, one page per picture, optional slideshow pages, a style sheet, resized main "
            "pictures and thumbnails. Everything set is kept in a .pxa project file, which the command line "
-           "writes and reads. Project files and pages are Shift_JIS (CP932) text.\n";
+           "writes and reads. Project files and pages are Shift_JIS (CP932) text.\n"
+        << ".PP\nWithout options pictora opens its window, the program pictora\\-desktop installed beside "
+           "it; a project file named on the command line (ending in .pxa) is opened in the window.\n";
     for (const auto &[group, title] : kGroupTitles) {
         std::string heading = title;
         std::ranges::transform(heading, heading.begin(), [](unsigned char c) { return std::toupper(c); });

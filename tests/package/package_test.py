@@ -29,6 +29,7 @@ EXPECTED_FILES = [
     "usr/share/pictora/help/index.html",
     "usr/share/pictora/help/topics.html",
     "usr/share/man/man1/pictora.1.gz",
+    "usr/share/man/man1/pictora-desktop.1.gz",
     "usr/share/icons/hicolor/scalable/apps/pictora.svg",
     "usr/share/icons/hicolor/scalable/mimetypes/application-x-pictora-project.svg",
     "usr/share/applications/org.example.pictora.desktop",
