@@ -338,8 +338,8 @@ if [ "$peer_only" -eq 1 ] || [ "$make_only" -eq 1 ]; then
 fi
 
 # Rebuilds: of the album just made (against its make) and of a 1,000-page album (the corpus
-# repeated) in the same folder. Cold: nothing remembered (a fresh cache folder each time), so every
-# source is checked; warm: the sizes the run before remembered.
+# repeated), each in the folder it was made in. Cold: nothing remembered (a fresh cache folder each
+# time), so every source is checked; warm: the sizes the run before remembered.
 thousand=()
 while [ ${#thousand[@]} -lt 1000 ]; do thousand+=("${pictures[@]}"); done
 "$pictora" --new "$work/thousand.pxa" "${thousand[@]:0:1000}" >/dev/null
@@ -363,9 +363,12 @@ cold_album=$(rebuild_row "rebuild-cold-$n" "$work/album.pxa" "$n" "$reps" cold)
 warm_album=$(rebuild_row "rebuild-warm-$n" "$work/album.pxa" "$n" "$reps" warm)
 [ "$(md5sum <"$work/pictora/index.htm")" = "$pages_before" ] \
   || { echo "run.sh: the rebuilt cover page differs from the made one" >&2; exit 1; }
-cold_1000=$(rebuild_row rebuild-cold-1000 "$work/thousand.pxa" 1000 2 cold)
+# A rebuild needs an album whose pictures match its list: the 1,000 are made first (not timed),
+# which also remembers their sizes for the warm rebuilds.
+rm -rf "$work/pictora"
 cache=$work/cache-rebuild
-run_rebuild "$work/thousand.pxa" "$work/pictora" # remembers the 1,000 entries' sizes
+run_pictora "$work/thousand.pxa" "$work/pictora" 1000
+cold_1000=$(rebuild_row rebuild-cold-1000 "$work/thousand.pxa" 1000 2 cold)
 warm_1000=$(rebuild_row rebuild-warm-1000 "$work/thousand.pxa" 1000 "$reps" warm)
 make_median=$(median "${pictora_times[@]}")
 {
