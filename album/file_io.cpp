@@ -9,6 +9,7 @@
 #include <charconv>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
@@ -429,6 +430,13 @@ std::uint64_t checksum(std::string_view bytes)
         hash *= 1099511628211ull;
     }
     return hash;
+}
+
+std::string checksumName(std::string_view bytes)
+{
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(checksum(bytes)));
+    return text;
 }
 
 } // namespace pictora::album

@@ -115,5 +115,7 @@ struct WholeFile {
 /// FNV-1a over the bytes: cheap, the same in every build and process, and any damage or truncation
 /// of a file changes it.
 [[nodiscard]] std::uint64_t checksum(std::string_view bytes);
+/// The checksum as 16 hexadecimal digits: a short name for a long text (a path, a list of files).
+[[nodiscard]] std::string checksumName(std::string_view bytes);
 
 } // namespace pictora::album

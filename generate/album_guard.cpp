@@ -5,11 +5,10 @@
 #include "album/settings.h"
 #include "generate/cache_file.h"
 #include "generate/layout.h"
+#include "generate/size_cache.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -57,11 +56,7 @@ std::string albumKey(const std::string &folder)
 {
     std::error_code ec;
     const std::string real = std::filesystem::canonical(folder, ec).string();
-    if (ec)
-        return {};
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(cache_file::checksum(real)));
-    return text;
+    return ec ? std::string() : album::checksumName(real);
 }
 
 /// The record's first line: a record of another form is no record.
@@ -117,11 +112,8 @@ std::string picturesMadeFrom(
     for (const OptionId id : { OptionId::rbLmain, OptionId::rbL, OptionId::qJPEG })
         text += std::string(album::optionDecl(id).control) + "=" + std::to_string(settings.number(id)) + "\n";
     text += std::string("cbMainOrigin=") + (settings.checked(OptionId::cbMainOrigin) ? "1" : "0") + "\n";
-    for (const album::ImageEntry &entry : entries) {
-        std::error_code ec;
-        const std::filesystem::path absolute = std::filesystem::absolute(entry.path, ec);
-        text += (ec ? entry.path : absolute.lexically_normal().string()) + "\n";
-    }
+    for (const album::ImageEntry &entry : entries)
+        text += sourceKey(entry.path) + "\n";
     return text;
 }
 
@@ -142,38 +134,38 @@ std::string missingAlbumPictureMessage(const std::string &path)
 MadeAlbumRecord::MadeAlbumRecord(const std::string &cacheFolder, const std::string &albumFolder)
 {
     const std::string key = albumKey(albumFolder);
-    if (!cacheFolder.empty() && !key.empty())
-        m_path = cacheFolder + "/albums/" + key + ".list";
+    if (!cacheFolder.empty() && !key.empty()) {
+        m_folder = cacheFolder + "/albums";
+        m_name = key + ".list";
+    }
 }
 
 void MadeAlbumRecord::forget() const
 {
-    if (m_path.empty())
+    if (m_folder.empty())
         return;
     // A make that never completes leaves pictures of two lists: what it says matches no list. A
     // record that is gone would only be unknown.
     if (!remember("a make that did not complete\n")) {
         std::error_code ignored;
-        std::filesystem::remove(m_path, ignored);
+        std::filesystem::remove(m_folder + "/" + m_name, ignored);
     }
 }
 
 bool MadeAlbumRecord::remember(const std::string &madeFrom) const
 {
-    if (m_path.empty())
+    if (m_folder.empty())
         return false;
-    std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(m_path).parent_path(), ec);
-    return cache_file::replace(std::filesystem::path(m_path).parent_path().string(),
-        std::filesystem::path(m_path).filename().string(),
-        std::string(kRecordHeader) + madeFrom);
+    std::error_code ignored;
+    std::filesystem::create_directories(m_folder, ignored);
+    return cache_file::replace(m_folder, m_name, std::string(kRecordHeader) + madeFrom);
 }
 
 std::optional<std::string> MadeAlbumRecord::recall() const
 {
-    if (m_path.empty())
+    if (m_folder.empty())
         return std::nullopt;
-    const std::optional<std::string> text = cache_file::readSmall(m_path, kMaxRecordBytes);
+    const std::optional<std::string> text = cache_file::readSmall(m_folder + "/" + m_name, kMaxRecordBytes);
     if (!text || !text->starts_with(kRecordHeader))
         return std::nullopt;
     return text->substr(kRecordHeader.size());
@@ -210,7 +202,17 @@ FolderLock::Outcome FolderLock::lock(const std::string &folder)
 {
     release();
     // Close-on-exec: the browser started at the end must not hold the album after the run.
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const Outcome onFolder = take(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (onFolder != Outcome::Unlockable)
+        return onFolder;
+    const std::string stand = runtimeLockPath(folder);
+    if (stand.empty())
+        return Outcome::Unlockable;
+    return take(::open(stand.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+}
+
+FolderLock::Outcome FolderLock::take(int fd)
+{
     if (fd < 0)
         return Outcome::Unlockable;
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
@@ -219,21 +221,7 @@ FolderLock::Outcome FolderLock::lock(const std::string &folder)
     }
     const int error = errno;
     ::close(fd);
-    if (error == EWOULDBLOCK)
-        return Outcome::Busy;
-    const std::string stand = runtimeLockPath(folder);
-    if (stand.empty())
-        return Outcome::Unlockable;
-    fd = ::open(stand.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0)
-        return Outcome::Unlockable;
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-        m_fd = fd;
-        return Outcome::Locked;
-    }
-    const int standError = errno;
-    ::close(fd);
-    return standError == EWOULDBLOCK ? Outcome::Busy : Outcome::Unlockable;
+    return error == EWOULDBLOCK ? Outcome::Busy : Outcome::Unlockable;
 }
 
 void FolderLock::release()

@@ -55,7 +55,8 @@ public:
     [[nodiscard]] std::optional<std::string> recall() const;
 
 private:
-    std::string m_path;
+    std::string m_folder; ///< empty: nothing is kept
+    std::string m_name;
 };
 
 /// Told when another run already writes into the folder.
@@ -84,6 +85,9 @@ public:
     void release();
 
 private:
+    /// Locks the open descriptor `fd` without waiting and keeps it, or closes it; -1 is Unlockable.
+    Outcome take(int fd);
+
     int m_fd = -1;
 };
 

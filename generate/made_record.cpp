@@ -21,13 +21,6 @@ constexpr std::string_view kHeader = "pictora made pictures 1\n";
 // Far beyond two files for each of a very long album's pictures; anything bigger is not ours.
 constexpr std::size_t kMaxFileBytes = 64u * 1024 * 1024;
 
-std::string recordName(const std::string &album)
-{
-    char name[32];
-    std::snprintf(name, sizeof name, "%016llx", static_cast<unsigned long long>(cache_file::checksum(album)));
-    return name;
-}
-
 void readStamp(cache_file::Reader &in, FileStamp &stamp)
 {
     stamp.device = in.number<std::uint64_t>(' ');
@@ -136,16 +129,9 @@ MadeRecord::MadeRecord(const std::string &cacheFolder, const std::string &albumF
     }
 }
 
-std::string MadeRecord::sourceKey(const std::string &path)
-{
-    std::error_code ec;
-    const fs::path absolute = fs::absolute(path, ec);
-    return ec ? path : absolute.lexically_normal().string();
-}
-
 std::string MadeRecord::filePath() const
 {
-    return m_folder.empty() ? std::string() : m_folder + "/" + recordName(m_album);
+    return m_folder.empty() ? std::string() : m_folder + "/" + album::checksumName(m_album);
 }
 
 const MadeFile *MadeRecord::current(const std::string &name,
@@ -188,7 +174,7 @@ bool MadeRecord::save()
     for (auto &[name, made] : m_fresh)
         merged[name] = std::move(made);
     m_fresh.clear();
-    if (!cache_file::replace(m_folder, recordName(m_album), serialise(m_album, merged)))
+    if (!cache_file::replace(m_folder, album::checksumName(m_album), serialise(m_album, merged)))
         return false;
     m_files = std::move(merged);
     return true;

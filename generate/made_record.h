@@ -35,9 +35,6 @@ public:
     /// or written; neither is it when the album folder does not exist).
     MadeRecord(const std::string &cacheFolder, const std::string &albumFolder);
 
-    /// The source identity a record holds: the absolute path, as the size cache keys it.
-    [[nodiscard]] static std::string sourceKey(const std::string &path);
-
     /// Whether the album file `name` ("images/img0000.jpg"), found at `path`, is still the file a
     /// make wrote from this source with this recipe. Its entry, or nullptr.
     [[nodiscard]] const MadeFile *current(const std::string &name,

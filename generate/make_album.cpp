@@ -220,7 +220,7 @@ void convertAll(RunContext &c, const AlbumLayout &layout, const ConversionOption
                             done.stamp = before;
                         return done;
                     }
-                    done.source = MadeRecord::sourceKey(path);
+                    done.source = sourceKey(path);
                     const HeldPicture h = reuse && before ? held(i, done.source, *before) : HeldPicture {};
                     if (h.thumbnail) {
                         done.outcome = outcomeFor(

@@ -25,9 +25,7 @@ constexpr std::size_t kMaxFileBytes = 64u * 1024 * 1024;
 
 std::string keyOf(const std::string &path, const std::string &plan)
 {
-    std::error_code ec;
-    const fs::path absolute = fs::absolute(path, ec);
-    return plan + '\n' + (ec ? path : absolute.lexically_normal().string());
+    return plan + '\n' + sourceKey(path);
 }
 
 std::int64_t nanoseconds(const struct timespec &t)
@@ -109,6 +107,13 @@ std::uint64_t newestGeneration(const std::unordered_map<std::string, SizeCache::
 }
 
 } // namespace
+
+std::string sourceKey(const std::string &path)
+{
+    std::error_code ec;
+    const fs::path absolute = fs::absolute(path, ec);
+    return ec ? path : absolute.lexically_normal().string();
+}
 
 std::optional<FileStamp> stampOf(const std::string &path)
 {

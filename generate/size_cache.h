@@ -24,6 +24,9 @@ struct FileStamp {
 /// The stamp of a regular file; nothing when it cannot be looked at.
 [[nodiscard]] std::optional<FileStamp> stampOf(const std::string &path);
 
+/// How the caches name a source: its absolute, normalised path (the path as given when there is none).
+[[nodiscard]] std::string sourceKey(const std::string &path);
+
 /// What decoding a source found out: whether it loads, and its upright size.
 struct KnownPicture {
     bool readable = false;

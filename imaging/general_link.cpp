@@ -142,10 +142,7 @@ const std::string &codeIdentity()
             start = end + 1;
         }
         // Short enough to stand beside every picture a record keeps.
-        char text[24];
-        std::snprintf(
-            text, sizeof text, "%016llx", static_cast<unsigned long long>(album::checksum(files.str())));
-        return std::string(text);
+        return album::checksumName(files.str());
     }();
     return identity;
 }
