@@ -19,14 +19,6 @@ namespace fs = std::filesystem;
 namespace
 {
 
-std::set<std::string> namesIn(const fs::path &folder)
-{
-    std::set<std::string> names;
-    for (const auto &item : fs::directory_iterator(folder))
-        names.insert(item.path().filename().string());
-    return names;
-}
-
 mode_t modeOf(const std::string &path)
 {
     struct stat info {
@@ -68,7 +60,7 @@ TEST(AtomicFile, ReplacesWholeKeepingModeAndLeavesNothingElse)
     album::writeFileAtomically(path, "short");
     EXPECT_EQ(test::readFile(path), "short");
     EXPECT_EQ(modeOf(path), 0640u);
-    EXPECT_EQ(namesIn(dir.path()), std::set<std::string> { "index.htm" });
+    EXPECT_EQ(test::namesIn(dir.path()), std::set<std::string> { "index.htm" });
 
     // A new file gets 0666 less the umask.
     const mode_t mask = ::umask(022);
@@ -88,7 +80,7 @@ TEST(AtomicFile, FollowsLinksToTheFileTheyName)
     EXPECT_TRUE(fs::is_symlink(dir.path() / "second.pxa"));
     EXPECT_TRUE(fs::is_symlink(dir.path() / "link.pxa"));
     EXPECT_EQ(test::readFile(dir.path() / "real" / "p.pxa"), "new");
-    EXPECT_EQ(namesIn(dir.path() / "real"), std::set<std::string> { "p.pxa" });
+    EXPECT_EQ(test::namesIn(dir.path() / "real"), std::set<std::string> { "p.pxa" });
 
     // Files of an album replace a link planted in it rather than write where it leads.
     album::writeFileAtomically(dir.file("link.pxa"), "album page", { .followLinks = false });
@@ -109,7 +101,7 @@ TEST(AtomicFile, EveryFailureLeavesTheOldFileAndNoTemporary)
     fs::create_directories(dir.path() / "index.htm" / "inside");
     EXPECT_EQ(writeFailure(dir.file("index.htm"), "page"),
         dir.file("index.htm") + "\nに書き込めません。\n(フォルダーです)");
-    EXPECT_EQ(namesIn(dir.path()), std::set<std::string> { "index.htm" });
+    EXPECT_EQ(test::namesIn(dir.path()), std::set<std::string> { "index.htm" });
 
     // A FIFO is not replaced (nor a device, as root could do to /dev/null).
     ASSERT_EQ(::mkfifo(dir.file("pipe.pxa").c_str(), 0600), 0);
@@ -131,7 +123,8 @@ TEST(AtomicFile, EveryFailureLeavesTheOldFileAndNoTemporary)
         EXPECT_TRUE(fs::exists(file.temporaryPath()));
     }
     EXPECT_EQ(test::readFile(dir.path() / "page.htm"), "old");
-    EXPECT_EQ(namesIn(dir.path()), (std::set<std::string> { "index.htm", "page.htm", "pipe.pxa", "plain" }));
+    EXPECT_EQ(
+        test::namesIn(dir.path()), (std::set<std::string> { "index.htm", "page.htm", "pipe.pxa", "plain" }));
 }
 
 TEST(AtomicFile, WriteProtectedFileRefusedWhenAsked)
@@ -161,7 +154,7 @@ TEST(AtomicFile, LongNamesFitTheNameLimitWithTheirTemporary)
     EXPECT_NE(temporary.find(".pictora-" + std::to_string(::getpid()) + "-"), std::string::npos);
     file.write("x");
     file.commit();
-    EXPECT_EQ(namesIn(dir.path()), std::set<std::string> { name });
+    EXPECT_EQ(test::namesIn(dir.path()), std::set<std::string> { name });
 
     // Cut between characters, never inside one.
     const std::string cut = album::temporaryFileName(name, 64);
@@ -197,7 +190,7 @@ TEST(AtomicFile, TemporariesOfEndedProcessesGoWithTheNextWrite)
     album::writeFileAtomically(dir.file("index.htm"), "page");
     std::set<std::string> expected = kept;
     expected.insert("index.htm");
-    EXPECT_EQ(namesIn(dir.path()), expected);
+    EXPECT_EQ(test::namesIn(dir.path()), expected);
 }
 
 TEST(FileMessages, JapaneseWithPathAndReason)

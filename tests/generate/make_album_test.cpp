@@ -99,6 +99,17 @@ struct MakeAlbum : ::testing::Test {
         generate::RunContext context { settings, entries, prompts, progress, platform, 2 };
         return generate::rebuildPages(context);
     }
+    /// The message of a make that must end with an error.
+    std::string makeError()
+    {
+        try {
+            make();
+        } catch (const album::UserError &e) {
+            return e.what();
+        }
+        ADD_FAILURE() << "the make ended without an error";
+        return {};
+    }
 };
 
 } // namespace
@@ -429,13 +440,8 @@ TEST_F(MakeAlbum, FolderThatCannotBeMadeStopsTheRunNamingTheFolder)
     addPictures(1);
     test::writeFile(dir.file("out/images"), "a file where the folder should be");
     prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
-    try {
-        make();
-        ADD_FAILURE();
-    } catch (const album::UserError &e) {
-        EXPECT_EQ(std::string(e.what()),
-            dir.file("out/images") + "\nフォルダを作成できません。\n(同じ名前のファイルがあります)");
-    }
+    EXPECT_EQ(
+        makeError(), dir.file("out/images") + "\nフォルダを作成できません。\n(同じ名前のファイルがあります)");
     EXPECT_TRUE(progress.calls.empty() || progress.calls.back() == "hide");
     EXPECT_FALSE(fs::exists(dir.file("out/index.htm")));
 }
@@ -445,13 +451,7 @@ TEST_F(MakeAlbum, PictureThatCannotBeWrittenStopsTheRunInJapanese)
     addPictures(1);
     fs::create_directories(dir.file("out/images/img0000.jpg/taken"));
     prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
-    try {
-        make();
-        ADD_FAILURE();
-    } catch (const album::UserError &e) {
-        EXPECT_EQ(std::string(e.what()),
-            dir.file("out/images/img0000.jpg") + "\nに書き込めません。\n(フォルダーです)");
-    }
+    EXPECT_EQ(makeError(), dir.file("out/images/img0000.jpg") + "\nに書き込めません。\n(フォルダーです)");
     EXPECT_EQ(progress.calls.back(), "hide");
     EXPECT_FALSE(fs::exists(dir.file("out/index.htm")));
     // Nothing half-written is left beside it.

@@ -13,19 +13,6 @@
 using namespace pictora;
 namespace fs = std::filesystem;
 
-namespace
-{
-
-std::set<std::string> namesIn(const fs::path &folder)
-{
-    std::set<std::string> names;
-    for (const auto &item : fs::directory_iterator(folder))
-        names.insert(item.path().filename().string());
-    return names;
-}
-
-} // namespace
-
 TEST(TextWriter, JapaneseAndUnfitCharactersOnDisk)
 {
     test::TempDir dir;
@@ -50,7 +37,7 @@ TEST(TextWriter, ReplacesAnExistingFileAndLeavesNoTemporaryFile)
     test::writeFile(path, std::string(10000, 'x'));
     generate::writeTextFile(path, "short\n");
     EXPECT_EQ(test::readFile(path), "short\r\n");
-    EXPECT_EQ(namesIn(dir.path()), std::set<std::string> { "index.htm" });
+    EXPECT_EQ(test::namesIn(dir.path()), std::set<std::string> { "index.htm" });
 }
 
 TEST(TextWriter, LargeTextWrittenWhole)
@@ -77,7 +64,7 @@ TEST(TextWriter, UnwritablePlaceIsReportedByPathAndNothingIsLeft)
     } catch (const album::UserError &e) {
         EXPECT_NE(std::string(e.what()).find(path + "\nに書き込めません。"), std::string::npos) << e.what();
     }
-    EXPECT_EQ(namesIn(dir.path()), std::set<std::string> { "notafolder" });
+    EXPECT_EQ(test::namesIn(dir.path()), std::set<std::string> { "notafolder" });
     EXPECT_EQ(test::readFile(dir.file("notafolder")), "keep");
 }
 
@@ -87,7 +74,7 @@ TEST(TextWriter, FolderInTheWayIsReportedAndKept)
     fs::create_directory(dir.file("index.htm"));
     test::writeFile(dir.file("index.htm") + "/inside", "keep");
     EXPECT_THROW(generate::writeTextFile(dir.file("index.htm"), "text\n"), album::UserError);
-    EXPECT_EQ(namesIn(dir.path()), std::set<std::string> { "index.htm" });
+    EXPECT_EQ(test::namesIn(dir.path()), std::set<std::string> { "index.htm" });
     EXPECT_EQ(test::readFile(dir.file("index.htm") + "/inside"), "keep");
 }
 
@@ -101,7 +88,7 @@ TEST(TextWriter, UncommittedFileLeavesTheOldOneAlone)
         file.write(std::string(100000, 'n')); // past the buffer, so bytes reach the temporary file
     }
     EXPECT_EQ(test::readFile(path), "old");
-    EXPECT_EQ(namesIn(dir.path()), std::set<std::string> { "index.htm" });
+    EXPECT_EQ(test::namesIn(dir.path()), std::set<std::string> { "index.htm" });
 }
 
 TEST(TextWriter, NameAtTheLengthLimit)
@@ -110,5 +97,5 @@ TEST(TextWriter, NameAtTheLengthLimit)
     const std::string path = dir.file(std::string(251, 'n') + ".htm");
     generate::writeTextFile(path, "x\n");
     EXPECT_EQ(test::readFile(path), "x\r\n");
-    EXPECT_EQ(namesIn(dir.path()).size(), 1u);
+    EXPECT_EQ(test::namesIn(dir.path()).size(), 1u);
 }

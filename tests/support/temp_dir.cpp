@@ -46,4 +46,12 @@ void writeFile(const std::filesystem::path &path, const std::string &bytes)
     out << bytes;
 }
 
+std::set<std::string> namesIn(const std::filesystem::path &folder)
+{
+    std::set<std::string> names;
+    for (const auto &item : std::filesystem::directory_iterator(folder))
+        names.insert(item.path().filename().string());
+    return names;
+}
+
 } // namespace pictora::test

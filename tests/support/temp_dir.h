@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <set>
 #include <string>
 
 namespace pictora::test
@@ -27,5 +28,7 @@ private:
 [[nodiscard]] std::string readFile(const std::filesystem::path &path);
 /// Writes bytes to a file, replacing it.
 void writeFile(const std::filesystem::path &path, const std::string &bytes);
+/// The names of everything in a folder, hidden ones too (a temporary left behind shows).
+[[nodiscard]] std::set<std::string> namesIn(const std::filesystem::path &folder);
 
 } // namespace pictora::test
