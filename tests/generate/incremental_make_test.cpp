@@ -9,6 +9,7 @@
 #include "imaging/picture.h"
 #include "tests/generate/byte_compare.h"
 #include "tests/support/album_questions.h"
+#include "tests/support/no_platform.h"
 #include "tests/support/scripted_prompter.h"
 #include "tests/support/temp_dir.h"
 
@@ -31,10 +32,7 @@ namespace fs = std::filesystem;
 namespace
 {
 
-struct NoPlatform final : generate::RunPlatform {
-    bool moveToTrash(const std::string &) override { return false; }
-    void openDocument(const std::string &) override { }
-};
+using test::NoPlatform;
 
 using Files = std::map<std::string, std::string>;
 

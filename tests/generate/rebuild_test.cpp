@@ -5,6 +5,7 @@
 #include "generate/make_album.h"
 #include "generate/size_cache.h"
 #include "tests/support/album_questions.h"
+#include "tests/support/no_platform.h"
 #include "tests/support/pictures.h"
 #include "tests/support/scripted_prompter.h"
 #include "tests/support/temp_dir.h"
@@ -28,10 +29,7 @@ namespace fs = std::filesystem;
 namespace
 {
 
-struct NoPlatform final : generate::RunPlatform {
-    bool moveToTrash(const std::string &) override { return false; }
-    void openDocument(const std::string &) override { }
-};
+using test::NoPlatform;
 
 std::map<std::string, std::string> pagesOf(const fs::path &folder)
 {

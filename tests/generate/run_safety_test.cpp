@@ -7,6 +7,7 @@
 #include "generate/make_album.h"
 #include "generate/picture_conversion.h"
 #include "tests/support/album_questions.h"
+#include "tests/support/no_platform.h"
 #include "tests/support/pictures.h"
 #include "tests/support/scripted_prompter.h"
 #include "tests/support/temp_dir.h"
@@ -24,10 +25,7 @@ namespace fs = std::filesystem;
 namespace
 {
 
-struct NoPlatform final : generate::RunPlatform {
-    bool moveToTrash(const std::string &) override { return false; }
-    void openDocument(const std::string &) override { }
-};
+using test::NoPlatform;
 
 struct RunSafety : ::testing::Test {
     test::TempDir dir;
