@@ -72,7 +72,7 @@ std::string validUtf8(std::string_view raw)
 struct Stop {
 };
 
-/// The lines of a project file one after another, split as splitLines does, from memory or straight
+/// The lines of a project file one after another (see splitLines), from memory or straight
 /// from the file: only the line being read is held, never the whole file or a list of its lines.
 class LineSource
 {
@@ -370,21 +370,12 @@ std::string unsupportedVersionMessage(const std::string &path)
     return path + "\nは対応していないバージョンのプロジェクトファイルです。";
 }
 
-std::vector<std::string_view> splitLines(std::string_view bytes)
+std::vector<std::string> splitLines(std::string_view bytes)
 {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    while (start < bytes.size()) {
-        const auto end = bytes.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines.push_back(bytes.substr(start));
-            break;
-        }
-        lines.push_back(bytes.substr(start, end - start));
-        start = end + 1;
-        if (bytes[end] == '\r' && start < bytes.size() && bytes[start] == '\n')
-            ++start;
-    }
+    std::vector<std::string> lines;
+    LineSource source(bytes);
+    for (std::string line; source.next(line);)
+        lines.push_back(line);
     return lines;
 }
 

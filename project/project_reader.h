@@ -74,7 +74,7 @@ using PictureExists = std::function<bool(const std::string &path)>;
 [[nodiscard]] std::string tooLargeMessage(const std::string &path);
 
 /// The lines of a file: each ends at CR LF, a lone CR or a lone LF; a last line needs no end.
-[[nodiscard]] std::vector<std::string_view> splitLines(std::string_view bytes);
+[[nodiscard]] std::vector<std::string> splitLines(std::string_view bytes);
 
 /// Where a picture that the project file at `projectPath` names is: the path as written when it leads
 /// to a picture from the working folder, else a relative path taken from the project file's folder

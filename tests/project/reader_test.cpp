@@ -590,7 +590,7 @@ TEST_F(Loading, UnreadableFileChangesNothing)
 
 TEST(ProjectLines, EndAtCrLfLoneCrOrLoneLf)
 {
-    using V = std::vector<std::string_view>;
+    using V = std::vector<std::string>;
     EXPECT_EQ(project::splitLines(""), V {});
     EXPECT_EQ(project::splitLines("\r\n"), V { "" });
     EXPECT_EQ(project::splitLines("a\r\nb"), (V { "a", "b" }));
