@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "album/conversions.h"
 
-#include "album/errors.h"
+#include "base/errors.h"
 
 #include <cctype>
 #include <charconv>
@@ -91,7 +91,7 @@ int toInteger(std::string_view text)
     const long long limit = negative ? -static_cast<long long>(std::numeric_limits<int>::min())
                                      : static_cast<long long>(std::numeric_limits<int>::max());
     if (!anyDigit || pos != text.size() || value > limit)
-        throw ConversionError("'" + std::string(text) + "' は整数ではありません");
+        throw base::ConversionError("'" + std::string(text) + "' は整数ではありません");
     return static_cast<int>(negative ? -value : value);
 }
 
@@ -115,7 +115,7 @@ double toDouble(std::string_view text)
         ok = ec == std::errc() && ptr == body.data() + body.size();
     }
     if (!ok)
-        throw ConversionError("'" + std::string(text) + "' は浮動小数点数ではありません");
+        throw base::ConversionError("'" + std::string(text) + "' は浮動小数点数ではありません");
     return value;
 }
 

@@ -2,19 +2,19 @@
 #include "app/cli.h"
 
 #include "album/branding.h"
-#include "album/errors.h"
-#include "album/file_messages.h"
 #include "album/image_list.h"
 #include "album/prompts.h"
 #include "album/settings.h"
 #include "app/picture_folder.h"
 #include "app/setting_values.h"
 #include "app/terminal_progress.h"
+#include "base/errors.h"
+#include "base/file_messages.h"
 #include "generate/make_album.h"
-#include "generate/platform_services.h"
 #include "imaging/capture_time.h"
 #include "project/layout.h"
 #include "project/project_file.h"
+#include "shell/platform_services.h"
 
 #include <QCommandLineParser>
 #include <QProcess>
@@ -473,7 +473,7 @@ public:
         , m_out(out)
     {
     }
-    bool moveToTrash(const std::string &path) override { return generate::moveToTrash(path); }
+    bool moveToTrash(const std::string &path) override { return shell::moveToTrash(path); }
     void openDocument(const std::string &path) override
     {
         m_out << path << "\n";
@@ -601,7 +601,7 @@ int writeProject(const Options &o, std::ostream &err)
     }
     applySettings(o, settings, prompts, err);
     const std::size_t before = list.size();
-    list.appendInOrder(picturesNamedBy(o.pictures), generate::localeNameOrder(), imaging::captureTimeStamp);
+    list.appendInOrder(picturesNamedBy(o.pictures), shell::localeNameOrder(), imaging::captureTimeStamp);
     project::SaveProjectFile(o.project, settings, list.entries());
     if (!o.quiet) {
         const std::size_t added = list.size() - before;
@@ -649,11 +649,11 @@ int runCommandLine(const std::vector<std::string> &args, std::ostream &out, std:
         printMessage(err, q.question);
         err << "(no answer given on the command line)\n";
         return kExitUnanswered;
-    } catch (const album::UserError &e) {
+    } catch (const base::UserError &e) {
         printMessage(err, e.what());
         return kExitError;
     } catch (const std::exception &e) {
-        printMessage(err, album::messageOf(e));
+        printMessage(err, base::messageOf(e));
         return kExitError;
     }
 }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "app/picture_folder.h"
 
-#include "album/errors.h"
-#include "album/file_messages.h"
+#include "base/errors.h"
+#include "base/file_messages.h"
 
 #include <algorithm>
 #include <cctype>
@@ -66,13 +66,13 @@ std::vector<std::string> picturesNamedBy(const std::vector<std::string> &argumen
         std::error_code ec;
         const auto status = fs::status(argument, ec);
         if (ec && ec != std::errc::no_such_file_or_directory)
-            throw album::UserError(album::cannotReadMessage(argument, ec.value()));
+            throw base::UserError(base::cannotReadMessage(argument, ec.value()));
         if (!fs::exists(status))
-            throw album::UserError(argument + "\nが見つかりません。");
+            throw base::UserError(argument + "\nが見つかりません。");
         if (!fs::is_directory(status)) {
             // A FIFO or a device is no picture, and reading one would wait for ever.
             if (!fs::is_regular_file(status))
-                throw album::UserError(album::cannotReadMessage(argument, album::kReasonNotRegular));
+                throw base::UserError(base::cannotReadMessage(argument, base::kReasonNotRegular));
             pictures.push_back(fullPath(argument));
             continue;
         }
@@ -87,9 +87,9 @@ std::vector<std::string> picturesNamedBy(const std::vector<std::string> &argumen
             ++found;
         }
         if (ec)
-            throw album::UserError(album::cannotReadMessage(argument, ec.value()));
+            throw base::UserError(base::cannotReadMessage(argument, ec.value()));
         if (found == 0)
-            throw album::UserError(argument + "\nに画像がありません。");
+            throw base::UserError(argument + "\nに画像がありません。");
     }
     return pictures;
 }

@@ -56,7 +56,7 @@ std::string albumKey(const std::string &folder)
 {
     std::error_code ec;
     const std::string real = std::filesystem::canonical(folder, ec).string();
-    return ec ? std::string() : album::checksumName(real);
+    return ec ? std::string() : base::checksumName(real);
 }
 
 /// The record's first line: a record of another form is no record.

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "generate/cache_file.h"
 
-#include "album/errors.h"
-#include "album/file_io.h"
+#include "base/errors.h"
+#include "base/file_io.h"
 
 #include <chrono>
 #include <fcntl.h>
@@ -16,7 +16,7 @@ namespace pictora::generate::cache_file
 std::optional<std::string> readSmall(const std::string &path, std::size_t maxBytes)
 {
     // Opened only when it is a regular file: a FIFO in its place must not stop every run.
-    album::WholeFile whole = album::readWholeFile(path, maxBytes);
+    base::WholeFile whole = base::readWholeFile(path, maxBytes);
     if (!whole.ok)
         return std::nullopt;
     return std::move(whole.bytes);
@@ -25,8 +25,8 @@ std::optional<std::string> readSmall(const std::string &path, std::size_t maxByt
 bool replace(const std::string &folder, const std::string &name, std::string_view text)
 {
     try {
-        album::writeFileAtomically(folder + "/" + name, text);
-    } catch (const album::UserError &) {
+        base::writeFileAtomically(folder + "/" + name, text);
+    } catch (const base::UserError &) {
         return false;
     }
     return true;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "album/file_io.h"
+#include "base/file_io.h"
 
 #include <charconv>
 #include <cstddef>
@@ -16,7 +16,7 @@
 namespace pictora::generate::cache_file
 {
 
-using album::checksum;
+using base::checksum;
 
 /// The whole regular file, or nothing when it is missing, unreadable or bigger than `maxBytes`.
 [[nodiscard]] std::optional<std::string> readSmall(const std::string &path, std::size_t maxBytes);

@@ -36,7 +36,7 @@ struct RunValues {
 };
 
 /// Reads the alignment words and converts the four size texts (thumbnail X, Y, then main X, Y).
-/// Throws album::ConversionError "'<text>' は浮動小数点数ではありません" for the first that is no number.
+/// Throws base::ConversionError "'<text>' は浮動小数点数ではありません" for the first that is no number.
 [[nodiscard]] RunValues fixRunValues(const album::AlbumSettings &settings);
 
 /// Whether the background option names an existing file, which decides both back.jpg and its

@@ -131,7 +131,7 @@ MadeRecord::MadeRecord(const std::string &cacheFolder, const std::string &albumF
 
 std::string MadeRecord::filePath() const
 {
-    return m_folder.empty() ? std::string() : m_folder + "/" + album::checksumName(m_album);
+    return m_folder.empty() ? std::string() : m_folder + "/" + base::checksumName(m_album);
 }
 
 const MadeFile *MadeRecord::current(const std::string &name,
@@ -174,7 +174,7 @@ bool MadeRecord::save()
     for (auto &[name, made] : m_fresh)
         merged[name] = std::move(made);
     m_fresh.clear();
-    if (!cache_file::replace(m_folder, album::checksumName(m_album), serialise(m_album, merged)))
+    if (!cache_file::replace(m_folder, base::checksumName(m_album), serialise(m_album, merged)))
         return false;
     m_files = std::move(merged);
     return true;

@@ -2,12 +2,12 @@
 #include "generate/make_album.h"
 
 #include "album/branding.h"
-#include "album/errors.h"
-#include "album/file_io.h"
-#include "album/file_messages.h"
 #include "album/image_list.h"
 #include "album/prompts.h"
 #include "album/settings.h"
+#include "base/errors.h"
+#include "base/file_io.h"
+#include "base/file_messages.h"
 #include "generate/album_guard.h"
 #include "generate/made_record.h"
 #include "generate/ordered_pool.h"
@@ -53,17 +53,17 @@ void createFolder(const std::string &path)
     std::error_code ec;
     if (fs::create_directory(path, ec) || isFolder(path))
         return;
-    throw album::UserError(album::cannotCreateFolderMessage(path, ec ? ec.value() : EEXIST));
+    throw base::UserError(base::cannotCreateFolderMessage(path, ec ? ec.value() : EEXIST));
 }
 
 /// The message for a picture whose conversion stopped with an exception.
 std::string conversionFailure(const std::string &picturePath, const std::exception &error)
 {
-    if (dynamic_cast<const album::UserError *>(&error))
+    if (dynamic_cast<const base::UserError *>(&error))
         return error.what();
     if (dynamic_cast<const std::bad_alloc *>(&error))
-        return album::cannotWriteMessage(picturePath, album::systemReason(ENOMEM));
-    return album::cannotWriteMessage(picturePath, "画像を変換できません");
+        return base::cannotWriteMessage(picturePath, base::systemReason(ENOMEM));
+    return base::cannotWriteMessage(picturePath, "画像を変換できません");
 }
 
 /// Hides the progress window when a run ends by an exception after showing it.
@@ -250,7 +250,7 @@ void convertAll(RunContext &c, const AlbumLayout &layout, const ConversionOption
             [&](std::size_t i, Converted &converted) {
                 const PictureOutcome &outcome = converted.outcome;
                 if (!outcome.writeError.empty())
-                    throw album::UserError(outcome.writeError);
+                    throw base::UserError(outcome.writeError);
                 // An oversize target says nothing about the source.
                 if (converted.stamp && !outcome.oversize) {
                     cache.remember(c.entries[i].path,
@@ -346,8 +346,8 @@ RunResult writeAlbum(
     writePages(layout, c.settings, c.entries, result.sizes, values);
     writeStyleSheet(layout, c.settings, values);
     // The album's files were written without a sync each: one for all of them before the run is done.
-    if (const int error = album::syncFileSystem(albumFolder); error != 0)
-        throw album::UserError(album::cannotWriteMessage(albumFolder, error));
+    if (const int error = base::syncFileSystem(albumFolder); error != 0)
+        throw base::UserError(base::cannotWriteMessage(albumFolder, error));
 
     c.progress.setPosition(100);
     c.progress.setLabel("");

@@ -71,7 +71,7 @@ struct RunResult {
 /// makes the rebuild available. A main picture or thumbnail that an earlier make wrote into the same
 /// album folder from the same unchanged source with the same picture settings, and that nobody has
 /// touched since, is not encoded again (unless encodeAll): the album is byte for byte the one
-/// encoding everything would write. Throws album::UserError (a number that is not a number, a file
+/// encoding everything would write. Throws base::UserError (a number that is not a number, a file
 /// that cannot be written); the progress window is hidden again whatever happens.
 RunResult makeAlbum(RunContext &context);
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "generate/size_cache.h"
 
+#include "base/user_folders.h"
 #include "generate/cache_file.h"
-#include "generate/platform_services.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -130,7 +130,7 @@ std::optional<FileStamp> stampOf(const std::string &path)
 
 std::string SizeCache::defaultFolder()
 {
-    const std::string cacheHome = xdgUserFolder("XDG_CACHE_HOME", ".cache");
+    const std::string cacheHome = base::xdgUserFolder("XDG_CACHE_HOME", ".cache");
     return cacheHome.empty() ? std::string() : cacheHome + "/pictora";
 }
 

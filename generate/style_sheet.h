@@ -19,7 +19,7 @@ struct RunValues;
 [[nodiscard]] std::string styleSheetText(const album::AlbumSettings &settings, const RunValues &values);
 
 /// Writes the style sheet to the layout's style-sheet path, replacing an existing file.
-/// Throws album::UserError when it cannot be written.
+/// Throws base::UserError when it cannot be written.
 void writeStyleSheet(
     const AlbumLayout &layout, const album::AlbumSettings &settings, const RunValues &values);
 

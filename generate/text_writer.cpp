@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "generate/text_writer.h"
 
-#include "album/cp932.h"
+#include "base/cp932.h"
 
 namespace pictora::generate
 {
@@ -27,7 +27,7 @@ std::string withCrLf(std::string_view text)
 
 std::string encodeText(std::string_view utf8Text)
 {
-    return album::cp932::encodeWithReferences(withCrLf(utf8Text));
+    return base::cp932::encodeWithReferences(withCrLf(utf8Text));
 }
 
 TextFile::TextFile(std::string path)

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "album/file_io.h"
+#include "base/file_io.h"
 
 #include <string>
 #include <string_view>
@@ -17,12 +17,12 @@ namespace pictora::generate
 
 /// How the files of an album are written: each whole or not at all, synced together when the run
 /// ends rather than one by one; a link in the album is replaced, never written through.
-inline constexpr album::AtomicFileOptions kAlbumFile { .syncEach = false, .followLinks = false };
+inline constexpr base::AtomicFileOptions kAlbumFile { .syncEach = false, .followLinks = false };
 
-/// A text file written through album::AtomicFile: it replaces an existing file on commit(), and
+/// A text file written through base::AtomicFile: it replaces an existing file on commit(), and
 /// one dropped without commit() (an error, an exception) leaves the final name untouched.
 ///
-/// Every failure throws album::UserError with the message "<path>\nに書き込めません。\n(<reason>)".
+/// Every failure throws base::UserError with the message "<path>\nに書き込めません。\n(<reason>)".
 class TextFile
 {
 public:
@@ -42,7 +42,7 @@ public:
 private:
     void flush();
 
-    album::AtomicFile m_file;
+    base::AtomicFile m_file;
     std::string m_buffer;
 };
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "imaging/capture_time.h"
 
-#include "album/cp932.h"
-#include "album/file_io.h"
+#include "base/cp932.h"
+#include "base/file_io.h"
 
 #include <array>
 #include <cerrno>
@@ -29,7 +29,7 @@ constexpr std::string_view kNoDate = "0000:00:00 00:00:00";
 /// (a FIFO would keep the reader waiting for ever).
 bool readHead(const std::string &path, std::string &head)
 {
-    album::InputFile in(path);
+    base::InputFile in(path);
     if (!in.isOpen())
         return false;
     head.resize(kScanBytes);
@@ -92,7 +92,7 @@ void replaceFirst(std::string &text, std::string_view what, std::string_view wit
 std::string rewriteDate(std::string_view date)
 {
     // Camera text is ASCII; anything else is read as Shift_JIS, as the files of the time were written.
-    std::string text = album::cp932::decodeLenient(date.substr(0, 17));
+    std::string text = base::cp932::decodeLenient(date.substr(0, 17));
     replaceFirst(text, ":", "年");
     replaceFirst(text, ":", "月");
     const std::size_t space = text.find(' ');

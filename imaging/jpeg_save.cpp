@@ -2,9 +2,9 @@
 // JPEG files through TurboJPEG, so that quality and chroma sampling are exactly what was asked for.
 #include "imaging/picture.h"
 
-#include "album/errors.h"
-#include "album/file_io.h"
-#include "album/file_messages.h"
+#include "base/errors.h"
+#include "base/file_io.h"
+#include "base/file_messages.h"
 #include "imaging/picture_impl.h"
 
 #include <turbojpeg.h>
@@ -52,12 +52,12 @@ bool writeWhole(const std::string &path,
     const unsigned char *data,
     unsigned long size,
     std::string *error,
-    const album::AtomicFileOptions &file)
+    const base::AtomicFileOptions &file)
 {
     try {
-        album::writeFileAtomically(path, std::string_view(reinterpret_cast<const char *>(data), size), file);
+        base::writeFileAtomically(path, std::string_view(reinterpret_cast<const char *>(data), size), file);
         return true;
-    } catch (const album::UserError &e) {
+    } catch (const base::UserError &e) {
         return fail(error, e.what());
     }
 }
@@ -66,7 +66,7 @@ bool writeWhole(const std::string &path,
 /// them.
 bool encodingFailed(std::string *error, const std::string &path)
 {
-    return fail(error, album::cannotWriteMessage(path, "JPEG に変換できません"));
+    return fail(error, base::cannotWriteMessage(path, "JPEG に変換できません"));
 }
 
 } // namespace
@@ -87,7 +87,7 @@ bool saveJpeg(const Picture &picture,
     Sampling sampling,
     std::string *error,
     const ProgressCallback &progress,
-    const album::AtomicFileOptions &file)
+    const base::AtomicFileOptions &file)
 {
     auto report = [&](int percent) {
         if (progress) {
@@ -101,7 +101,7 @@ bool saveJpeg(const Picture &picture,
     try {
         report(0);
         if (picture.empty())
-            return fail(error, album::cannotWriteMessage(path, "保存する画像がありません"));
+            return fail(error, base::cannotWriteMessage(path, "保存する画像がありません"));
         const std::vector<std::uint8_t> rgb = picture.rgbPixels();
 
         tjhandle encoder = detail::threadEncoder();
@@ -128,7 +128,7 @@ bool saveJpeg(const Picture &picture,
         report(100);
         return true;
     } catch (const std::bad_alloc &) {
-        return fail(error, album::cannotWriteMessage(path, album::systemReason(ENOMEM)));
+        return fail(error, base::cannotWriteMessage(path, base::systemReason(ENOMEM)));
     } catch (...) {
         return encodingFailed(error, path);
     }
@@ -138,11 +138,11 @@ bool saveJpeg(const JpegPlanes &planes,
     const std::string &path,
     int quality,
     std::string *error,
-    const album::AtomicFileOptions &file)
+    const base::AtomicFileOptions &file)
 {
     try {
         if (planes.empty())
-            return fail(error, album::cannotWriteMessage(path, "保存する画像がありません"));
+            return fail(error, base::cannotWriteMessage(path, "保存する画像がありません"));
         const JpegPlanes::Impl &p = *planes.impl();
         tjhandle encoder = detail::threadEncoder();
         if (!encoder)
@@ -165,7 +165,7 @@ bool saveJpeg(const JpegPlanes &planes,
             return encodingFailed(error, path);
         return writeWhole(path, jpeg.data, jpeg.size, error, file);
     } catch (const std::bad_alloc &) {
-        return fail(error, album::cannotWriteMessage(path, album::systemReason(ENOMEM)));
+        return fail(error, base::cannotWriteMessage(path, base::systemReason(ENOMEM)));
     } catch (...) {
         return encodingFailed(error, path);
     }

@@ -2,7 +2,7 @@
 // A JPEG source read without libvips: its markers, and its planes decoded at the DCT scale.
 #include "imaging/jpeg_source.h"
 
-#include "album/file_io.h"
+#include "base/file_io.h"
 #include "imaging/picture_impl.h"
 
 #include <turbojpeg.h>
@@ -85,7 +85,7 @@ bool startsWith(const unsigned char *data, std::size_t size, const char *prefix,
 std::optional<FileBytes> fileBytes(const std::string &path, std::string_view start)
 {
     // Only a regular file: a FIFO or a device would keep the reader waiting.
-    album::InputFile in(path);
+    base::InputFile in(path);
     if (!in.isOpen())
         return std::nullopt;
     FileBytes bytes;

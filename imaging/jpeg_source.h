@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Inside the imaging layer only: reading a JPEG source without libvips, for the planes that go from
-// decoder to encoder, in the program itself and in the general decoder module alike.
+// decoder to encoder, in the program itself and in the libvips module alike.
 #pragma once
 
 #include "imaging/picture.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include "album/file_io.h"
+#include "base/file_io.h"
 
 #include <cstdint>
 #include <functional>
@@ -189,7 +189,7 @@ bool Sepia(const Picture &in, Picture &out, const Region &region);
 bool Resize(const JpegPlanes &in, JpegPlanes &out, int width, int height);
 
 /// Writes a 24-bit baseline JPEG through TurboJPEG with exactly this quality (0–100) and sampling.
-/// Written through album::AtomicFile, so a failure leaves no half-written file. On failure returns
+/// Written through base::AtomicFile, so a failure leaves no half-written file. On failure returns
 /// false and puts the message "<path>\nに書き込めません。\n(<reason>)" into *error when given.
 bool saveJpeg(const Picture &picture,
     const std::string &path,
@@ -197,14 +197,14 @@ bool saveJpeg(const Picture &picture,
     Sampling sampling,
     std::string *error = nullptr,
     const ProgressCallback &progress = {},
-    const album::AtomicFileOptions &file = {});
+    const base::AtomicFileOptions &file = {});
 
 /// saveJpeg for planes: the planes' sampling, no colour conversion.
 bool saveJpeg(const JpegPlanes &planes,
     const std::string &path,
     int quality,
     std::string *error = nullptr,
-    const album::AtomicFileOptions &file = {});
+    const base::AtomicFileOptions &file = {});
 
 /// Names the code that decides the bytes of a written picture: this program, its JPEG library, its
 /// general decoder and libvips, by their files' stamps. Another build or an upgraded library gives

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Inside the imaging layer only: how a Picture holds its pixels, and the helpers the sources share.
-// Nothing here needs libvips, which only the general decoder module loads.
+// Nothing here needs libvips, which only the libvips module loads.
 #pragma once
 
 #include "imaging/picture.h"

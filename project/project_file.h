@@ -10,7 +10,7 @@ namespace pictora::project
 
 /// Loads a project into `settings` and `images` through a settings editor whose changed mark and
 /// rebuild withdrawal go nowhere; missing pictures are warned about through `prompts`. Returns false,
-/// after the error message, for an unsupported version; throws album::UserError when the file cannot
+/// after the error message, for an unsupported version; throws base::UserError when the file cannot
 /// be read or stops part-way (what came before that point stays applied).
 bool loadProjectFile(const std::string &path,
     album::AlbumSettings &settings,

@@ -2,10 +2,10 @@
 #include "project/project_reader.h"
 
 #include "album/conversions.h"
-#include "album/cp932.h"
-#include "album/errors.h"
-#include "album/file_io.h"
-#include "album/file_messages.h"
+#include "base/cp932.h"
+#include "base/errors.h"
+#include "base/file_io.h"
+#include "base/file_messages.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -81,7 +81,7 @@ public:
         : m_pending(bytes)
     {
     }
-    explicit LineSource(album::InputFile &file)
+    explicit LineSource(base::InputFile &file)
         : m_file(&file)
     {
     }
@@ -146,7 +146,7 @@ private:
     }
 
     static constexpr std::size_t kChunkSize = 64 * 1024;
-    album::InputFile *m_file = nullptr;
+    base::InputFile *m_file = nullptr;
     std::string m_chunk;
     std::string_view m_pending;
     std::size_t m_total = 0;
@@ -188,7 +188,7 @@ public:
                     if (m_entryCount > static_cast<int>(kMaxProjectEntries))
                         fail(LoadFailure::TooLarge,
                             at,
-                            album::cannotOpenMessage(m_path,
+                            base::cannotOpenMessage(m_path,
                                 "画像が " + std::to_string(kMaxProjectEntries) + " 枚を超えています"));
                     break;
                 case FieldKind::Entries:
@@ -221,7 +221,7 @@ private:
                 if (m_source.failure() == LoadFailure::Unreadable)
                     fail(LoadFailure::Unreadable,
                         m_count,
-                        album::cannotReadMessage(m_path, m_source.readError()));
+                        base::cannotReadMessage(m_path, m_source.readError()));
                 return false;
             }
             if (m_count == 0 && std::string_view(m_current).starts_with(kByteOrderMark)) {
@@ -243,7 +243,7 @@ private:
     std::string text(std::size_t at)
     {
         const std::string_view raw = line(at);
-        return m_out.utf8 ? validUtf8(raw) : album::cp932::decodeLenient(raw);
+        return m_out.utf8 ? validUtf8(raw) : base::cp932::decodeLenient(raw);
     }
 
     int integer(std::size_t at)
@@ -251,7 +251,7 @@ private:
         const std::string value = text(at);
         try {
             return album::toInteger(value);
-        } catch (const album::ConversionError &e) {
+        } catch (const base::ConversionError &e) {
             fail(LoadFailure::NotInteger, at, where(at) + ": " + e.what());
         }
     }
@@ -432,9 +432,9 @@ ProjectContents readProjectFile(const std::string &path, const PictureExists &ex
         return contents;
     };
     // Opened only when it is a regular file: a FIFO or a device would keep the program waiting.
-    album::InputFile in(path);
+    base::InputFile in(path);
     if (!in.isOpen())
-        return refused(LoadFailure::Unreadable, album::cannotOpenMessage(path, in.failure()));
+        return refused(LoadFailure::Unreadable, base::cannotOpenMessage(path, in.failure()));
     if (in.size() > kMaxProjectBytes)
         return refused(LoadFailure::TooLarge, tooLargeMessage(path));
     LineSource source(in);
@@ -443,7 +443,7 @@ ProjectContents readProjectFile(const std::string &path, const PictureExists &ex
 
 std::string tooLargeMessage(const std::string &path)
 {
-    return album::cannotOpenMessage(
+    return base::cannotOpenMessage(
         path, "ファイルが " + std::to_string(kMaxProjectBytes / (1024 * 1024)) + " MB を超えています");
 }
 
@@ -482,7 +482,7 @@ bool applyProject(const ProjectContents &contents, const LoadTarget &target)
         target.prompts.inform(album::PromptKind::Error, contents.error);
         return false;
     default:
-        throw album::UserError(contents.error);
+        throw base::UserError(contents.error);
     }
 }
 

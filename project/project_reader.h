@@ -106,7 +106,7 @@ struct LoadTarget {
 void applyStep(const LoadStep &step, const LoadTarget &target);
 
 /// Applies every step in order, then reports the failure: an unsupported version as an error
-/// message through the prompter (returns false), any other failure by throwing album::UserError
+/// message through the prompter (returns false), any other failure by throwing base::UserError
 /// with its message. Returns true when the whole file was applied.
 bool applyProject(const ProjectContents &contents, const LoadTarget &target);
 

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "project/project_writer.h"
 
-#include "album/cp932.h"
-#include "album/errors.h"
-#include "album/file_io.h"
-#include "album/file_messages.h"
+#include "base/cp932.h"
+#include "base/errors.h"
+#include "base/file_io.h"
+#include "base/file_messages.h"
 #include "project/layout.h"
 
 #include <cassert>
@@ -26,7 +26,7 @@ bool holdsLineBreak(std::string_view text)
 const std::string &singleLine(const std::string &text, const std::string &what)
 {
     if (holdsLineBreak(text))
-        throw album::UserError(what + "に改行が含まれているため、プロジェクトファイルに保存できません。");
+        throw base::UserError(what + "に改行が含まれているため、プロジェクトファイルに保存できません。");
     return text;
 }
 
@@ -130,7 +130,7 @@ std::string projectFileBytes(
         text += line;
         text += "\r\n";
     }
-    if (auto bytes = album::cp932::encode(text))
+    if (auto bytes = base::cp932::encode(text))
         return *bytes;
     // Some text would come back as a different one from CP932 (a path with a yen sign or a wave
     // dash, say): keep every character, and make older readers refuse the file rather than misread it.
@@ -144,11 +144,11 @@ void SaveProjectFile(const std::string &path,
     std::string bytes;
     try {
         bytes = projectFileBytes(settings, images);
-    } catch (const album::UserError &e) {
-        throw album::UserError(album::cannotWriteMessage(path, e.what()));
+    } catch (const base::UserError &e) {
+        throw base::UserError(base::cannotWriteMessage(path, e.what()));
     }
     // A write-protected project is not silently replaced.
-    album::writeFileAtomically(path, bytes, { .refuseWriteProtected = true });
+    base::writeFileAtomically(path, bytes, { .refuseWriteProtected = true });
 }
 
 } // namespace pictora::project

@@ -17,7 +17,7 @@ namespace pictora::project
 /// "<BR>"s, blanks and control characters at the end are dropped, in whatever mix they come.
 [[nodiscard]] std::string joinLines(std::string_view text);
 
-/// The lines of the file as UTF-8 text, without line ends. Throws album::UserError when a text that
+/// The lines of the file as UTF-8 text, without line ends. Throws base::UserError when a text that
 /// must stay on one line (an edit, a path, a time stamp) holds a line break: written out it would
 /// shift every later value.
 [[nodiscard]] std::vector<std::string> projectFileLines(
@@ -29,7 +29,7 @@ namespace pictora::project
 
 /// Writes the document to `path`, replacing any file there only once the new one is complete, so
 /// a failure leaves the previous file as it was. Changes nothing in the document. Throws
-/// album::UserError "<path>\nに書き込めません。\n(<reason>)" on failure.
+/// base::UserError "<path>\nに書き込めません。\n(<reason>)" on failure.
 void SaveProjectFile(const std::string &path,
     const album::AlbumSettings &settings,
     const std::vector<album::ImageEntry> &images);

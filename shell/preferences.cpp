@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "shell/preferences.h"
 
-#include "album/errors.h"
-#include "album/file_io.h"
-#include "generate/platform_services.h"
+#include "base/errors.h"
+#include "base/file_io.h"
+#include "base/user_folders.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -42,7 +42,7 @@ Contents readContents(const std::string &path)
 {
     Contents contents;
     // Anything but a small regular file (a FIFO, a folder, a huge file) holds nothing for us.
-    const album::WholeFile whole = album::readWholeFile(path, kMaxStoreBytes);
+    const base::WholeFile whole = base::readWholeFile(path, kMaxStoreBytes);
     std::istringstream in(whole.ok ? whole.bytes : std::string());
     std::string line;
     std::map<std::string, std::string> *section = nullptr;
@@ -86,8 +86,8 @@ bool writeFileWhole(const std::string &path, std::string_view bytes)
     if (!QDir().mkpath(QFileInfo(file).absolutePath()))
         return false;
     try {
-        album::writeFileAtomically(path, bytes);
-    } catch (const album::UserError &) {
+        base::writeFileAtomically(path, bytes);
+    } catch (const base::UserError &) {
         return false;
     }
     return true;
@@ -127,12 +127,12 @@ std::string unescapeText(const std::string &text)
 
 std::string configHome()
 {
-    return generate::xdgUserFolder("XDG_CONFIG_HOME", ".config");
+    return base::xdgUserFolder("XDG_CONFIG_HOME", ".config");
 }
 
 std::string dataHome()
 {
-    return generate::xdgUserFolder("XDG_DATA_HOME", ".local/share");
+    return base::xdgUserFolder("XDG_DATA_HOME", ".local/share");
 }
 
 std::string PreferencesStore::defaultPath()

@@ -3,7 +3,7 @@
 
 #include "album/choosers.h"
 #include "album/prompts.h"
-#include "project/document.h"
+#include "document/document.h"
 
 #include <cstdlib>
 #include <filesystem>

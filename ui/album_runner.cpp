@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "ui/album_runner.h"
 
-#include "album/errors.h"
-#include "album/file_messages.h"
+#include "base/errors.h"
+#include "base/file_messages.h"
 #include "ui/image_list_view.h"
 #include "ui/preview_window.h"
 #include "ui/progress_window.h"
@@ -109,7 +109,7 @@ void AlbumRunner::finish()
         try {
             std::rethrow_exception(out.error);
         } catch (const std::exception &e) {
-            m_prompts.inform(album::PromptKind::Error, album::messageOf(e));
+            m_prompts.inform(album::PromptKind::Error, base::messageOf(e));
         } catch (...) {
             m_prompts.inform(album::PromptKind::Error, "アルバムを作成できませんでした。");
         }

@@ -3,9 +3,9 @@
 
 #include "album/choosers.h"
 #include "album/settings.h"
-#include "generate/platform_services.h"
+#include "document/picture_edit.h"
 #include "imaging/capture_time.h"
-#include "project/picture_edit.h"
+#include "shell/platform_services.h"
 #include "ui/qt_text.h"
 
 #include <QEvent>
@@ -65,7 +65,7 @@ ImageListView::ImageListView(QWidget &window,
     , m_prompts(prompts)
     , m_chooser(chooser)
     , m_timeStampOf([](const std::string &path) { return imaging::captureTimeStamp(path); })
-    , m_order(generate::localeNameOrder())
+    , m_order(shell::localeNameOrder())
     , m_listBox(required<QListWidget>(window, "lbFileList"))
     , m_memo(required<QPlainTextEdit>(window, "Memo"))
     , m_timeStamp(required<QLineEdit>(window, "edTimeStamp"))

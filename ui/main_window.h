@@ -3,8 +3,8 @@
 
 #include "album/image_list.h"
 #include "album/settings.h"
-#include "project/document.h"
-#include "project/document_listener.h"
+#include "document/document.h"
+#include "document/document_listener.h"
 #include "shell/desktop_integration.h"
 #include "shell/preferences.h"
 #include "ui/option_binding.h"

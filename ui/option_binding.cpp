@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/option_binding.h"
 
-#include "album/errors.h"
+#include "base/errors.h"
 #include "ui/colour_swatch.h"
 #include "ui/qt_text.h"
 
@@ -156,7 +156,7 @@ void OptionBinding::set(album::OptionId id, const album::OptionValue &value)
     std::optional<std::string> failure;
     try {
         m_apply(id, value);
-    } catch (const album::UserError &error) {
+    } catch (const base::UserError &error) {
         // The rule stops where the text failed to convert; the window goes on.
         failure = error.what();
     }

@@ -45,7 +45,7 @@ class OptionBinding : public QObject
 {
     Q_OBJECT
 public:
-    /// Applies an edit with its rules; throws album::UserError for a text that does not convert.
+    /// Applies an edit with its rules; throws base::UserError for a text that does not convert.
     using Apply = std::function<void(album::OptionId, const album::OptionValue &)>;
 
     OptionBinding(

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "ui/qt_services.h"
 
-#include "generate/platform_services.h"
+#include "shell/platform_services.h"
 #include "ui/preview_window.h"
 #include "ui/progress_window.h"
 #include "ui/qt_text.h"
@@ -214,7 +214,7 @@ QtRunPlatform::QtRunPlatform(TfrView &preview,
 
 bool QtRunPlatform::moveToTrash(const std::string &path)
 {
-    return generate::moveToTrash(path);
+    return shell::moveToTrash(path);
 }
 
 void QtRunPlatform::openDocument(const std::string &path)

@@ -2,9 +2,9 @@
 #pragma once
 
 #include "album/prompts.h"
+#include "document/picture_edit.h"
 #include "generate/background_run.h"
 #include "generate/make_album.h"
-#include "project/picture_edit.h"
 
 #include <QObject>
 #include <QPointer>

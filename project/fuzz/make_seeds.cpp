@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Writes a seed corpus for project_reader_fuzz into the folder given: a file of every version the
 // reader knows, in CP932, and the current version in its UTF-8 form.
-#include "album/cp932.h"
+#include "base/cp932.h"
 #include "project/project_writer.h"
 
 #include <cstdio>
@@ -44,7 +44,7 @@ bool put(const std::string &folder, const char *name, const std::string &bytes)
 
 std::string cp932(const std::string &utf8)
 {
-    return album::cp932::encode(crlf(utf8)).value();
+    return base::cp932::encode(crlf(utf8)).value();
 }
 
 } // namespace

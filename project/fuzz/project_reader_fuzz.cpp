@@ -2,7 +2,7 @@
 // Feeds arbitrary bytes to the project reader and applies what it gives to a document. Besides the
 // sanitizers' findings it stops on a broken promise: a file that loads completely must save and load
 // back to the same document.
-#include "album/errors.h"
+#include "base/errors.h"
 #include "project/project_file.h"
 
 #include <cstdint>
@@ -44,7 +44,7 @@ struct Document {
     {
         try {
             return project::applyProject(contents, { settings, editor, images, prompts });
-        } catch (const album::UserError &) {
+        } catch (const base::UserError &) {
             return false;
         }
     }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "album/conversions.h"
-#include "album/errors.h"
+#include "base/errors.h"
 
 #include <gtest/gtest.h>
 
@@ -59,7 +59,7 @@ TEST(Numbers, IntegerConversionFailsWithTheRuntimeMessage)
         try {
             (void)toInteger(bad);
             ADD_FAILURE() << "accepted " << bad;
-        } catch (const ConversionError &e) {
+        } catch (const pictora::base::ConversionError &e) {
             EXPECT_EQ(std::string(e.what()), "'" + std::string(bad) + "' は整数ではありません");
         }
     }
@@ -73,8 +73,8 @@ TEST(Numbers, FloatingPointConversion)
     try {
         (void)toDouble("64O");
         ADD_FAILURE();
-    } catch (const ConversionError &e) {
+    } catch (const pictora::base::ConversionError &e) {
         EXPECT_STREQ(e.what(), "'64O' は浮動小数点数ではありません");
     }
-    EXPECT_THROW((void)toDouble(""), ConversionError);
+    EXPECT_THROW((void)toDouble(""), pictora::base::ConversionError);
 }

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "album/errors.h"
 #include "album/settings.h"
+#include "base/errors.h"
 #include "tests/support/scripted_prompter.h"
 
 #include <gtest/gtest.h>
@@ -122,7 +122,7 @@ TEST_F(Editing, ClearingTheQualityEditFailsWithTheIntegerMessage)
     try {
         editor.set(OptionId::edqJPEG, std::string());
         ADD_FAILURE();
-    } catch (const ConversionError &e) {
+    } catch (const pictora::base::ConversionError &e) {
         EXPECT_STREQ(e.what(), "'' は整数ではありません");
     }
     EXPECT_EQ(settings.number(OptionId::qJPEG), 90);
@@ -158,7 +158,7 @@ TEST_F(Editing, CellHeightUsesTheThumbnailHeightAndItsOwnMessage)
 TEST_F(Editing, CellSizeWithEmptyThumbnailWidthFailsToConvert)
 {
     editor.set(OptionId::edThumbX, std::string());
-    EXPECT_THROW(editor.set(OptionId::csFCW, 150), ConversionError);
+    EXPECT_THROW(editor.set(OptionId::csFCW, 150), pictora::base::ConversionError);
 }
 
 TEST_F(Editing, OptionsWithoutHandlersDoNothingElse)

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "album/cp932.h"
 #include "app/cli.h"
 #include "app/terminal_progress.h"
+#include "base/cp932.h"
 #include "generate/album_guard.h"
 #include "imaging/picture.h"
 #include "project/project_file.h"
@@ -478,7 +478,7 @@ TEST_F(Cli, NewWithSettingsGivesTheAlbumOfAProjectSavedWithTheSameValues)
     }
     const auto made = albumFiles(dir.file("cli-album"));
     EXPECT_EQ(made, albumFiles(dir.file("window-album")));
-    EXPECT_NE(made.at("index.htm").find(*album::cp932::encode("一行目")), std::string::npos)
+    EXPECT_NE(made.at("index.htm").find(*base::cp932::encode("一行目")), std::string::npos)
         << "the comment is on the cover";
 }
 

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "album/errors.h"
 #include "album/settings.h"
+#include "base/errors.h"
 #include "generate/background_run.h"
 #include "imaging/picture.h"
 #include "tests/support/album_questions.h"
@@ -156,7 +156,7 @@ TEST(BackgroundRun, FailuresComeBackToTheWindowThread)
     loop.spinUntil(future);
     auto outcome = future.get();
     ASSERT_TRUE(outcome.error);
-    EXPECT_THROW(std::rethrow_exception(outcome.error), album::ConversionError);
+    EXPECT_THROW(std::rethrow_exception(outcome.error), base::ConversionError);
 }
 
 TEST(BackgroundRun, TheWindowsMakeLeavesWhatIsStillCurrentAsItIs)

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "album/branding.h"
-#include "album/errors.h"
 #include "album/settings.h"
+#include "base/errors.h"
 #include "generate/layout.h"
 #include "generate/page_text.h"
 #include "tests/support/temp_dir.h"
@@ -90,7 +90,7 @@ TEST(RunValues, FirstSizeThatIsNoNumberStopsWithItsText)
     try {
         (void)generate::fixRunValues(settings);
         FAIL() << "no conversion error";
-    } catch (const album::ConversionError &e) {
+    } catch (const base::ConversionError &e) {
         EXPECT_STREQ(e.what(), "'12a' は浮動小数点数ではありません");
     }
 }

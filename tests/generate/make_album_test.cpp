@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "album/errors.h"
 #include "album/image_list.h"
 #include "album/settings.h"
+#include "base/errors.h"
 #include "generate/make_album.h"
 #include "imaging/picture.h"
 #include "tests/support/album_questions.h"
@@ -104,7 +104,7 @@ struct MakeAlbum : ::testing::Test {
     {
         try {
             make();
-        } catch (const album::UserError &e) {
+        } catch (const base::UserError &e) {
             return e.what();
         }
         ADD_FAILURE() << "the make ended without an error";
@@ -232,7 +232,7 @@ TEST_F(MakeAlbum, SizeThatIsNotANumberStopsWithTheFloatingPointMessage)
     try {
         make();
         ADD_FAILURE();
-    } catch (const album::ConversionError &e) {
+    } catch (const base::ConversionError &e) {
         EXPECT_STREQ(e.what(), "'64O' は浮動小数点数ではありません");
     }
 }

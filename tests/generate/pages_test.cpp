@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "album/branding.h"
-#include "album/cp932.h"
-#include "album/errors.h"
 #include "album/image_list.h"
 #include "album/settings.h"
+#include "base/cp932.h"
+#include "base/errors.h"
 #include "generate/layout.h"
 #include "generate/pages.h"
 #include "tests/generate/byte_compare.h"
@@ -54,7 +54,7 @@ struct Album {
     /// A written file decoded back to UTF-8 (line ends stay CR LF).
     std::string text(const std::string &relative) const
     {
-        auto decoded = album::cp932::decode(test::readFile(dir.path() / relative));
+        auto decoded = base::cp932::decode(test::readFile(dir.path() / relative));
         EXPECT_TRUE(decoded) << relative;
         return decoded.value_or(std::string());
     }
@@ -62,7 +62,7 @@ struct Album {
 
 std::string cp932(const std::string &utf8)
 {
-    auto bytes = album::cp932::encode(utf8);
+    auto bytes = base::cp932::encode(utf8);
     EXPECT_TRUE(bytes) << "expected text does not fit CP932";
     return bytes.value_or(std::string());
 }
@@ -383,7 +383,7 @@ TEST(Pages, MissingImagesFolderStopsWithItsPageNamedAndNoCover)
     try {
         album.write();
         FAIL() << "no error";
-    } catch (const album::UserError &e) {
+    } catch (const base::UserError &e) {
         EXPECT_NE(std::string(e.what()).find(album.layout().picturePagePath(0)), std::string::npos)
             << e.what();
     }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "album/cp932.h"
-#include "album/errors.h"
 #include "album/settings.h"
+#include "base/cp932.h"
+#include "base/errors.h"
 #include "generate/layout.h"
 #include "generate/style_sheet.h"
 #include "tests/generate/byte_compare.h"
@@ -70,7 +70,7 @@ const std::string kDefaultSheet
 
 std::string cp932(const std::string &utf8)
 {
-    auto bytes = album::cp932::encode(utf8);
+    auto bytes = base::cp932::encode(utf8);
     EXPECT_TRUE(bytes) << "expected text does not fit CP932";
     return bytes.value_or(std::string());
 }
@@ -157,5 +157,5 @@ TEST(StyleSheet, UnwritableFolderIsAnError)
     const album::AlbumSettings settings;
     const generate::AlbumLayout layout(dir.file("file"), settings);
     EXPECT_THROW(
-        generate::writeStyleSheet(layout, settings, generate::fixRunValues(settings)), album::UserError);
+        generate::writeStyleSheet(layout, settings, generate::fixRunValues(settings)), base::UserError);
 }

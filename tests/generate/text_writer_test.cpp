@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "album/errors.h"
+#include "base/errors.h"
 #include "generate/page_text.h"
 #include "generate/text_writer.h"
 #include "tests/generate/byte_compare.h"
@@ -61,7 +61,7 @@ TEST(TextWriter, UnwritablePlaceIsReportedByPathAndNothingIsLeft)
     try {
         generate::writeTextFile(path, "text\n");
         FAIL() << "no error";
-    } catch (const album::UserError &e) {
+    } catch (const base::UserError &e) {
         EXPECT_NE(std::string(e.what()).find(path + "\nに書き込めません。"), std::string::npos) << e.what();
     }
     EXPECT_EQ(test::namesIn(dir.path()), std::set<std::string> { "notafolder" });
@@ -73,7 +73,7 @@ TEST(TextWriter, FolderInTheWayIsReportedAndKept)
     test::TempDir dir;
     fs::create_directory(dir.file("index.htm"));
     test::writeFile(dir.file("index.htm") + "/inside", "keep");
-    EXPECT_THROW(generate::writeTextFile(dir.file("index.htm"), "text\n"), album::UserError);
+    EXPECT_THROW(generate::writeTextFile(dir.file("index.htm"), "text\n"), base::UserError);
     EXPECT_EQ(test::namesIn(dir.path()), std::set<std::string> { "index.htm" });
     EXPECT_EQ(test::readFile(dir.file("index.htm") + "/inside"), "keep");
 }

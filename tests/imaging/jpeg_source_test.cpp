@@ -42,7 +42,7 @@ bool generalDecoderLoaded()
 {
     std::ifstream maps("/proc/self/maps");
     const std::string text { std::istreambuf_iterator<char>(maps), {} };
-    return text.find("pictora-general.so") != std::string::npos;
+    return text.find("pictora-vips.so") != std::string::npos;
 }
 
 // What the program reads itself must be what the general decoder would read, and everything it is

@@ -57,7 +57,7 @@ def check_members(package):
         check(path in members, f"{path} is not in the package")
     # The module in the package's own folder of the architecture's library folder.
     triplet = run("dpkg-architecture", "-qDEB_HOST_MULTIARCH").stdout.strip()
-    check(f"usr/lib/{triplet}/pictora/pictora-general.so" in members, "the module is not in the package")
+    check(f"usr/lib/{triplet}/pictora/pictora-vips.so" in members, "the module is not in the package")
     for path, (mode, owner) in members.items():
         check(owner == "root/root", f"{path} belongs to {owner}")
         check(path == "" or path == "usr" or path.startswith("usr/"), f"{path} lies outside /usr")
@@ -108,7 +108,7 @@ def check_program_runs(package, scratch):
     vips = shutil.which("vips")
     if not vips:
         return
-    # A PNG needs the general decoder module, found beside the installed program.
+    # A PNG needs the libvips module, found beside the installed program.
     pictures = scratch / "pictures"
     pictures.mkdir()
     made = run(vips, "xyz", str(pictures / "a.png"), "64", "48")

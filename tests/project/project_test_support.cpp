@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "tests/project/project_test_support.h"
 
-#include "album/cp932.h"
+#include "base/cp932.h"
 #include "tests/support/scripted_prompter.h"
 
 #include <gtest/gtest.h>
@@ -44,7 +44,7 @@ std::string handWritten(const std::string &utf8Text)
             text += '\r';
         text += c;
     }
-    auto bytes = album::cp932::encode(text);
+    auto bytes = base::cp932::encode(text);
     EXPECT_TRUE(bytes) << "not CP932: " << utf8Text;
     return bytes.value_or(std::string());
 }

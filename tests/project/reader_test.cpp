@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "album/cp932.h"
-#include "album/errors.h"
+#include "base/cp932.h"
+#include "base/errors.h"
 #include "project/project_file.h"
 #include "tests/project/project_test_support.h"
 #include "tests/support/scripted_prompter.h"
@@ -58,7 +58,7 @@ struct Loading : ::testing::Test {
     {
         try {
             load(bytes);
-        } catch (const album::UserError &e) {
+        } catch (const base::UserError &e) {
             EXPECT_EQ(std::string(e.what()).rfind(dir.file("album.pxa") + "\n", 0), 0u) << e.what();
             return e.what();
         }
@@ -581,7 +581,7 @@ TEST_F(Loading, UnreadableFileChangesNothing)
         try {
             project::LoadProject(path, target);
             ADD_FAILURE() << "loaded " << path;
-        } catch (const album::UserError &e) {
+        } catch (const base::UserError &e) {
             EXPECT_EQ(std::string(e.what()).rfind(path + "\nを開けません。", 0), 0u) << e.what();
         }
     }
@@ -651,7 +651,7 @@ TEST_F(Loading, HostileSizesAreRefusedWholeWithAClearMessage)
     EXPECT_EQ(contents.failure, LoadFailure::TooLarge);
     EXPECT_TRUE(contents.steps.empty());
     EXPECT_EQ(contents.error, huge + "\nを開けません。\n(ファイルが 64 MB を超えています)");
-    EXPECT_THROW(project::LoadProject(huge, target), album::UserError);
+    EXPECT_THROW(project::LoadProject(huge, target), base::UserError);
     EXPECT_EQ(settings, untouched);
 
     // More entries than any album has: refused at the count, before any entry is read.

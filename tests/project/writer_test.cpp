@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "album/errors.h"
+#include "base/errors.h"
 #include "project/layout.h"
 #include "project/project_writer.h"
 #include "tests/project/project_test_support.h"
@@ -261,12 +261,12 @@ TEST(ProjectWriter, LineBreakInAOneLineTextIsRefusedAndTheOldFileKept)
     try {
         SaveProjectFile(path, settings, {});
         FAIL() << "a title with a line break was written";
-    } catch (const album::UserError &e) {
+    } catch (const base::UserError &e) {
         EXPECT_EQ(std::string(e.what()).rfind(path + "\nに書き込めません。", 0), 0u) << e.what();
         EXPECT_NE(std::string(e.what()).find("edTitle"), std::string::npos) << e.what();
     }
     std::vector<album::ImageEntry> images { { "/photos/new\nline.jpg", "", "" } };
-    EXPECT_THROW(SaveProjectFile(path, newDocument(), images), album::UserError);
+    EXPECT_THROW(SaveProjectFile(path, newDocument(), images), base::UserError);
     EXPECT_EQ(readFile(path), "old");
     EXPECT_EQ(filesIn(dir.path()), 1u);
 }
@@ -300,7 +300,7 @@ TEST(ProjectSaving, FullDiskLeavesThePreviousFileAndNoLeftovers)
     std::string message;
     try {
         SaveProjectFile(path, settings, {});
-    } catch (const album::UserError &e) {
+    } catch (const base::UserError &e) {
         threw = true;
         message = e.what();
     }
@@ -322,7 +322,7 @@ TEST(ProjectSaving, ReadOnlyFolderLeavesThePreviousFile)
     writeFile(path, "previous");
     std::filesystem::permissions(
         dir.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    EXPECT_THROW(SaveProjectFile(path, newDocument(), {}), album::UserError);
+    EXPECT_THROW(SaveProjectFile(path, newDocument(), {}), base::UserError);
     EXPECT_EQ(readFile(path), "previous");
 }
 
@@ -334,7 +334,7 @@ TEST(ProjectSaving, FolderThatIsAFileIsAnErrorNamingThePath)
     try {
         SaveProjectFile(path, newDocument(), {});
         FAIL() << "wrote below a plain file";
-    } catch (const album::UserError &e) {
+    } catch (const base::UserError &e) {
         EXPECT_EQ(std::string(e.what()).rfind(path + "\nに書き込めません。\n(", 0), 0u) << e.what();
     }
     EXPECT_EQ(readFile(dir.file("plain")), "not a folder");

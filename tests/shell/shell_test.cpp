@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "project/document.h"
+#include "document/document.h"
 #include "shell/desktop_integration.h"
 #include "shell/preferences.h"
 #include "shell/startup.h"

@@ -72,9 +72,9 @@ def main():
         # Without options the command hands over to the window's executable beside it.
         window = prefix / "bin" / "pictora-desktop"
         check(window.is_file() and os.access(window, os.X_OK), "bin/pictora-desktop is not an executable")
-        # The program loads the general picture decoder from beside its own folder.
-        modules = list(prefix.glob("lib*/**/pictora/pictora-general.so"))
-        check(len(modules) == 1, f"the general picture decoder is not installed once: {modules}")
+        # The program loads the libvips picture module from beside its own folder.
+        modules = list(prefix.glob("lib*/**/pictora/pictora-vips.so"))
+        check(len(modules) == 1, f"the libvips picture module is not installed once: {modules}")
         for path in ("applications/org.example.pictora.desktop", "mime/packages/pictora.xml",
                      "icons/hicolor/scalable/apps/pictora.svg", "pictora/help/index.html",
                      "pictora/help/topics.html"):

@@ -10,7 +10,7 @@
 #include "ui/progress_window.h"
 #include "ui/url_opener.h"
 
-#include "project/document.h"
+#include "document/document.h"
 #include "tests/support/album_questions.h"
 #include "tests/support/scripted_chooser.h"
 #include "tests/support/scripted_prompter.h"

@@ -2,9 +2,9 @@
 // The program's side of the general decoder: the module is loaded the first time a picture needs
 // it, and every function of picture.h that needs libvips goes through it. A plain JPEG made into
 // planes never does, so a run of plain JPEGs never loads libvips at all.
-#include "album/file_io.h"
-#include "imaging/general.h"
+#include "base/file_io.h"
 #include "imaging/jpeg_source.h"
+#include "imaging/vips/module.h"
 
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -26,7 +26,7 @@ namespace
 {
 
 struct Loaded {
-    const general::Functions *functions = nullptr;
+    const vips_module::Functions *functions = nullptr;
     std::string problem; ///< why there are none
 };
 
@@ -48,8 +48,8 @@ std::vector<std::string> modulePlaces()
 {
     std::vector<std::string> places;
     if (const std::string folder = programFolder(); !folder.empty())
-        places.push_back(folder + "/" PICTORA_GENERAL_BESIDE_PROGRAM);
-    places.emplace_back(PICTORA_GENERAL_IN_BUILD);
+        places.push_back(folder + "/" PICTORA_VIPS_MODULE_BESIDE_PROGRAM);
+    places.emplace_back(PICTORA_VIPS_MODULE_IN_BUILD);
     return places;
 }
 
@@ -66,17 +66,17 @@ Loaded loadModule()
             loaded.problem = error ? error : place + ": cannot be loaded";
             return loaded;
         }
-        using Entry = const general::Functions *(*)();
-        const auto entry = reinterpret_cast<Entry>(::dlsym(module, general::kEntryName));
-        const general::Functions *functions = entry ? entry() : nullptr;
-        if (!functions || functions->version != general::kFunctionsVersion) {
-            loaded.problem = place + ": not the general picture decoder of this program";
+        using Entry = const vips_module::Functions *(*)();
+        const auto entry = reinterpret_cast<Entry>(::dlsym(module, vips_module::kEntryName));
+        const vips_module::Functions *functions = entry ? entry() : nullptr;
+        if (!functions || functions->version != vips_module::kFunctionsVersion) {
+            loaded.problem = place + ": not the libvips picture module of this program";
             return loaded;
         }
         loaded.functions = functions;
         return loaded;
     }
-    loaded.problem = "the general picture decoder " PICTORA_GENERAL_BESIDE_PROGRAM " is missing";
+    loaded.problem = "the libvips picture module " PICTORA_VIPS_MODULE_BESIDE_PROGRAM " is missing";
     return loaded;
 }
 
@@ -93,7 +93,7 @@ const Loaded &module()
     return loaded;
 }
 
-const general::Functions *functions()
+const vips_module::Functions *functions()
 {
     return module().functions;
 }
@@ -142,14 +142,14 @@ const std::string &codeIdentity()
             start = end + 1;
         }
         // Short enough to stand beside every picture a record keeps.
-        return album::checksumName(files.str());
+        return base::checksumName(files.str());
     }();
     return identity;
 }
 
 PictureInfo probe(const std::string &path)
 {
-    const general::Functions *f = functions();
+    const vips_module::Functions *f = functions();
     return f ? f->probe(path) : PictureInfo {};
 }
 
@@ -160,7 +160,7 @@ Picture load(const std::string &path)
 
 Picture load(const std::string &path, std::string *reason)
 {
-    const general::Functions *f = functions();
+    const vips_module::Functions *f = functions();
     return f ? f->load(path, reason) : unavailable(reason, path);
 }
 
@@ -171,7 +171,7 @@ Picture loadResized(const std::string &path, int width, int height)
 
 Picture loadResized(const std::string &path, int width, int height, std::string *reason)
 {
-    const general::Functions *f = functions();
+    const vips_module::Functions *f = functions();
     return f ? f->loadResized(path, width, height, reason) : unavailable(reason, path);
 }
 
@@ -179,7 +179,7 @@ Picture loadFitted(const std::string &path, const TargetFor &targetFor, PictureI
 {
     if (header)
         *header = {};
-    const general::Functions *f = functions();
+    const vips_module::Functions *f = functions();
     return f ? f->loadFitted(path, targetFor, header) : Picture();
 }
 
@@ -194,13 +194,13 @@ JpegPlanes loadPlanesFitted(
     // Only a JPEG can become planes; the caller's general load tells what is wrong with the rest.
     if (!plain.jpeg)
         return {};
-    const general::Functions *f = functions();
+    const vips_module::Functions *f = functions();
     return f ? f->loadPlanesFitted(path, targetFor, sampling, header) : JpegPlanes();
 }
 
 PictureInfo checkLoads(const std::string &path, const TargetFor &targetFor)
 {
-    const general::Functions *f = functions();
+    const vips_module::Functions *f = functions();
     return f ? f->checkLoads(path, targetFor) : PictureInfo {};
 }
 
@@ -209,9 +209,9 @@ namespace
 
 /// An effect through the module; without it nothing can be done and `out` is left empty.
 template <typename Effect, typename... Args>
-bool apply(Effect general::Functions::*effect, const Picture &in, Picture &out, Args... args)
+bool apply(Effect vips_module::Functions::*effect, const Picture &in, Picture &out, Args... args)
 {
-    const general::Functions *f = functions();
+    const vips_module::Functions *f = functions();
     if (!f) {
         out = Picture();
         return false;
@@ -223,58 +223,58 @@ bool apply(Effect general::Functions::*effect, const Picture &in, Picture &out, 
 
 bool Resize(const Picture &in, Picture &out, int width, int height)
 {
-    return apply(&general::Functions::resize, in, out, width, height);
+    return apply(&vips_module::Functions::Resize, in, out, width, height);
 }
 
 bool ConvertColor(const Picture &in, Picture &out)
 {
-    return apply(&general::Functions::convertColor, in, out);
+    return apply(&vips_module::Functions::ConvertColor, in, out);
 }
 
 bool Rotation(const Picture &in, Picture &out, int angle)
 {
-    return apply(&general::Functions::rotation, in, out, angle);
+    return apply(&vips_module::Functions::Rotation, in, out, angle);
 }
 
 bool Mosaic(const Picture &in, Picture &out, const Region &region)
 {
-    return apply(&general::Functions::mosaic, in, out, region);
+    return apply(&vips_module::Functions::Mosaic, in, out, region);
 }
 
 bool RemoveNoise(const Picture &in, Picture &out, const Region &region, int level)
 {
-    return apply(&general::Functions::removeNoise, in, out, region, level);
+    return apply(&vips_module::Functions::RemoveNoise, in, out, region, level);
 }
 
 bool Emboss(const Picture &in, Picture &out, const Region &region)
 {
-    return apply(&general::Functions::emboss, in, out, region);
+    return apply(&vips_module::Functions::Emboss, in, out, region);
 }
 
 bool SetGray(const Picture &in, Picture &out, const Region &region)
 {
-    return apply(&general::Functions::setGray, in, out, region);
+    return apply(&vips_module::Functions::SetGray, in, out, region);
 }
 
 bool RGBLevel(const Picture &in, Picture &out, const Region &region, int red, int green, int blue)
 {
-    return apply(&general::Functions::rgbLevel, in, out, region, red, green, blue);
+    return apply(&vips_module::Functions::RGBLevel, in, out, region, red, green, blue);
 }
 
 bool Sepia(const Picture &in, Picture &out, const Region &region)
 {
-    return apply(&general::Functions::sepia, in, out, region);
+    return apply(&vips_module::Functions::Sepia, in, out, region);
 }
 
 void initialise()
 {
-    if (const general::Functions *f = functions())
+    if (const vips_module::Functions *f = functions())
         f->initialise();
 }
 
 void setThreadsPerOperation(int threads)
 {
-    if (const general::Functions *f = functions())
+    if (const vips_module::Functions *f = functions())
         f->setThreadsPerOperation(threads);
 }
 

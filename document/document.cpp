@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "project/document.h"
+#include "document/document.h"
 
 #include "album/conversions.h"
-#include "album/errors.h"
+#include "base/errors.h"
 #include "project/project_writer.h"
 
 #include <filesystem>
@@ -122,7 +122,7 @@ void Document::setByProgram(album::OptionId id, const album::OptionValue &value)
 {
     try {
         setOption(id, value);
-    } catch (const album::UserError &e) {
+    } catch (const base::UserError &e) {
         showError(e.what());
     }
 }
@@ -163,7 +163,7 @@ Document::Written Document::writeAs(album::Chooser &chooser)
     }
     try {
         SaveProjectFile(*path, m_settings, m_images.entries());
-    } catch (const album::UserError &e) {
+    } catch (const base::UserError &e) {
         showError(e.what());
         return Written::Failed;
     }
@@ -184,7 +184,7 @@ bool Document::save(album::Chooser &chooser)
         return saveAs(chooser);
     try {
         SaveProjectFile(m_projectFileName, m_settings, m_images.entries());
-    } catch (const album::UserError &e) {
+    } catch (const base::UserError &e) {
         showError(e.what());
         return false;
     }
@@ -226,7 +226,7 @@ bool Document::load(const std::string &path)
     try {
         complete = applyProject(
             readProjectFile(path, m_pictureExists), LoadTarget { m_settings, m_editor, entries, m_prompts });
-    } catch (const album::UserError &e) {
+    } catch (const base::UserError &e) {
         showError(e.what());
     }
     m_images.assign(std::move(entries));

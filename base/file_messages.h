@@ -7,7 +7,7 @@
 
 /// Every message about a file or folder that the user sees, in one place: the path first, then
 /// what could not be done, then the system's reason in brackets, all in Japanese.
-namespace pictora::album
+namespace pictora::base
 {
 
 inline constexpr std::string_view kReasonNotFound = "ファイルがありません";
@@ -33,4 +33,4 @@ inline constexpr std::string_view kReasonNotRegular = "通常のファイルで�
 /// stream error in the words above, and never a library's English text.
 [[nodiscard]] std::string messageOf(const std::exception &error);
 
-} // namespace pictora::album
+} // namespace pictora::base

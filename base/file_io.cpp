@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
-#include "album/file_io.h"
+#include "base/file_io.h"
 
-#include "album/errors.h"
-#include "album/file_messages.h"
+#include "base/errors.h"
+#include "base/file_messages.h"
 
 #include <atomic>
 #include <cerrno>
@@ -19,7 +19,7 @@
 #include <unistd.h>
 #include <unordered_map>
 
-namespace pictora::album
+namespace pictora::base
 {
 
 namespace
@@ -439,4 +439,4 @@ std::string checksumName(std::string_view bytes)
     return text;
 }
 
-} // namespace pictora::album
+} // namespace pictora::base

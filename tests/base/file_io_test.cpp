@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "album/errors.h"
-#include "album/file_io.h"
-#include "album/file_messages.h"
+#include "base/errors.h"
+#include "base/file_io.h"
+#include "base/file_messages.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -31,8 +31,8 @@ mode_t modeOf(const std::string &path)
 std::string writeFailure(const std::string &path, std::string_view bytes)
 {
     try {
-        album::writeFileAtomically(path, bytes);
-    } catch (const album::UserError &e) {
+        base::writeFileAtomically(path, bytes);
+    } catch (const base::UserError &e) {
         return e.what();
     }
     return {};
@@ -57,14 +57,14 @@ TEST(AtomicFile, ReplacesWholeKeepingModeAndLeavesNothingElse)
     const std::string path = dir.file("index.htm");
     test::writeFile(path, std::string(10000, 'x'));
     ::chmod(path.c_str(), 0640);
-    album::writeFileAtomically(path, "short");
+    base::writeFileAtomically(path, "short");
     EXPECT_EQ(test::readFile(path), "short");
     EXPECT_EQ(modeOf(path), 0640u);
     EXPECT_EQ(test::namesIn(dir.path()), std::set<std::string> { "index.htm" });
 
     // A new file gets 0666 less the umask.
     const mode_t mask = ::umask(022);
-    album::writeFileAtomically(dir.file("new.htm"), "new");
+    base::writeFileAtomically(dir.file("new.htm"), "new");
     ::umask(mask);
     EXPECT_EQ(modeOf(dir.file("new.htm")), 0644u);
 }
@@ -76,14 +76,14 @@ TEST(AtomicFile, FollowsLinksToTheFileTheyName)
     test::writeFile(dir.path() / "real" / "p.pxa", "old");
     fs::create_symlink("real/p.pxa", dir.path() / "link.pxa");
     fs::create_symlink("link.pxa", dir.path() / "second.pxa");
-    album::writeFileAtomically(dir.file("second.pxa"), "new");
+    base::writeFileAtomically(dir.file("second.pxa"), "new");
     EXPECT_TRUE(fs::is_symlink(dir.path() / "second.pxa"));
     EXPECT_TRUE(fs::is_symlink(dir.path() / "link.pxa"));
     EXPECT_EQ(test::readFile(dir.path() / "real" / "p.pxa"), "new");
     EXPECT_EQ(test::namesIn(dir.path() / "real"), std::set<std::string> { "p.pxa" });
 
     // Files of an album replace a link planted in it rather than write where it leads.
-    album::writeFileAtomically(dir.file("link.pxa"), "album page", { .followLinks = false });
+    base::writeFileAtomically(dir.file("link.pxa"), "album page", { .followLinks = false });
     EXPECT_FALSE(fs::is_symlink(dir.path() / "link.pxa"));
     EXPECT_EQ(test::readFile(dir.path() / "link.pxa"), "album page");
     EXPECT_EQ(test::readFile(dir.path() / "real" / "p.pxa"), "new");
@@ -118,7 +118,7 @@ TEST(AtomicFile, EveryFailureLeavesTheOldFileAndNoTemporary)
     // Dropped before commit (an exception while the page was written): the old page stays.
     test::writeFile(dir.path() / "page.htm", "old");
     {
-        album::AtomicFile file(dir.file("page.htm"));
+        base::AtomicFile file(dir.file("page.htm"));
         file.write("half a pa");
         EXPECT_TRUE(fs::exists(file.temporaryPath()));
     }
@@ -135,7 +135,7 @@ TEST(AtomicFile, WriteProtectedFileRefusedWhenAsked)
     const std::string path = dir.file("p.pxa");
     test::writeFile(path, "old");
     ::chmod(path.c_str(), 0444);
-    EXPECT_THROW(album::writeFileAtomically(path, "new", { .refuseWriteProtected = true }), album::UserError);
+    EXPECT_THROW(base::writeFileAtomically(path, "new", { .refuseWriteProtected = true }), base::UserError);
     EXPECT_EQ(test::readFile(path), "old");
 }
 
@@ -148,7 +148,7 @@ TEST(AtomicFile, LongNamesFitTheNameLimitWithTheirTemporary)
         name += "写";
     name += ".pxa";
     ASSERT_EQ(name.size(), 255u);
-    album::AtomicFile file(dir.file(name));
+    base::AtomicFile file(dir.file(name));
     const std::string temporary = fs::path(file.temporaryPath()).filename().string();
     EXPECT_LE(temporary.size(), 255u);
     EXPECT_NE(temporary.find(".pictora-" + std::to_string(::getpid()) + "-"), std::string::npos);
@@ -157,7 +157,7 @@ TEST(AtomicFile, LongNamesFitTheNameLimitWithTheirTemporary)
     EXPECT_EQ(test::namesIn(dir.path()), std::set<std::string> { name });
 
     // Cut between characters, never inside one.
-    const std::string cut = album::temporaryFileName(name, 64);
+    const std::string cut = base::temporaryFileName(name, 64);
     EXPECT_LE(cut.size(), 64u);
     EXPECT_EQ((cut.find(".pictora-") - 3) % 3, 0u) << cut; // "." + "ab" + whole characters
 }
@@ -187,7 +187,7 @@ TEST(AtomicFile, TemporariesOfEndedProcessesGoWithTheNextWrite)
     fs::last_write_time(
         dir.path() / ".old.pxa.987654", fs::file_time_type::clock::now() - std::chrono::hours(25));
 
-    album::writeFileAtomically(dir.file("index.htm"), "page");
+    base::writeFileAtomically(dir.file("index.htm"), "page");
     std::set<std::string> expected = kept;
     expected.insert("index.htm");
     EXPECT_EQ(test::namesIn(dir.path()), expected);
@@ -195,20 +195,20 @@ TEST(AtomicFile, TemporariesOfEndedProcessesGoWithTheNextWrite)
 
 TEST(FileMessages, JapaneseWithPathAndReason)
 {
-    EXPECT_EQ(album::cannotWriteMessage("/a/img0000.jpg", ENOSPC),
+    EXPECT_EQ(base::cannotWriteMessage("/a/img0000.jpg", ENOSPC),
         "/a/img0000.jpg\nに書き込めません。\n(ディスクの空き容量が足りません)");
-    EXPECT_EQ(album::cannotCreateFolderMessage("/ro/html", EACCES),
+    EXPECT_EQ(base::cannotCreateFolderMessage("/ro/html", EACCES),
         "/ro/html\nフォルダを作成できません。\n(アクセスが許可されていません)");
     // No reason in the system's (English) words, whatever the error.
     for (int error = 1; error < 134; ++error) {
-        const std::string reason = album::systemReason(error);
+        const std::string reason = base::systemReason(error);
         EXPECT_GE(static_cast<unsigned char>(reason.front()), 0x80u) << error << ": " << reason;
     }
-    EXPECT_EQ(album::messageOf(fs::filesystem_error(
+    EXPECT_EQ(base::messageOf(fs::filesystem_error(
                   "status", "/x/p.pxa", std::make_error_code(std::errc::permission_denied))),
         "/x/p.pxa\nを扱えません。\n(アクセスが許可されていません)");
-    EXPECT_EQ(album::messageOf(std::bad_alloc()), "メモリが足りません。");
-    EXPECT_EQ(album::messageOf(album::UserError("そのまま")), "そのまま");
+    EXPECT_EQ(base::messageOf(std::bad_alloc()), "メモリが足りません。");
+    EXPECT_EQ(base::messageOf(base::UserError("そのまま")), "そのまま");
 }
 
 TEST(InputFile, OpensOnlyRegularFilesAndNeverWaits)
@@ -217,18 +217,18 @@ TEST(InputFile, OpensOnlyRegularFilesAndNeverWaits)
     const std::string fifo = dir.file("pipe.jpg");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     // Opening a FIFO for reading without a writer would wait for ever.
-    const album::InputFile pipe(fifo);
+    const base::InputFile pipe(fifo);
     EXPECT_FALSE(pipe.isOpen());
-    EXPECT_EQ(pipe.failure(), album::kReasonNotRegular);
-    EXPECT_EQ(album::InputFile(dir.path().string()).failure(), album::kReasonIsFolder);
-    EXPECT_EQ(album::InputFile(dir.file("none")).failure(), album::kReasonNotFound);
+    EXPECT_EQ(pipe.failure(), base::kReasonNotRegular);
+    EXPECT_EQ(base::InputFile(dir.path().string()).failure(), base::kReasonIsFolder);
+    EXPECT_EQ(base::InputFile(dir.file("none")).failure(), base::kReasonNotFound);
 
     test::writeFile(dir.path() / "small", "12345");
-    const album::WholeFile whole = album::readWholeFile(dir.file("small"), 5);
+    const base::WholeFile whole = base::readWholeFile(dir.file("small"), 5);
     EXPECT_TRUE(whole.ok);
     EXPECT_EQ(whole.bytes, "12345");
-    const album::WholeFile large = album::readWholeFile(dir.file("small"), 4);
+    const base::WholeFile large = base::readWholeFile(dir.file("small"), 4);
     EXPECT_FALSE(large.ok);
     EXPECT_TRUE(large.tooLarge);
-    EXPECT_FALSE(album::readWholeFile(fifo, 100).ok);
+    EXPECT_FALSE(base::readWholeFile(fifo, 100).ok);
 }

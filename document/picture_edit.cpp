@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "project/picture_edit.h"
+#include "document/picture_edit.h"
 
-#include "project/document_listener.h"
+#include "document/document_listener.h"
 
 #include <fcntl.h>
 #include <filesystem>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The general decoder's side of a Picture: starting libvips, and pictures to and from its images.
-#include "imaging/general_impl.h"
+#include "imaging/vips/vips_picture.h"
 
-#include "imaging/general.h"
+#include "imaging/vips/module.h"
 
 #include <vips/vector.h>
 
@@ -27,7 +27,7 @@ void dropVipsWarning(const char *, GLogLevelFlags, const char *, gpointer) { }
 
 } // namespace
 
-namespace general
+namespace vips_module
 {
 
 bool initialise()
@@ -58,14 +58,14 @@ void setThreadsPerOperation(int threads)
         vips_concurrency_set(std::max(0, threads));
 }
 
-} // namespace general
+} // namespace vips_module
 
 namespace detail
 {
 
 bool ready()
 {
-    return general::initialise();
+    return vips_module::initialise();
 }
 
 void clearVipsError()

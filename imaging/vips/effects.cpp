@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Whole-picture operations and the region effects of the preview.
-#include "imaging/general.h"
+#include "imaging/vips/module.h"
 
 #include "imaging/filters.h"
-#include "imaging/general_impl.h"
+#include "imaging/vips/vips_picture.h"
 
 #include <algorithm>
 #include <cstring>
@@ -125,7 +125,7 @@ std::uint8_t luma(const std::uint8_t *p)
 
 } // namespace
 
-namespace general
+namespace vips_module
 {
 
 bool Resize(const Picture &in, Picture &out, int width, int height)
@@ -270,5 +270,5 @@ bool Sepia(const Picture &in, Picture &out, const Region &region)
     });
 }
 
-} // namespace general
+} // namespace vips_module
 } // namespace pictora::imaging

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "album/file_messages.h"
+#include "base/file_messages.h"
 
-#include "album/errors.h"
+#include "base/errors.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -9,7 +9,7 @@
 #include <new>
 #include <system_error>
 
-namespace pictora::album
+namespace pictora::base
 {
 
 namespace
@@ -147,4 +147,4 @@ std::string messageOf(const std::exception &error)
     return "処理を続けられませんでした。";
 }
 
-} // namespace pictora::album
+} // namespace pictora::base

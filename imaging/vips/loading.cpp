@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Loading pictures: which decoder, size checks before any pixel is decoded, shrink-on-load for JPEG,
 // orientation and colour profile, and the resampler that Resize shares.
-#include "album/file_io.h"
-#include "imaging/general.h"
+#include "base/file_io.h"
+#include "imaging/vips/module.h"
 
-#include "imaging/general_impl.h"
 #include "imaging/jpeg_source.h"
+#include "imaging/vips/vips_picture.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -97,7 +97,7 @@ bool magickHeaderSize(Kind kind, const unsigned char *b, long long &width, long 
     return true;
 }
 
-bool readAll(album::InputFile &in, std::string &bytes)
+bool readAll(base::InputFile &in, std::string &bytes)
 {
     char chunk[65536];
     for (;;) {
@@ -137,7 +137,7 @@ bool openSource(const std::string &path, Source &source, std::string &reason)
 {
     source.path = path;
     // Only a regular file: a FIFO or a device would make the decoder wait for ever.
-    album::InputFile in(path);
+    base::InputFile in(path);
     if (!in.isOpen()) {
         reason = path + ": " + in.failure();
         return false;
@@ -746,7 +746,7 @@ VImage resample(VImage image, int width, int height)
 
 } // namespace detail
 
-namespace general
+namespace vips_module
 {
 
 PictureInfo probe(const std::string &path)
@@ -818,5 +818,5 @@ Picture loadFitted(const std::string &path, const TargetFor &targetFor, PictureI
     return guarded(nullptr, path, [&] { return loadAtSize(path, targetFor, header, nullptr); });
 }
 
-} // namespace general
+} // namespace vips_module
 } // namespace pictora::imaging

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include "album/cp932.h"
+#include "base/cp932.h"
 
 #include <array>
 #include <cerrno>
 #include <iconv.h>
 #include <unordered_map>
 
-namespace pictora::album::cp932
+namespace pictora::base::cp932
 {
 
 namespace
@@ -213,4 +213,4 @@ std::string decodeLenient(std::string_view bytes)
     return out;
 }
 
-} // namespace pictora::album::cp932
+} // namespace pictora::base::cp932

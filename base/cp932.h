@@ -10,7 +10,7 @@
 /// A character "fits" CP932 only when its bytes decode back to the same character: glibc maps
 /// U+00A5 (yen) to 0x5C, the backslash, and U+301C (wave dash) to the code of U+FF5E, so a plain
 /// "conversion succeeded" would silently change such text.
-namespace pictora::album::cp932
+namespace pictora::base::cp932
 {
 
 /// Whether every character of the UTF-8 text survives a trip through CP932.
@@ -29,4 +29,4 @@ namespace pictora::album::cp932
 /// Decodes CP932 bytes; each byte that starts no valid character becomes U+FFFD.
 [[nodiscard]] std::string decodeLenient(std::string_view bytes);
 
-} // namespace pictora::album::cp932
+} // namespace pictora::base::cp932

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-#include "album/errors.h"
-#include "project/document.h"
+#include "base/errors.h"
+#include "document/document.h"
 #include "project/project_writer.h"
 #include "tests/support/scripted_chooser.h"
 #include "tests/support/scripted_prompter.h"
@@ -239,7 +239,7 @@ TEST_F(ProjectCommands, AFailedWriteKeepsPathMarkAndFlagAndEndsTheSavePrompt)
     std::string message;
     try {
         project::SaveProjectFile(blocked, doc.settings(), doc.images().entries());
-    } catch (const album::UserError &e) {
+    } catch (const base::UserError &e) {
         message = e.what();
     }
     ASSERT_FALSE(message.empty());

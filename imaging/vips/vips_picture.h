@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Inside the general decoder module only: the libvips side of pictures.
+// Inside the libvips module only: the libvips side of pictures.
 #pragma once
 
 #include "imaging/picture_impl.h"

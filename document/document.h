@@ -5,8 +5,8 @@
 #include "album/image_list.h"
 #include "album/prompts.h"
 #include "album/settings.h"
-#include "project/document_listener.h"
-#include "project/picture_edit.h"
+#include "document/document_listener.h"
+#include "document/picture_edit.h"
 #include "project/project_reader.h"
 
 #include <string>
@@ -41,7 +41,7 @@ public:
     [[nodiscard]] PictureEdit &pictureEdit() { return m_edit; }
 
     /// An edit of an option, with its coupling rules; options the rules set in turn are reported
-    /// to the listener. Throws album::ConversionError like SettingsEditor::set.
+    /// to the listener. Throws base::ConversionError like SettingsEditor::set.
     void setOption(album::OptionId id, const album::OptionValue &value);
 
     /// `ProjectFileName`: empty while the document has no project file.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Inside the imaging layer only: the general decoder, a module of its own that holds everything that
+// Inside the imaging layer only: the libvips module, a module of its own that holds everything that
 // needs libvips (every format, colour profiles, the effects). libvips and the hundred libraries it
 // pulls in cost a run about 40 ms before the first picture, so the program loads the module only
 // when a picture needs it; a plain JPEG is read without it.
@@ -9,7 +9,7 @@
 
 #include <string>
 
-namespace pictora::imaging::general
+namespace pictora::imaging::vips_module
 {
 
 // What the module does behind the functions of the same names in picture.h.
@@ -33,32 +33,27 @@ bool Sepia(const Picture &in, Picture &out, const Region &region);
 bool initialise();
 void setThreadsPerOperation(int threads);
 
+/// Every function above, named once: the module's table and the program's calls are made from
+/// this list, so that a function added above and here reaches both.
+// clang-format off
+#define PICTORA_VIPS_MODULE_FUNCTIONS(X)                                                           \
+    X(probe) X(load) X(loadResized) X(loadFitted) X(loadPlanesFitted) X(checkLoads)                \
+    X(Resize) X(ConvertColor) X(Rotation) X(Mosaic) X(RemoveNoise) X(Emboss) X(SetGray)           \
+    X(RGBLevel) X(Sepia) X(initialise) X(setThreadsPerOperation)
+// clang-format on
+
 /// The module's functions, as the program finds them after loading it.
 struct Functions {
     int version;
-    decltype(&general::probe) probe;
-    decltype(&general::load) load;
-    decltype(&general::loadResized) loadResized;
-    decltype(&general::loadFitted) loadFitted;
-    decltype(&general::loadPlanesFitted) loadPlanesFitted;
-    decltype(&general::checkLoads) checkLoads;
-    decltype(&general::Resize) resize;
-    decltype(&general::ConvertColor) convertColor;
-    decltype(&general::Rotation) rotation;
-    decltype(&general::Mosaic) mosaic;
-    decltype(&general::RemoveNoise) removeNoise;
-    decltype(&general::Emboss) emboss;
-    decltype(&general::SetGray) setGray;
-    decltype(&general::RGBLevel) rgbLevel;
-    decltype(&general::Sepia) sepia;
-    decltype(&general::initialise) initialise;
-    decltype(&general::setThreadsPerOperation) setThreadsPerOperation;
+#define PICTORA_VIPS_MODULE_MEMBER(name) decltype(&vips_module::name) name;
+    PICTORA_VIPS_MODULE_FUNCTIONS(PICTORA_VIPS_MODULE_MEMBER)
+#undef PICTORA_VIPS_MODULE_MEMBER
 };
 
 /// Changes whenever Functions or what its functions take changes, so that a stale module is refused.
-inline constexpr int kFunctionsVersion = 1;
+inline constexpr int kFunctionsVersion = 2;
 
-/// The name of the module's one exported symbol: `const Functions *pictora_general_functions()`.
-inline constexpr const char *kEntryName = "pictora_general_functions";
+/// The name of the module's one exported symbol: `const Functions *pictora_vips_module_functions()`.
+inline constexpr const char *kEntryName = "pictora_vips_module_functions";
 
-} // namespace pictora::imaging::general
+} // namespace pictora::imaging::vips_module

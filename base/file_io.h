@@ -8,7 +8,7 @@
 
 /// Files in and out: every file the program writes (pages, pictures, projects, preferences, the
 /// cache, desktop files) goes through AtomicFile, and every file it reads is opened by InputFile.
-namespace pictora::album
+namespace pictora::base
 {
 
 struct AtomicFileOptions {
@@ -118,4 +118,4 @@ struct WholeFile {
 /// The checksum as 16 hexadecimal digits: a short name for a long text (a path, a list of files).
 [[nodiscard]] std::string checksumName(std::string_view bytes);
 
-} // namespace pictora::album
+} // namespace pictora::base

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "project/document.h"
+#include "document/document.h"
 #include "tests/support/pictures.h"
 #include "tests/support/scripted_chooser.h"
 #include "tests/support/scripted_prompter.h"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "generate/platform_services.h"
+#include "shell/platform_services.h"
 
 #include <QCollator>
 #include <QDir>
@@ -8,10 +8,9 @@
 #include <QStandardPaths>
 #include <QString>
 
-#include <cstdlib>
 #include <memory>
 
-namespace pictora::generate
+namespace pictora::shell
 {
 
 bool moveToTrash(const std::string &path)
@@ -24,15 +23,6 @@ bool moveToTrash(const std::string &path)
     return QFile::moveToTrash(QString::fromStdString(path));
 }
 
-std::string xdgUserFolder(const char *variable, const char *fallbackUnderHome)
-{
-    if (const char *set = std::getenv(variable); set && set[0] == '/')
-        return set;
-    if (const char *home = std::getenv("HOME"); home && home[0] == '/')
-        return std::string(home) + "/" + fallbackUnderHome;
-    return {};
-}
-
 album::PathOrder localeNameOrder()
 {
     auto collator = std::make_shared<QCollator>(QLocale::system());
@@ -43,4 +33,4 @@ album::PathOrder localeNameOrder()
     };
 }
 
-} // namespace pictora::generate
+} // namespace pictora::shell

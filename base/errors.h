@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace pictora::album
+namespace pictora::base
 {
 
 /// An error the user is told about in a message box; the command that raised it stops there.
@@ -21,4 +21,4 @@ public:
     using UserError::UserError;
 };
 
-} // namespace pictora::album
+} // namespace pictora::base

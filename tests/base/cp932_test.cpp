@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "album/cp932.h"
+#include "base/cp932.h"
 
 #include <gtest/gtest.h>
 
-namespace cp932 = pictora::album::cp932;
+namespace cp932 = pictora::base::cp932;
 
 TEST(Cp932, JapaneseTextEncodesToShiftJisBytes)
 {
