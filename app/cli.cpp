@@ -243,32 +243,60 @@ std::string toStd(const QString &text)
     return text.toStdString();
 }
 
-Options parse(const std::vector<std::string> &args)
+/// The command line as QCommandLineParser read it, asked by option name.
+class Arguments
 {
-    QCommandLineParser parser;
-    for (const auto &option : kOptions) {
-        QCommandLineOption parsed(QString::fromUtf8(option.name), QString::fromUtf8(option.help));
-        if (option.value)
-            parsed.setValueName(QString::fromUtf8(option.value));
-        parser.addOption(parsed);
+public:
+    explicit Arguments(const std::vector<std::string> &args)
+    {
+        for (const auto &option : kOptions) {
+            QCommandLineOption parsed(QString::fromUtf8(option.name), QString::fromUtf8(option.help));
+            if (option.value)
+                parsed.setValueName(QString::fromUtf8(option.value));
+            m_parser.addOption(parsed);
+        }
+        QStringList arguments { QStringLiteral("pictora") };
+        for (const auto &a : args)
+            arguments << QString::fromStdString(a);
+        if (!m_parser.parse(arguments))
+            throw UsageError { toStd(m_parser.errorText()) };
     }
-    QStringList arguments { QStringLiteral("pictora") };
-    for (const auto &a : args)
-        arguments << QString::fromStdString(a);
-    if (!parser.parse(arguments))
-        throw UsageError { toStd(parser.errorText()) };
-    auto given = [&parser](const char *name) { return parser.isSet(QString::fromUtf8(name)); };
-    auto single = [&parser](const char *name) {
-        const QStringList values = parser.values(QString::fromUtf8(name));
-        if (values.size() > 1)
-            throw UsageError { std::string(name).size() == 1
-                    ? std::string("-") + name + " may be given once"
-                    : std::string("--") + name + " may be given once" };
-        return toStd(values.value(0));
-    };
 
-    Options o;
-    int commands = 0;
+    [[nodiscard]] bool given(const char *name) const { return m_parser.isSet(QString::fromUtf8(name)); }
+
+    /// The value of an option that may be given once.
+    [[nodiscard]] std::string single(const char *name) const
+    {
+        const QStringList values = m_parser.values(QString::fromUtf8(name));
+        if (values.size() > 1)
+            throw UsageError { (std::string(name).size() == 1 ? "-" : "--") + std::string(name)
+                + " may be given once" };
+        return toStd(values.value(0));
+    }
+
+    [[nodiscard]] std::vector<std::string> values(const char *name) const
+    {
+        std::vector<std::string> all;
+        for (const auto &value : m_parser.values(QString::fromUtf8(name)))
+            all.push_back(toStd(value));
+        return all;
+    }
+
+    [[nodiscard]] std::vector<std::string> positional() const
+    {
+        std::vector<std::string> all;
+        for (const auto &p : m_parser.positionalArguments())
+            all.push_back(toStd(p));
+        return all;
+    }
+
+private:
+    QCommandLineParser m_parser;
+};
+
+/// The one command of the line, its project and its pictures.
+void readCommand(const Arguments &line, Options &o)
+{
     const std::pair<const char *, Options::Command> kCommands[] = {
         { "new", Options::Command::New },
         { "add", Options::Command::Add },
@@ -278,9 +306,10 @@ Options parse(const std::vector<std::string> &args)
         { "help", Options::Command::Help },
         { "version", Options::Command::Version },
     };
+    int commands = 0;
     const char *commandName = nullptr;
     for (const auto &[name, command] : kCommands) {
-        if (given(name)) {
+        if (line.given(name)) {
             ++commands;
             o.command = command;
             commandName = name;
@@ -291,73 +320,90 @@ Options parse(const std::vector<std::string> &args)
                                          : "give only one of --new, --add, --make, --rebuild, "
                                            "--list-options, --help, --version" };
     if (o.runs() || o.writesProject())
-        o.project = single(commandName);
+        o.project = line.single(commandName);
 
-    for (const auto &p : parser.positionalArguments())
-        o.pictures.push_back(toStd(p));
+    o.pictures = line.positional();
     if (o.writesProject() && o.pictures.empty())
         throw UsageError { (o.command == Options::Command::New ? "--new" : "--add")
             + std::string(" needs at least one picture or folder") };
     if (!o.writesProject() && !o.pictures.empty())
         throw UsageError { "unexpected argument: " + o.pictures.front() };
+}
 
-    // Settings in the order they are applied: the named options first, then every --set.
-    auto setting = [&o](OptionId id, album::OptionValue value) {
-        o.settings.push_back({ id, std::move(value) });
+/// The album settings in the order they are applied: the named options first, then every --set.
+std::vector<SettingAssignment> readSettings(const Arguments &line)
+{
+    std::vector<SettingAssignment> settings;
+    auto setting = [&settings](OptionId id, album::OptionValue value) {
+        settings.push_back({ id, std::move(value) });
     };
-    if (given("title")) {
+    if (line.given("title")) {
         std::string error;
-        const auto title = parseSetting("edTitle=" + single("title"), error);
+        const auto title = parseSetting("edTitle=" + line.single("title"), error);
         if (!title)
             throw UsageError { "--title is one line of text" };
-        o.settings.push_back(*title);
+        settings.push_back(*title);
     }
-    if (given("out")) {
+    if (line.given("out")) {
         // Kept as a full path, as the folder browser gives it, so the project works from any folder.
-        std::string folder = std::filesystem::absolute(single("out")).lexically_normal().string();
+        std::string folder = std::filesystem::absolute(line.single("out")).lexically_normal().string();
         if (folder.size() > 1 && folder.ends_with('/'))
             folder.pop_back();
         setting(OptionId::edHTMLPath, folder);
     }
-    if (given("author"))
-        setting(OptionId::edRevMade, single("author"));
-    if (given("no-slideshow"))
+    if (line.given("author"))
+        setting(OptionId::edRevMade, line.single("author"));
+    if (line.given("no-slideshow"))
         setting(OptionId::cbMakeSlide, false);
-    if (given("use-originals"))
+    if (line.given("use-originals"))
         setting(OptionId::cbMainOrigin, true);
-    if (given("no-maker-link"))
+    if (line.given("no-maker-link"))
         setting(OptionId::ViewTavuri, false);
-    for (const auto &assignment : parser.values(QStringLiteral("set"))) {
+    for (const auto &assignment : line.values("set")) {
         std::string error;
-        const auto parsed = parseSetting(toStd(assignment), error);
+        const auto parsed = parseSetting(assignment, error);
         if (!parsed)
             throw UsageError { error };
-        o.settings.push_back(*parsed);
+        settings.push_back(*parsed);
     }
+    return settings;
+}
 
+/// The answers and run flags, each refused beside a command it does not go with.
+void readRunFlags(const Arguments &line, Options &o)
+{
     if (!o.settings.empty() && !o.runs() && !o.writesProject())
         throw UsageError { "settings go with --new, --add, --make or --rebuild" };
-    o.save = given("save");
+    o.save = line.given("save");
     if (o.save && !o.runs())
         throw UsageError { "--save goes with --make or --rebuild (--new and --add always write)" };
-    if (given("html-folder") && given("no-html-folder"))
+    if (line.given("html-folder") && line.given("no-html-folder"))
         throw UsageError { "give --html-folder or --no-html-folder, not both" };
-    if (given("html-folder") || given("no-html-folder"))
-        o.htmlFolder = given("html-folder");
-    o.yes = given("yes");
-    o.open = given("open");
-    o.quiet = given("quiet");
-    if ((o.htmlFolder || o.open || given("j")) && !o.runs())
+    if (line.given("html-folder") || line.given("no-html-folder"))
+        o.htmlFolder = line.given("html-folder");
+    o.yes = line.given("yes");
+    o.open = line.given("open");
+    o.quiet = line.given("quiet");
+    if ((o.htmlFolder || o.open || line.given("j")) && !o.runs())
         throw UsageError { "--html-folder, --no-html-folder, --open and -j go with --make or --rebuild" };
-    o.full = given("full");
+    o.full = line.given("full");
     if (o.full && o.command != Options::Command::Make)
         throw UsageError { "--full goes with --make" };
-    if (given("j")) {
-        const std::string n = single("j");
+    if (line.given("j")) {
+        const std::string n = line.single("j");
         auto [ptr, ec] = std::from_chars(n.data(), n.data() + n.size(), o.workers);
         if (ec != std::errc() || ptr != n.data() + n.size() || o.workers < 1)
             throw UsageError { "-j needs a positive number of workers, not \"" + n + "\"" };
     }
+}
+
+Options parse(const std::vector<std::string> &args)
+{
+    const Arguments line(args);
+    Options o;
+    readCommand(line, o);
+    o.settings = readSettings(line);
+    readRunFlags(line, o);
     return o;
 }
 
