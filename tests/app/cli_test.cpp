@@ -706,6 +706,8 @@ TEST(Readme, CommandLineExamplesWorkAsWritten)
     fs::create_directories(dir.file("home/Pictures"));
     fs::create_directories(dir.file("bin"));
     fs::create_directory_symlink(PICTORA_BINARY_DIR, dir.file("build"));
+    ASSERT_TRUE(fs::equivalent(dir.file("build/app/pictora"), PICTORA_PROGRAM))
+        << "the examples run build/app/pictora, which is this build's program";
     writePicture(dir.file("home/Pictures/IMG_0002.jpg"), 320, 240);
     writePicture(dir.file("home/Pictures/img_0001.png"), 240, 320);
     test::writeFile(dir.file("readme.sh"), script);
