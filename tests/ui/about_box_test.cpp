@@ -2,7 +2,7 @@
 #include "ui/about_box.h"
 
 #include "album/branding.h"
-#include "ui/url_opener.h"
+#include "tests/ui/recording_opener.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -20,11 +20,6 @@ namespace pictora::ui
 namespace
 {
 
-struct RecordingOpener final : UrlOpener {
-    void open(const QUrl &url) override { opened.push_back(url.toString()); }
-    std::vector<QString> opened;
-};
-
 template <typename T> T *child(QWidget &box, const char *name)
 {
     T *found = box.findChild<T *>(QString::fromLatin1(name));
@@ -34,7 +29,7 @@ template <typename T> T *child(QWidget &box, const char *name)
 
 TEST(AboutBox, ShowsItsFixedSizeTextsPicturesAndHints)
 {
-    RecordingOpener urls;
+    test::RecordingOpener urls;
     // An owner in a corner: the box still centres on the screen, not over its owner.
     QWidget owner;
     owner.setGeometry(10, 10, 120, 90);
@@ -87,7 +82,7 @@ TEST(AboutBox, ShowsItsFixedSizeTextsPicturesAndHints)
 
 TEST(AboutBox, EveryControlIsNamedAndReachedWithTab)
 {
-    RecordingOpener urls;
+    test::RecordingOpener urls;
     TAboutBox box(urls);
     box.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
@@ -112,7 +107,7 @@ TEST(AboutBox, EveryControlIsNamedAndReachedWithTab)
 
 TEST(AboutBox, PicturesOpenTheSiteAndTheDonationPageByMouseAndKey)
 {
-    RecordingOpener urls;
+    test::RecordingOpener urls;
     TAboutBox box(urls);
     box.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
@@ -124,13 +119,13 @@ TEST(AboutBox, PicturesOpenTheSiteAndTheDonationPageByMouseAndKey)
 
     const QString site = QString::fromUtf8(branding::kSiteUrl);
     const QString donation = QString::fromUtf8(branding::kDonationUrl);
-    EXPECT_EQ(urls.opened, (std::vector<QString> { site, donation, site }));
+    EXPECT_EQ(urls.texts(), (std::vector<QString> { site, donation, site }));
     EXPECT_TRUE(donation.contains(QStringLiteral("/cgibin/donate/donate.cgi?awid=")));
 }
 
 TEST(AboutBox, OkAndEnterCloseWithResultOk)
 {
-    RecordingOpener urls;
+    test::RecordingOpener urls;
     TAboutBox box(urls);
     box.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));

@@ -4,13 +4,13 @@
 // libvips (glib) before Qt, whose "signals" keyword glib uses as a name.
 #include "tests/support/pictures.h"
 
+#include "tests/ui/recording_opener.h"
 #include "ui/album_runner.h"
 #include "ui/image_list_view.h"
 #include "ui/main_window.h"
 #include "ui/option_binding.h"
 #include "ui/preview_window.h"
 #include "ui/progress_window.h"
-#include "ui/url_opener.h"
 
 #include "album/branding.h"
 #include "album/image_list.h"
@@ -46,11 +46,6 @@ namespace fs = std::filesystem;
 namespace
 {
 
-struct RecordingOpener final : ui::UrlOpener {
-    std::vector<QUrl> opened;
-    void open(const QUrl &url) override { opened.push_back(url); }
-};
-
 /// Records every message box; questions go on to the script, messages (one button) are answered
 /// here, so that a message quoting the system's own error text can be checked by its parts.
 struct RecordingPrompter final : album::Prompter {
@@ -78,7 +73,7 @@ struct AlbumRun : ::testing::Test {
     test::ScriptedPrompter prompts;
     RecordingPrompter recorder;
     test::ScriptedChooser chooser;
-    RecordingOpener browser;
+    test::RecordingOpener browser;
     ui::TfrMain window { recorder, chooser, browser };
     ui::TfrView &preview = window.preview();
     ui::TfrProgress &progress = window.progress();

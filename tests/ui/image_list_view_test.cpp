@@ -4,10 +4,10 @@
 // libvips (glib) before Qt, whose "signals" keyword glib uses as a name.
 #include "tests/support/pictures.h"
 
+#include "tests/ui/recording_opener.h"
 #include "ui/image_list_view.h"
 #include "ui/main_window.h"
 #include "ui/preview_window.h"
-#include "ui/url_opener.h"
 
 #include "album/image_list.h"
 #include "tests/support/scripted_chooser.h"
@@ -39,15 +39,11 @@ namespace fs = std::filesystem;
 namespace
 {
 
-struct NoBrowser final : ui::UrlOpener {
-    void open(const QUrl &) override { }
-};
-
 struct ImageListTab : ::testing::Test {
     test::TempDir dir;
     test::ScriptedPrompter prompts;
     ScriptedChooser chooser;
-    NoBrowser urls;
+    test::RecordingOpener urls;
     ui::TfrMain window { prompts, chooser, urls };
     ui::TfrView &preview = window.preview();
     ui::ImageListView &view = window.listView();

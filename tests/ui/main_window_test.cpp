@@ -7,6 +7,7 @@
 #include "tests/support/scripted_chooser.h"
 #include "tests/support/scripted_prompter.h"
 #include "tests/support/temp_dir.h"
+#include "tests/ui/recording_opener.h"
 #include "ui/application.h"
 #include "ui/background_display.h"
 #include "ui/colour_swatch.h"
@@ -14,7 +15,6 @@
 #include "ui/option_binding.h"
 #include "ui/preview_window.h"
 #include "ui/qt_chooser.h"
-#include "ui/url_opener.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -48,11 +48,6 @@ using album::PromptKind;
 using test::ScriptedChooser;
 using test::ScriptedPrompter;
 using Dialog = ScriptedChooser::Dialog;
-
-struct RecordingOpener final : UrlOpener {
-    void open(const QUrl &url) override { opened.push_back(url.toString()); }
-    std::vector<QString> opened;
-};
 
 class MainWindowTest : public ::testing::Test
 {
@@ -96,7 +91,7 @@ protected:
 
     ScriptedPrompter prompts;
     ScriptedChooser chooser;
-    RecordingOpener urls;
+    test::RecordingOpener urls;
     test::TempDir temp;
     TfrMain window;
 };
@@ -279,7 +274,7 @@ TEST_F(MainWindowTest, ButtonsAndMenuItemsShareTheirHandlers)
     action("N9").trigger();
     control<QPushButton>("btHelp").click();
     const QString help = QUrl::fromLocalFile(QString::fromStdString(temp.path().string())).toString();
-    EXPECT_EQ(urls.opened,
+    EXPECT_EQ(urls.texts(),
         (std::vector<QString> { help + QStringLiteral("/index.html"),
             help + QStringLiteral("/index.html"),
             help + QStringLiteral("/topics.html"),

@@ -4,11 +4,11 @@
 // libvips (glib) before Qt, whose "signals" keyword glib uses as a name.
 #include "tests/support/pictures.h"
 
+#include "tests/ui/recording_opener.h"
 #include "ui/album_runner.h"
 #include "ui/image_list_view.h"
 #include "ui/main_window.h"
 #include "ui/progress_window.h"
-#include "ui/url_opener.h"
 
 #include "document/document.h"
 #include "tests/support/album_questions.h"
@@ -39,16 +39,11 @@ using album::PromptKind;
 using test::ScriptedChooser;
 using Dialog = ScriptedChooser::Dialog;
 
-struct RecordingUrls final : UrlOpener {
-    std::vector<QUrl> opened;
-    void open(const QUrl &url) override { opened.push_back(url); }
-};
-
 struct Shortcuts : ::testing::Test {
     test::TempDir temp;
     test::ScriptedPrompter prompts;
     ScriptedChooser chooser;
-    RecordingUrls urls;
+    test::RecordingOpener urls;
     TfrMain window { prompts, chooser, urls, DesktopSession::inFolder(temp.path().string()) };
 
     Shortcuts()

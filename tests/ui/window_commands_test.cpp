@@ -11,9 +11,9 @@
 #include "tests/support/scripted_chooser.h"
 #include "tests/support/scripted_prompter.h"
 #include "tests/support/temp_dir.h"
+#include "tests/ui/recording_opener.h"
 #include "ui/about_box.h"
 #include "ui/preview_window.h"
-#include "ui/url_opener.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -43,16 +43,12 @@ using test::ScriptedPrompter;
 using Dialog = ScriptedChooser::Dialog;
 namespace fs = std::filesystem;
 
-struct NoBrowser final : UrlOpener {
-    void open(const QUrl &) override { }
-};
-
 /// A window with a preferences store and desktop folders of its own.
 struct WindowCommands : ::testing::Test {
     test::TempDir temp;
     ScriptedPrompter prompts;
     ScriptedChooser chooser;
-    NoBrowser urls;
+    test::RecordingOpener urls;
     std::unique_ptr<TfrMain> window;
     std::string programPath = "/opt/pictora/bin/pictora";
 

@@ -5,12 +5,12 @@
 // libvips (glib) before Qt, whose "signals" keyword glib uses as a name.
 #include "tests/support/pictures.h"
 
+#include "tests/ui/recording_opener.h"
 #include "ui/image_list_view.h"
 #include "ui/main_window.h"
 #include "ui/preview_window.h"
 #include "ui/progress_window.h"
 #include "ui/qt_services.h"
-#include "ui/url_opener.h"
 
 #include "tests/support/album_questions.h"
 #include "tests/support/scripted_chooser.h"
@@ -30,15 +30,11 @@ namespace pictora::ui
 namespace
 {
 
-struct NoBrowser final : UrlOpener {
-    void open(const QUrl &) override { }
-};
-
 struct WindowWork : ::testing::Test {
     test::TempDir temp;
     test::ScriptedPrompter prompts;
     test::ScriptedChooser chooser;
-    NoBrowser urls;
+    test::RecordingOpener urls;
     TfrMain window { prompts, chooser, urls, DesktopSession::inFolder(temp.path().string()) };
 
     QPushButton &button(const char *name)
