@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: MIT
 #include "document/picture_edit.h"
 
+#include "base/file_messages.h"
 #include "document/document_listener.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
+#include <memory>
+#include <new>
 #include <sys/stat.h>
 
 namespace pictora::project
@@ -31,6 +35,20 @@ bool fileExists(const std::string &path)
 {
     std::error_code ec;
     return std::filesystem::exists(path, ec);
+}
+
+/// What a save that threw tells the user.
+std::string failureMessage(const std::string &target, std::exception_ptr failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::bad_alloc &) {
+        return base::cannotWriteMessage(target, ENOMEM);
+    } catch (const std::exception &error) {
+        return base::messageOf(error);
+    } catch (...) {
+        return base::cannotWriteMessage(target, EIO);
+    }
 }
 
 } // namespace
@@ -100,12 +118,30 @@ void PictureEdit::erase()
     pictureChanged();
 }
 
-void PictureEdit::offThread(const std::function<void()> &work)
+void PictureEdit::offThread(
+    std::function<void(const EffectWorker::Post &)> work, std::function<void(std::exception_ptr)> then)
 {
-    if (m_worker)
-        m_worker->run(work);
-    else
-        work();
+    if (m_worker) {
+        m_worker->start(std::move(work), std::move(then));
+        return;
+    }
+    std::exception_ptr failure;
+    try {
+        work([](const std::function<void()> &step) { step(); });
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    then(failure);
+}
+
+bool PictureEdit::adoptFile(unsigned generation, imaging::Picture loaded)
+{
+    // Another entry shown meanwhile is not this file's.
+    if (generation != m_generation)
+        return false;
+    m_picture = std::move(loaded);
+    m_fileLoaded = true;
+    return !m_picture.empty();
 }
 
 bool PictureEdit::hasPicture()
@@ -115,149 +151,187 @@ bool PictureEdit::hasPicture()
     const auto *entry = currentEntry();
     if (!m_showsFile || m_fileLoaded || !entry)
         return false;
-    const std::string path = entry->path;
-    const unsigned generation = m_generation;
-    imaging::Picture loaded;
-    offThread([&] { loaded = imaging::load(path); });
-    // Another entry shown meanwhile is not this file's.
-    if (generation != m_generation)
-        return false;
-    m_picture = std::move(loaded);
-    m_fileLoaded = true;
-    return !m_picture.empty();
+    return adoptFile(m_generation, imaging::load(entry->path));
 }
 
-template <typename Effect> bool PictureEdit::runEffect(Effect &&effect, bool enableCommands)
+void PictureEdit::withPicture(Then then)
 {
-    if (m_progress) {
-        m_progress->show();
-        m_progress->setPosition(0);
+    if (!m_picture.empty()) {
+        then(true);
+        return;
+    }
+    const auto *entry = currentEntry();
+    if (!m_showsFile || m_fileLoaded || !entry) {
+        then(false);
+        return;
+    }
+    auto loaded = std::make_shared<imaging::Picture>();
+    offThread([path = entry->path, loaded](const EffectWorker::Post &) { *loaded = imaging::load(path); },
+        [this, generation = m_generation, loaded, then](
+            std::exception_ptr failure) { then(!failure && adoptFile(generation, std::move(*loaded))); });
+}
+
+void PictureEdit::runEffect(Effect effect, bool enableCommands, Then then)
+{
+    album::ProgressSink *progress = m_progress;
+    if (progress) {
+        progress->show();
+        progress->setPosition(0);
     }
     // The work gets its own copy of the picture (pixels are shared, never changed in place), so
     // nothing it reads changes under it.
-    const imaging::Picture input = m_picture;
-    const unsigned generation = m_generation;
-    imaging::Picture result;
-    bool ok = false;
-    offThread([&] { ok = effect(input, result); });
-    if (m_progress)
-        m_progress->hide();
-    if (!ok || generation != m_generation)
-        return false;
-    m_picture = std::move(result);
-    m_edited = true;
-    pictureChanged();
-    if (enableCommands)
-        setCommands(true, true);
-    return true;
+    auto result = std::make_shared<imaging::Picture>();
+    auto ok = std::make_shared<bool>(false);
+    offThread([effect = std::move(effect), input = m_picture, result, ok](
+                  const EffectWorker::Post &) { *ok = effect(input, *result); },
+        [this, progress, generation = m_generation, result, ok, enableCommands, then](
+            std::exception_ptr failure) {
+            if (progress)
+                progress->hide();
+            if (failure || !*ok || generation != m_generation) {
+                then(false);
+                return;
+            }
+            m_picture = std::move(*result);
+            m_edited = true;
+            pictureChanged();
+            if (enableCommands)
+                setCommands(true, true);
+            then(true);
+        });
 }
 
-bool PictureEdit::rotate(int delta)
+void PictureEdit::rotate(int delta, Then then)
 {
-    const auto *entry = currentEntry();
-    if (!hasPicture() || !entry)
-        return false;
-    // Unedited, the picture is the file's already; edited, the file is read again (off the
-    // window's thread too, as part of the turn).
-    const std::string path = entry->path;
-    const bool reload = m_edited;
-    int angle = m_angle + delta;
-    if (angle == kFullTurn || angle == -kFullTurn)
-        angle = 0;
-    // The angle follows the picture shown, so it changes only with a turn that succeeded.
-    const bool ok = runEffect([&](const imaging::Picture &shown, imaging::Picture &out) {
-        const imaging::Picture fromFile = reload ? imaging::load(path) : shown;
-        return !fromFile.empty() && imaging::Rotation(fromFile, out, angle);
+    withPicture([this, delta, then](bool has) {
+        const auto *entry = currentEntry();
+        if (!has || !entry) {
+            then(false);
+            return;
+        }
+        // Unedited, the picture is the file's already; edited, the file is read again (off the
+        // window's thread too, as part of the turn).
+        const bool reload = m_edited;
+        int angle = m_angle + delta;
+        if (angle == kFullTurn || angle == -kFullTurn)
+            angle = 0;
+        runEffect(
+            [path = entry->path, reload, angle](const imaging::Picture &shown, imaging::Picture &out) {
+                const imaging::Picture fromFile = reload ? imaging::load(path) : shown;
+                return !fromFile.empty() && imaging::Rotation(fromFile, out, angle);
+            },
+            true,
+            // The angle follows the picture shown, so it changes only with a turn that succeeded.
+            [this, angle, then](bool ok) {
+                if (ok)
+                    m_angle = angle;
+                then(ok);
+            });
     });
-    if (ok)
-        m_angle = angle;
-    return ok;
 }
 
-template <typename Command> bool PictureEdit::whileBusy(Command &&command)
+bool PictureEdit::whileBusy(const std::function<void(Then)> &command)
 {
     if (m_busy)
         return false;
     m_busy = true;
-    struct Done {
-        bool &busy;
-        ~Done() { busy = false; }
-    } done { m_busy };
-    return command();
+    m_succeeded = false;
+    command([this](bool ok) {
+        m_busy = false;
+        m_succeeded = ok;
+    });
+    // Without a worker the command has ended by now; with one it may still be working.
+    return m_busy || m_succeeded;
 }
 
 bool PictureEdit::rotateLeft()
 {
-    return whileBusy([&] { return rotate(kQuarterTurn); });
+    return whileBusy([this](Then then) { rotate(kQuarterTurn, then); });
 }
 
 bool PictureEdit::rotateRight()
 {
-    return whileBusy([&] { return rotate(-kQuarterTurn); });
+    return whileBusy([this](Then then) { rotate(-kQuarterTurn, then); });
 }
 
 bool PictureEdit::mosaic(const imaging::Region &selection)
 {
-    return whileBusy([&] { return mosaicNow(selection); });
-}
-
-bool PictureEdit::mosaicNow(const imaging::Region &selection)
-{
-    if (!hasPicture())
-        return false;
-    return runEffect([&](const imaging::Picture &in, imaging::Picture &out) {
-        return imaging::Mosaic(in, out, selection);
+    return whileBusy([this, selection](Then then) {
+        withPicture([this, selection, then](bool has) {
+            if (!has) {
+                then(false);
+                return;
+            }
+            runEffect([selection](const imaging::Picture &in,
+                          imaging::Picture &out) { return imaging::Mosaic(in, out, selection); },
+                true,
+                then);
+        });
     });
 }
 
 bool PictureEdit::emboss(const imaging::Region &selection)
 {
-    return whileBusy([&] { return embossNow(selection); });
-}
-
-bool PictureEdit::embossNow(const imaging::Region &selection)
-{
-    if (!hasPicture())
-        return false;
-    return runEffect([&](const imaging::Picture &in, imaging::Picture &out) {
-        return imaging::Emboss(in, out, selection);
+    return whileBusy([this, selection](Then then) {
+        withPicture([this, selection, then](bool has) {
+            if (!has) {
+                then(false);
+                return;
+            }
+            runEffect([selection](const imaging::Picture &in,
+                          imaging::Picture &out) { return imaging::Emboss(in, out, selection); },
+                true,
+                then);
+        });
     });
 }
 
 bool PictureEdit::removeNoise()
 {
-    return whileBusy([&] { return removeNoiseNow(); });
-}
-
-bool PictureEdit::removeNoiseNow()
-{
-    if (!hasPicture())
-        return false;
-    // The picture's own size, so a turned picture is covered whole.
-    return runEffect([](const imaging::Picture &in, imaging::Picture &out) {
-        return imaging::RemoveNoise(in, out, imaging::wholeRegion(in), kNoiseLevel);
+    return whileBusy([this](Then then) {
+        withPicture([this, then](bool has) {
+            if (!has) {
+                then(false);
+                return;
+            }
+            // The picture's own size, so a turned picture is covered whole.
+            runEffect(
+                [](const imaging::Picture &in, imaging::Picture &out) {
+                    return imaging::RemoveNoise(in, out, imaging::wholeRegion(in), kNoiseLevel);
+                },
+                true,
+                then);
+        });
     });
 }
 
 bool PictureEdit::sepia()
 {
-    return whileBusy([&] { return sepiaNow(); });
-}
-
-bool PictureEdit::sepiaNow()
-{
-    if (!hasPicture())
-        return false;
-    // The grey step stays shown even if the tint fails; only the tint enables the commands.
-    const bool grey = runEffect(
-        [](const imaging::Picture &in, imaging::Picture &out) {
-            return imaging::SetGray(in, out, imaging::wholeRegion(in));
-        },
-        false);
-    if (!grey || m_picture.empty())
-        return false;
-    return runEffect([](const imaging::Picture &in, imaging::Picture &out) {
-        return imaging::RGBLevel(in, out, imaging::wholeRegion(in), 10, -10, -35);
+    return whileBusy([this](Then then) {
+        withPicture([this, then](bool has) {
+            if (!has) {
+                then(false);
+                return;
+            }
+            // The grey step stays shown even if the tint fails; only the tint enables the commands.
+            runEffect(
+                [](const imaging::Picture &in, imaging::Picture &out) {
+                    return imaging::SetGray(in, out, imaging::wholeRegion(in));
+                },
+                false,
+                [this, then](bool grey) {
+                    if (!grey || m_picture.empty()) {
+                        then(false);
+                        return;
+                    }
+                    runEffect(
+                        [](const imaging::Picture &in, imaging::Picture &out) {
+                            return imaging::RGBLevel(in, out, imaging::wholeRegion(in), 10, -10, -35);
+                        },
+                        true,
+                        then);
+                });
+        });
     });
 }
 
@@ -271,14 +345,16 @@ void PictureEdit::undo()
 
 bool PictureEdit::apply()
 {
-    return whileBusy([&] { return applyNow(); });
+    return whileBusy([this](Then then) { applyNow(then); });
 }
 
-bool PictureEdit::applyNow()
+void PictureEdit::applyNow(Then then)
 {
     const auto *entry = currentEntry();
-    if (!entry || m_picture.empty() || !m_canApply)
-        return false;
+    if (!entry || m_picture.empty() || !m_canApply) {
+        then(false);
+        return;
+    }
     const std::size_t index = static_cast<std::size_t>(m_images.current());
     const std::string source = entry->path;
     const std::string target = appliedPictureName(source);
@@ -287,52 +363,61 @@ bool PictureEdit::applyNow()
     };
     const bool haveTime = ::stat(source.c_str(), &sourceInfo) == 0;
 
-    if (m_progress) {
-        m_progress->show();
-        m_progress->setPosition(0);
+    album::ProgressSink *progress = m_progress;
+    if (progress) {
+        progress->show();
+        progress->setPosition(0);
     }
-    std::string error;
-    bool saved = false;
-    const imaging::Picture picture = m_picture;
-    const int quality = m_settings.number(album::OptionId::qJPEG);
-    const imaging::Sampling sampling = imaging::samplingFromText(m_settings.text(album::OptionId::cbJPEGc));
-    offThread([&] {
-        saved = imaging::saveJpeg(picture, target, quality, sampling, &error, [this](int percent) {
-            if (!m_progress)
+    auto error = std::make_shared<std::string>();
+    auto saved = std::make_shared<bool>(false);
+    offThread(
+        [picture = m_picture,
+            target,
+            quality = m_settings.number(album::OptionId::qJPEG),
+            sampling = imaging::samplingFromText(m_settings.text(album::OptionId::cbJPEGc)),
+            progress,
+            error,
+            saved](const EffectWorker::Post &post) {
+            *saved = imaging::saveJpeg(
+                picture, target, quality, sampling, error.get(), [&post, progress](int percent) {
+                    if (progress)
+                        post([progress, percent] { progress->setPosition(percent); });
+                });
+        },
+        [this, progress, index, target, haveTime, sourceInfo, error, saved, then](
+            std::exception_ptr failure) {
+            if (progress)
+                progress->hide();
+            if (failure || !*saved) {
+                m_prompts.inform(
+                    album::PromptKind::Error, failure ? failureMessage(target, failure) : *error);
+                then(false);
                 return;
-            if (m_worker)
-                m_worker->report(*m_progress, percent);
-            else
-                m_progress->setPosition(percent);
-        });
-    });
-    if (m_progress)
-        m_progress->hide();
-    if (!saved) {
-        m_prompts.inform(album::PromptKind::Error, error);
-        return false;
-    }
-    if (haveTime) {
-        const timespec times[2] = { { 0, UTIME_NOW }, sourceInfo.st_mtim };
-        // The picture is saved; a time that cannot be set only leaves it with today's date.
-        (void)::utimensat(AT_FDCWD, target.c_str(), times, 0);
-    }
+            }
+            if (haveTime) {
+                const timespec times[2] = { { 0, UTIME_NOW }, sourceInfo.st_mtim };
+                // The picture is saved; a time that cannot be set only leaves it with today's date.
+                (void)::utimensat(AT_FDCWD, target.c_str(), times, 0);
+            }
 
-    // The list cannot change while the picture is saved (the window takes no input meanwhile),
-    // but an entry that went away is not renamed.
-    if (index >= m_images.size())
-        return true;
-    // Only now that the file is complete does the entry name it.
-    m_images.setPath(index, target);
-    if (m_listener)
-        m_listener->entryChanged(index);
-    // The shown picture is now the file's, unturned against it.
-    m_angle = 0;
-    setCommands(false, false);
-    m_images.setSelected(index, true);
-    m_changes.markProjectChanged();
-    m_changes.withdrawRebuild();
-    return true;
+            // The list cannot change while the picture is saved (the window takes no input
+            // meanwhile), but an entry that went away is not renamed.
+            if (index >= m_images.size()) {
+                then(true);
+                return;
+            }
+            // Only now that the file is complete does the entry name it.
+            m_images.setPath(index, target);
+            if (m_listener)
+                m_listener->entryChanged(index);
+            // The shown picture is now the file's, unturned against it.
+            m_angle = 0;
+            setCommands(false, false);
+            m_images.setSelected(index, true);
+            m_changes.markProjectChanged();
+            m_changes.withdrawRebuild();
+            then(true);
+        });
 }
 
 } // namespace pictora::project

@@ -6,6 +6,7 @@
 #include "album/settings.h"
 #include "imaging/picture.h"
 
+#include <exception>
 #include <functional>
 #include <string>
 
@@ -19,12 +20,15 @@ class DocumentListener;
 class EffectWorker
 {
 public:
+    /// Hands a step to the window's thread without waiting for it (the progress of a save).
+    using Post = std::function<void(std::function<void()>)>;
+
     virtual ~EffectWorker() = default;
-    /// Runs `work` to its end before returning and rethrows what it threw. `work` touches no
-    /// window and no part of the document.
-    virtual void run(const std::function<void()> &work) = 0;
-    /// Called by `work` with its progress: hands the position to `progress` on the window's thread.
-    virtual void report(album::ProgressSink &progress, int percent) = 0;
+    /// Runs `work`, then `done` on the window's thread with what `work` threw (null when nothing);
+    /// what `work` posts arrives there before `done`. `work` touches no window and no part of the
+    /// document.
+    virtual void start(std::function<void(const Post &)> work, std::function<void(std::exception_ptr)> done)
+        = 0;
 };
 
 /// The name apply saves to: the path with its extension replaced by ".jpg", or by "_e.jpg" when
@@ -38,6 +42,10 @@ public:
 /// the full picture is decoded only when an effect needs it. Effects change only this copy; apply
 /// saves it as a new JPEG beside the source and points the entry at it. The source file is never
 /// written.
+///
+/// With a worker, a command goes on beside the window after it returns, and its end shows through
+/// the listener; another command is refused until then (busy()). Without one, it has ended when it
+/// returns.
 class PictureEdit
 {
 public:
@@ -54,8 +62,9 @@ public:
 
     /// The edited picture; empty until an effect (or hasPicture()) loaded it.
     [[nodiscard]] const imaging::Picture &picture() const { return m_picture; }
-    /// Whether there is a picture to edit: the current entry's file is decoded here when it has not
-    /// been yet. False without a current entry, after erase(), or when the file cannot be read.
+    /// Whether there is a picture to edit: the current entry's file is decoded here, in the caller,
+    /// when it has not been yet. False without a current entry, after erase(), or when the file
+    /// cannot be read.
     [[nodiscard]] bool hasPicture();
     /// Whether the preview must show picture() rather than the current entry's file: an effect has
     /// changed it since the entry was selected or undone.
@@ -75,7 +84,8 @@ public:
     void erase();
 
     /// Quarter turns, always of the file's picture: effects made before are lost. False when
-    /// nothing happened (no picture shown, the file cannot be read).
+    /// nothing happened (no picture shown, the file cannot be read); with a worker, true when the
+    /// command started.
     bool rotateLeft();
     bool rotateRight();
     /// Region effects on the preview's selection, in picture pixels; an empty selection does nothing.
@@ -92,23 +102,27 @@ public:
     /// sampling and the source's last-write time, then points the entry at the new file, marks the
     /// project changed and withdraws the rebuild. A failed save shows the error naming the file and
     /// changes nothing. Nothing happens while apply is disabled or without a current entry. True
-    /// when saved.
+    /// when saved (with a worker, when the save started).
     bool apply();
 
 private:
+    /// A command's continuation: called once, on the window's thread, with whether it succeeded.
+    using Then = std::function<void(bool)>;
     /// Runs one command unless another is working (the window keeps turning while one does).
-    template <typename Command> bool whileBusy(Command &&command);
-    bool rotate(int delta);
-    bool mosaicNow(const imaging::Region &selection);
-    bool embossNow(const imaging::Region &selection);
-    bool removeNoiseNow();
-    bool sepiaNow();
-    bool applyNow();
+    bool whileBusy(const std::function<void(Then)> &command);
+    void rotate(int delta, Then then);
+    /// Decodes the current entry's file when no picture is held yet, then `then(hasPicture)`.
+    void withPicture(Then then);
+    /// Takes the decoded file as the picture unless another entry was shown meanwhile.
+    bool adoptFile(unsigned generation, imaging::Picture loaded);
+    void applyNow(Then then);
     /// Runs one effect on the shown picture; on success the result is shown and the commands enabled.
-    template <typename Effect> bool runEffect(Effect &&effect, bool enableCommands = true);
+    using Effect = std::function<bool(const imaging::Picture &, imaging::Picture &)>;
+    void runEffect(Effect effect, bool enableCommands, Then then);
     void setCommands(bool canApply, bool canUndo);
-    /// Runs `work` through the worker, or here without one.
-    void offThread(const std::function<void()> &work);
+    /// Runs `work` through the worker, or here without one, then `then` here.
+    void offThread(
+        std::function<void(const EffectWorker::Post &)> work, std::function<void(std::exception_ptr)> then);
     void pictureChanged();
     [[nodiscard]] const album::ImageEntry *currentEntry() const;
 
@@ -120,6 +134,7 @@ private:
     EffectWorker *m_worker = nullptr;
     DocumentListener *m_listener = nullptr;
     bool m_busy = false;
+    bool m_succeeded = false; ///< how the last command ended
     unsigned m_generation = 0; ///< counts the pictures shown, so a late result of another is dropped
 
     imaging::Picture m_picture;

@@ -311,7 +311,6 @@ RunResult writeAlbum(
 
     c.progress.show();
     ProgressGuard guard(c.progress);
-    c.platform.hidePreview();
 
     ConversionOptions options = conversionOptions(c.settings, values);
     options.writeFiles = writePictures;
@@ -326,13 +325,11 @@ RunResult writeAlbum(
     } catch (const RunCancelled &) {
         c.progress.hide();
         guard.disarm();
-        c.platform.showPreview();
         c.prompts.ask(album::Prompt::asking(album::Question::Cancelled, kCancelledMessage));
         return RunResult {};
     } catch (const AlbumPictureMissing &missing) {
         c.progress.hide();
         guard.disarm();
-        c.platform.showPreview();
         c.prompts.inform(PromptKind::Error, missingAlbumPictureMessage(missing.path));
         return RunResult {};
     }
@@ -353,9 +350,6 @@ RunResult writeAlbum(
     c.progress.setLabel("");
     c.progress.hide();
     guard.disarm();
-    c.platform.showPreview();
-    if (n > 0)
-        c.platform.selectFirstEntry();
     c.platform.openDocument(layout.indexPath());
     result.completed = true;
     return result;

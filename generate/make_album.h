@@ -18,7 +18,7 @@ struct ImageEntry;
 namespace pictora::generate
 {
 
-/// Platform services and window hooks the runs use; front ends and tests implement it.
+/// Platform services the runs use; front ends and tests implement it.
 class RunPlatform
 {
 public:
@@ -27,11 +27,6 @@ public:
     virtual bool moveToTrash(const std::string &path) = 0;
     /// Opens a document with the user's associated program (the cover page in the browser).
     virtual void openDocument(const std::string &path) = 0;
-    /// The preview window is hidden while pictures are converted and shown again at the end.
-    virtual void hidePreview() { }
-    virtual void showPreview() { }
-    /// Selects and shows the first entry of the list once the album is written.
-    virtual void selectFirstEntry() { }
     /// Asked after each picture: true when the user asked the run to stop. The run then ends
     /// after the pictures in flight, says so with kCancelledMessage and writes no page.
     virtual bool cancelRequested() { return false; }

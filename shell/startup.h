@@ -43,6 +43,10 @@ void startUp(project::Document &document,
     const Registration &registration,
     album::Prompter &prompts);
 
+/// Told when the window is closed, or a make is asked for, while a make or an effect is working.
+inline constexpr const char *kWorkRunningMessage
+    = "処理中です。処理が終わってから、もう一度操作してください。";
+
 /// When the main window is asked to close. Asks kSaveQuestion when the document has changed or
 /// has no project path: Cancel keeps the window; Yes runs Save As, and a Save As that did not
 /// write (cancelled or failed) keeps the window; No goes on. Then the author's address is stored,

@@ -3,22 +3,42 @@
 
 #include "base/errors.h"
 #include "base/file_messages.h"
+#include "ui/busy_window.h"
 #include "ui/image_list_view.h"
 #include "ui/preview_window.h"
 #include "ui/progress_window.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QMainWindow>
-#include <QMenuBar>
-#include <QWidget>
-
-#include <chrono>
 
 namespace pictora::ui
 {
 
-AlbumRunner::AlbumRunner(QWidget &window,
+class AlbumRunner::RunProgress final : public album::ProgressSink
+{
+public:
+    explicit RunProgress(AlbumRunner &runner)
+        : m_runner(runner)
+    {
+    }
+    void show() override
+    {
+        m_runner.m_progress.show();
+        m_runner.m_preview.hide();
+    }
+    void setPosition(int percent) override { m_runner.m_progress.setPosition(percent); }
+    void setLabel(const std::string &text) override { m_runner.m_progress.setLabel(text); }
+    void hide() override
+    {
+        m_runner.m_progress.hide();
+        m_runner.m_preview.setVisible(m_runner.previewWanted());
+    }
+
+private:
+    AlbumRunner &m_runner;
+};
+
+AlbumRunner::AlbumRunner(BusyWindow &busy,
     const album::AlbumSettings &settings,
     const album::ImageList &list,
     album::Prompter &prompts,
@@ -26,8 +46,8 @@ AlbumRunner::AlbumRunner(QWidget &window,
     TfrView &preview,
     ImageListView &listView,
     ProgramSetter setByProgram)
-    : QObject(&window)
-    , m_window(window)
+    : QObject(&busy.window())
+    , m_busy(busy)
     , m_settings(settings)
     , m_list(list)
     , m_prompts(prompts)
@@ -35,65 +55,52 @@ AlbumRunner::AlbumRunner(QWidget &window,
     , m_preview(preview)
     , m_listView(listView)
     , m_setByProgram(std::move(setByProgram))
+    , m_runProgress(std::make_unique<RunProgress>(*this))
+    , m_platform(std::make_unique<QtRunPlatform>())
 {
-    setOpener({});
-    m_poll.setInterval(10);
-    connect(&m_poll, &QTimer::timeout, this, &AlbumRunner::poll);
+    // Esc in the progress window, or closing it: the run stops after the pictures in flight.
+    connect(&m_progress, &TfrProgress::cancelRequestedByUser, &m_task, &BackgroundTask::requestStop);
 }
 
-AlbumRunner::~AlbumRunner()
-{
-    // The run's thread calls into this window's objects: let it end before they go.
-    while (m_future.valid() && m_future.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready)
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
+AlbumRunner::~AlbumRunner() = default;
 
 void AlbumRunner::setOpener(QtRunPlatform::Opener open)
 {
-    m_platform = std::make_unique<QtRunPlatform>(
-        m_preview,
-        m_progress,
-        [this] { return previewWanted(); },
-        [this] { m_listView.selectFirst(); },
-        std::move(open));
+    m_platform = std::make_unique<QtRunPlatform>(std::move(open));
 }
 
 void AlbumRunner::make()
 {
-    start(generate::RunKind::Make);
+    start(RunKind::Make);
 }
 
 void AlbumRunner::rebuild()
 {
-    start(generate::RunKind::Rebuild);
+    start(RunKind::Rebuild);
 }
 
-void AlbumRunner::start(generate::RunKind kind)
+void AlbumRunner::start(RunKind kind)
 {
-    if (m_running)
+    if (m_busy.isBusy())
         return;
-    m_running = true;
     m_kind = kind;
-    setInputEnabled(false);
-    m_window.setCursor(Qt::BusyCursor);
-    m_future = generate::startBackgroundRun(
-        kind, m_settings, m_list.entries(), m_prompts, m_progress, *m_platform, m_dispatcher, m_workers);
-    m_poll.start();
+    m_busy.begin();
+    startBackgroundRun(m_task,
+        kind,
+        m_settings,
+        m_list.entries(),
+        m_prompts,
+        *m_runProgress,
+        *m_platform,
+        m_workers,
+        [this](const BackgroundRunResult &out) { finish(out); });
 }
 
-void AlbumRunner::poll()
+void AlbumRunner::finish(const BackgroundRunResult &out)
 {
-    if (m_future.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
-        finish();
-}
-
-void AlbumRunner::finish()
-{
-    m_poll.stop();
-    generate::BackgroundRunResult out = m_future.get();
-    m_window.unsetCursor();
-    setInputEnabled(true);
-    m_running = false;
+    m_busy.end();
+    if (!out.error && out.result.completed && !m_list.empty())
+        m_listView.selectFirst();
 
     // The run may have filled in settings (the author address): the window shows them too.
     for (const album::OptionDecl &decl : album::optionTable()) {
@@ -114,27 +121,12 @@ void AlbumRunner::finish()
             m_prompts.inform(album::PromptKind::Error, "アルバムを作成できませんでした。");
         }
     }
-    emit finished(!out.error && out.result.completed, m_kind == generate::RunKind::Make);
-}
-
-void AlbumRunner::setInputEnabled(bool enabled)
-{
-    if (auto *mainWindow = qobject_cast<QMainWindow *>(&m_window)) {
-        if (QWidget *central = mainWindow->centralWidget())
-            central->setEnabled(enabled);
-        if (QMenuBar *menu = mainWindow->menuBar())
-            menu->setEnabled(enabled);
-        return;
-    }
-    for (QWidget *child : m_window.findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
-        if (child != &m_progress && child != &m_preview)
-            child->setEnabled(enabled);
-    }
+    emit finished(!out.error && out.result.completed, m_kind == RunKind::Make);
 }
 
 bool AlbumRunner::previewWanted() const
 {
-    const auto *item = m_window.findChild<QAction *>(QStringLiteral("mnPreView"));
+    const auto *item = m_busy.window().findChild<QAction *>(QStringLiteral("mnPreView"));
     return !item || item->isChecked();
 }
 

@@ -3,29 +3,27 @@
 
 #include "album/image_list.h"
 #include "album/settings.h"
-#include "generate/background_run.h"
+#include "ui/background_run.h"
+#include "ui/background_task.h"
 #include "ui/qt_services.h"
 
 #include <QObject>
-#include <QTimer>
 
 #include <functional>
-#include <future>
 #include <memory>
-
-class QAction;
-class QWidget;
 
 namespace pictora::ui
 {
 
+class BusyWindow;
 class ImageListView;
 class TfrProgress;
 class TfrView;
 
-/// Make album and rebuild from the window. The run works on its own thread through
-/// startBackgroundRun; the window keeps drawing and answering, but its controls and menu take no
-/// command until the run is over. Questions go to the prompter, progress to the progress window.
+/// Make album and rebuild from the window. The run works beside the window (startBackgroundRun);
+/// the window keeps drawing and answering, but is shut to commands until the run is over.
+/// Questions go to the prompter, progress to the progress window; the preview is out of sight
+/// while the progress window shows, and a completed album shows its first entry.
 class AlbumRunner : public QObject
 {
     Q_OBJECT
@@ -33,9 +31,8 @@ public:
     /// Sets one option the way the program does (not as the user's edit), so its control shows it.
     using ProgramSetter = std::function<void(album::OptionId, const album::OptionValue &)>;
 
-    /// `window` is the main window: its central widget and menu bar are shut while a run works,
-    /// and `mnPreView` is found in it by name.
-    AlbumRunner(QWidget &window,
+    /// `busy` shuts the main window while a run works; `mnPreView` is found in that window by name.
+    AlbumRunner(BusyWindow &busy,
         const album::AlbumSettings &settings,
         const album::ImageList &list,
         album::Prompter &prompts,
@@ -49,7 +46,7 @@ public:
     void setOpener(QtRunPlatform::Opener open);
     /// Picture workers of a run; 0 = one per core.
     void setWorkers(int workers) { m_workers = workers; }
-    [[nodiscard]] bool isRunning() const { return m_running; }
+    [[nodiscard]] bool isRunning() const { return m_task.isRunning(); }
 
 public slots:
     void make();
@@ -61,13 +58,14 @@ signals:
     void finished(bool completed, bool wasMake);
 
 private:
-    void start(generate::RunKind kind);
-    void poll();
-    void finish();
-    void setInputEnabled(bool enabled);
+    /// The progress window of a run, with the preview out of its way.
+    class RunProgress;
+
+    void start(RunKind kind);
+    void finish(const BackgroundRunResult &out);
     [[nodiscard]] bool previewWanted() const;
 
-    QWidget &m_window;
+    BusyWindow &m_busy;
     const album::AlbumSettings &m_settings;
     const album::ImageList &m_list;
     album::Prompter &m_prompts;
@@ -75,13 +73,11 @@ private:
     TfrView &m_preview;
     ImageListView &m_listView;
     ProgramSetter m_setByProgram;
-    QtUiDispatcher m_dispatcher;
+    std::unique_ptr<RunProgress> m_runProgress;
     std::unique_ptr<QtRunPlatform> m_platform;
-    QTimer m_poll;
-    std::future<generate::BackgroundRunResult> m_future;
-    generate::RunKind m_kind = generate::RunKind::Make;
+    RunKind m_kind = RunKind::Make;
     int m_workers = 0;
-    bool m_running = false;
+    BackgroundTask m_task; ///< last, so that it goes first: the run refers to the members above
 };
 
 } // namespace pictora::ui

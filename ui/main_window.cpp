@@ -10,6 +10,7 @@
 #include "ui/about_box.h"
 #include "ui/album_runner.h"
 #include "ui/background_display.h"
+#include "ui/busy_window.h"
 #include "ui/image_list_view.h"
 #include "ui/option_binding.h"
 #include "ui/picture_image.h"
@@ -31,6 +32,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QTabBar>
 #include <QUrl>
@@ -115,7 +117,18 @@ TfrMain::TfrMain(album::Prompter &prompts,
     m_listView = new ImageListView(*this, m_document.images(), m_document, m_prompts, m_chooser);
     m_listView->setPictureEdit(&m_document.pictureEdit());
     connect(this, &TfrMain::filesDropped, m_listView, &ImageListView::dropFiles);
-    m_runner = new AlbumRunner(*this,
+    m_busy = new BusyWindow(*this);
+    // While work runs the menu is shut and its keys with it; the two that would end the program or
+    // start a make say why nothing happens instead, from whichever of the program's windows.
+    for (const QKeySequence &keys :
+        { QKeySequence(Qt::CTRL | Qt::Key_Q), QKeySequence(Qt::CTRL | Qt::Key_M) }) {
+        auto *refused = new QShortcut(keys, this);
+        refused->setContext(Qt::ApplicationShortcut);
+        refused->setEnabled(false);
+        connect(refused, &QShortcut::activated, this, &TfrMain::sayWorkIsRunning);
+        connect(m_busy, &BusyWindow::busyChanged, refused, &QShortcut::setEnabled);
+    }
+    m_runner = new AlbumRunner(*m_busy,
         m_document.settings(),
         m_document.images(),
         m_prompts,
@@ -131,7 +144,7 @@ TfrMain::TfrMain(album::Prompter &prompts,
     connect(m_preview.get(), &TfrView::closed, this, [this] { m_ui->mnPreView->setChecked(false); });
 
     m_document.pictureEdit().setProgress(m_progress);
-    m_effectWorker = std::make_unique<QtEffectWorker>(*this);
+    m_effectWorker = std::make_unique<QtEffectWorker>(*m_busy);
     m_document.pictureEdit().setWorker(m_effectWorker.get());
     m_document.setListener(this);
 }
@@ -539,12 +552,21 @@ void TfrMain::showEvent(QShowEvent *event)
         Qt::QueuedConnection);
 }
 
+void TfrMain::sayWorkIsRunning()
+{
+    m_prompts.inform(album::PromptKind::Information, shell::kWorkRunningMessage);
+}
+
 void TfrMain::closeEvent(QCloseEvent *event)
 {
     // A run in flight still writes the album and reads the document, an effect works on the
     // picture: they end first.
-    if (m_runner->isRunning() || m_document.pictureEdit().busy()
-        || !shell::mayClose(m_document, m_chooser, m_store, m_documentPrompts)) {
+    if (m_busy->isBusy()) {
+        event->ignore();
+        sayWorkIsRunning();
+        return;
+    }
+    if (!shell::mayClose(m_document, m_chooser, m_store, m_documentPrompts)) {
         event->ignore();
         return;
     }

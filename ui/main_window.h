@@ -33,6 +33,7 @@ namespace pictora::ui
 {
 
 class AlbumRunner;
+class BusyWindow;
 class ImageListView;
 class QtEffectWorker;
 class TAboutBox;
@@ -147,6 +148,8 @@ private:
     /// The keys a desktop user expects, on the menu items they stand for.
     void assignShortcuts();
     void openHelpPage(const QString &page);
+    /// The note for a command refused because work is running beside the window.
+    void sayWorkIsRunning();
     /// The preview's selection in picture pixels.
     [[nodiscard]] imaging::Region previewSelection() const;
 
@@ -163,6 +166,7 @@ private:
     std::unique_ptr<TfrView> m_preview; ///< a window of its own, closed with this one
     TfrProgress *m_progress = nullptr;
     ImageListView *m_listView = nullptr;
+    BusyWindow *m_busy = nullptr; ///< shut while a run or an effect works
     AlbumRunner *m_runner = nullptr;
     std::unique_ptr<QtEffectWorker> m_effectWorker;
     QMenu *m_subPopUp = nullptr;

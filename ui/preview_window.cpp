@@ -160,7 +160,6 @@ TfrView::TfrView(QWidget *parent)
     , m_view(new PreviewView(this))
     , m_menu(new QMenu(this))
     , m_sizes(new QActionGroup(this))
-    , m_generation(std::make_shared<std::atomic<quint64>>(0))
 {
     setObjectName(QStringLiteral("TfrView"));
     setWindowTitle(QStringLiteral("プレビュー画面 (右クリックでプレビュー画面サイズ変更)"));
@@ -182,19 +181,12 @@ TfrView::TfrView(QWidget *parent)
     addAction(all);
     connect(all, &QAction::triggered, this, &TfrView::selectAll);
 
-    // One decoder is enough: a newer request drops the queued ones, and a running one is ignored.
-    m_pool.setMaxThreadCount(1);
     findChild<QAction *>(QStringLiteral("N640x480"))->setChecked(true);
     setViewSize({ 640, 480 });
     move(50, 50);
 }
 
-TfrView::~TfrView()
-{
-    m_pool.clear();
-    ++*m_generation;
-    m_pool.waitForDone();
-}
+TfrView::~TfrView() = default;
 
 void TfrView::setViewSize(QSize size)
 {
@@ -220,30 +212,41 @@ void TfrView::showPicture(const QString &path)
 
 void TfrView::showEdited(const imaging::Picture &picture)
 {
-    // A load still on its way would replace the edit with the file.
-    dropPendingLoad();
     m_edited = picture;
     drawEdited();
 }
 
 void TfrView::drawEdited()
 {
-    const QSize full(m_edited.width(), m_edited.height());
-    const imaging::TargetSize fitted
-        = imaging::fitInside({ full.width(), full.height(), 24 }, m_view->width(), m_view->height());
-    imaging::Picture shown;
-    if (fitted.width == full.width() && fitted.height == full.height())
-        shown = m_edited;
-    else if (!imaging::Resize(m_edited, shown, fitted.width, fitted.height))
-        shown = {};
-    m_pictureSize = shown.empty() ? QSize() : full;
-    m_view->setPicture(toQImage(shown), m_pictureSize);
+    // Shrinking a photo of many megapixels takes a good part of a second: beside the window.
+    // Starting drops a load still on its way, which would replace the edit with the file.
+    m_loads.start(
+        [this, edited = m_edited, viewSize = m_view->size()](TaskChannel &) -> BackgroundTask::End {
+            const QSize full(edited.width(), edited.height());
+            const imaging::TargetSize fitted = imaging::fitInside(
+                { full.width(), full.height(), 24 }, viewSize.width(), viewSize.height());
+            imaging::Picture shown;
+            if (fitted.width == full.width() && fitted.height == full.height())
+                shown = edited;
+            else if (!imaging::Resize(edited, shown, fitted.width, fitted.height))
+                shown = {};
+            return [this, image = toQImage(shown), pictureSize = shown.empty() ? QSize() : full] {
+                setShown(image, pictureSize);
+            };
+        },
+        [this](std::exception_ptr) { setShown({}, {}); });
+}
+
+void TfrView::setShown(const QImage &image, QSize pictureSize)
+{
+    m_pictureSize = pictureSize;
+    m_view->setPicture(image, pictureSize);
     refreshView();
 }
 
 void TfrView::erase()
 {
-    dropPendingLoad();
+    m_loads.drop();
     m_path.clear();
     m_edited = {};
     m_pictureSize = {};
@@ -266,53 +269,28 @@ QRect TfrView::selection() const
     return m_view->selection();
 }
 
-void TfrView::dropPendingLoad()
-{
-    ++*m_generation;
-    m_pool.clear();
-    m_loading = false;
-}
-
 void TfrView::load(const QString &path)
 {
-    const quint64 generation = ++*m_generation;
-    m_loading = true;
-    m_pool.clear();
-    const QSize viewSize = m_view->size();
-    const std::shared_ptr<std::atomic<quint64>> latest = m_generation;
-    m_pool.start([this, latest, generation, path, viewSize] {
-        if (latest->load() != generation)
-            return;
-        imaging::PictureInfo header;
-        const imaging::Picture picture = imaging::loadFitted(
-            toStdString(path),
-            [viewSize](const imaging::PictureInfo &h) {
-                return imaging::fitInside(h, viewSize.width(), viewSize.height());
-            },
-            &header);
-        if (latest->load() != generation)
-            return;
-        QImage image = toQImage(picture);
-        const QSize pictureSize = image.isNull() ? QSize() : QSize(header.width, header.height);
-        // The window waits for this task before it goes, so `this` outlives the call.
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, path, image = std::move(image), pictureSize] {
-                applyLoaded(generation, path, image, pictureSize);
-            },
-            Qt::QueuedConnection);
-    });
-}
-
-void TfrView::applyLoaded(quint64 generation, const QString &path, const QImage &image, QSize pictureSize)
-{
-    if (generation != m_generation->load())
-        return;
-    m_loading = false;
-    m_pictureSize = pictureSize;
-    m_view->setPicture(image, pictureSize);
-    refreshView();
-    emit pictureShown(path);
+    m_loads.start(
+        [this, path, viewSize = m_view->size()](TaskChannel &) -> BackgroundTask::End {
+            imaging::PictureInfo header;
+            const imaging::Picture picture = imaging::loadFitted(
+                toStdString(path),
+                [viewSize](const imaging::PictureInfo &h) {
+                    return imaging::fitInside(h, viewSize.width(), viewSize.height());
+                },
+                &header);
+            QImage image = toQImage(picture);
+            const QSize pictureSize = image.isNull() ? QSize() : QSize(header.width, header.height);
+            return [this, path, image = std::move(image), pictureSize] {
+                setShown(image, pictureSize);
+                emit pictureShown(path);
+            };
+        },
+        [this, path](std::exception_ptr) {
+            setShown({}, {});
+            emit pictureShown(path);
+        });
 }
 
 void TfrView::closeEvent(QCloseEvent *event)

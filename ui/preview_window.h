@@ -4,13 +4,10 @@
 #include <QImage>
 #include <QRect>
 #include <QSize>
-#include <QThreadPool>
 #include <QWidget>
 
 #include "imaging/picture.h"
-
-#include <atomic>
-#include <memory>
+#include "ui/background_task.h"
 
 class QAction;
 class QActionGroup;
@@ -59,8 +56,9 @@ private:
 [[nodiscard]] QPoint previewPlacement(
     const QRect &mainFrame, QSize previewFrame, const QRect &screen, QPoint fallback);
 
-/// The preview window: shows the current picture whole at one of five sizes. Pictures are decoded
-/// off the window thread at the size the view needs; a newer request makes older ones stale.
+/// The preview window: shows the current picture whole at one of five sizes. Pictures are decoded,
+/// and edited ones shrunk, beside the window at the size the view needs; a newer request drops
+/// older ones.
 class TfrView : public QWidget
 {
     Q_OBJECT
@@ -71,6 +69,7 @@ public:
     /// Shows a picture; an unreadable one leaves the view empty, without a message.
     void showPicture(const QString &path);
     /// Shows an edited picture, held at full size, scaled to the view; drops the selection.
+    /// The view follows once the picture is scaled.
     void showEdited(const imaging::Picture &picture);
     /// Erases the view (no picture, size 0 x 0).
     void erase();
@@ -88,6 +87,8 @@ public:
     [[nodiscard]] QRect selection() const;
     [[nodiscard]] PreviewView *view() const { return m_view; }
     [[nodiscard]] QMenu *popupMenu() const { return m_menu; }
+    /// A picture is being decoded or scaled for the view.
+    [[nodiscard]] bool isLoading() const { return m_loads.isRunning(); }
 
 signals:
     /// The window was closed by the user and is now hidden.
@@ -103,10 +104,8 @@ protected:
 private:
     void setViewSize(QSize size);
     void load(const QString &path);
-    /// Forgets a load still on its way, so that its picture is never shown.
-    void dropPendingLoad();
-    void applyLoaded(quint64 generation, const QString &path, const QImage &image, QSize pictureSize);
     void drawEdited();
+    void setShown(const QImage &image, QSize pictureSize);
 
     PreviewView *m_view;
     QMenu *m_menu;
@@ -114,9 +113,7 @@ private:
     QString m_path;
     imaging::Picture m_edited; ///< shown instead of m_path's file while it is not empty
     QSize m_pictureSize;
-    QThreadPool m_pool;
-    std::shared_ptr<std::atomic<quint64>> m_generation;
-    bool m_loading = false;
+    BackgroundTask m_loads; ///< last, so that it goes first: a load in flight refers to this window
 };
 
 } // namespace pictora::ui

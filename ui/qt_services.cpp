@@ -2,22 +2,16 @@
 #include "ui/qt_services.h"
 
 #include "shell/platform_services.h"
-#include "ui/preview_window.h"
-#include "ui/progress_window.h"
+#include "ui/busy_window.h"
 #include "ui/qt_text.h"
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QEventLoop>
-#include <QMainWindow>
-#include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
-#include <QThread>
 
 #include <algorithm>
 #include <exception>
-#include <iterator>
 #include <memory>
 
 namespace pictora::ui
@@ -135,80 +129,29 @@ Answer QtPrompter::ask(const album::Prompt &prompt)
     return escapeAnswer(buttons);
 }
 
-QtUiDispatcher::QtUiDispatcher() = default;
-
-void QtUiDispatcher::invokeAndWait(const std::function<void()> &task)
-{
-    if (QThread::currentThread() == m_context.thread()) {
-        task();
-        return;
-    }
-    QMetaObject::invokeMethod(
-        &m_context, [&task] { task(); }, Qt::BlockingQueuedConnection);
-}
-
-QtEffectWorker::QtEffectWorker(QWidget &window)
-    : m_window(window)
+QtEffectWorker::QtEffectWorker(BusyWindow &busy)
+    : m_busy(busy)
 {
 }
 
-void QtEffectWorker::run(const std::function<void()> &work)
+void QtEffectWorker::start(
+    std::function<void(const Post &)> work, std::function<void(std::exception_ptr)> done)
 {
-    auto *mainWindow = qobject_cast<QMainWindow *>(&m_window);
-    QWidget *shut[] = { mainWindow ? mainWindow->centralWidget() : nullptr,
-        mainWindow ? mainWindow->menuBar() : nullptr };
-    bool wasEnabled[] = { false, false };
-    const QPointer<QWidget> focused = QApplication::focusWidget();
-    for (std::size_t i = 0; i < std::size(shut); ++i) {
-        if (shut[i]) {
-            wasEnabled[i] = shut[i]->isEnabled();
-            shut[i]->setEnabled(false);
-        }
-    }
-    m_window.setCursor(Qt::BusyCursor);
-
-    std::exception_ptr failure;
-    const std::unique_ptr<QThread> thread(QThread::create([&work, &failure] {
-        try {
-            work();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-    }));
-    QEventLoop loop;
-    QObject::connect(thread.get(), &QThread::finished, &loop, &QEventLoop::quit);
-    thread->start();
-    loop.exec();
-    thread->wait();
-
-    m_window.unsetCursor();
-    for (std::size_t i = 0; i < std::size(shut); ++i) {
-        if (shut[i])
-            shut[i]->setEnabled(wasEnabled[i]);
-    }
-    // Shutting the controls took the keyboard away from the one the user was in.
-    if (focused && focused->isEnabled())
-        focused->setFocus();
-    if (failure)
-        std::rethrow_exception(failure);
+    m_busy.begin();
+    auto ended = [this, done](std::exception_ptr failure) {
+        m_busy.end();
+        done(failure);
+    };
+    m_task.start(
+        [work = std::move(work), ended](TaskChannel &channel) -> BackgroundTask::End {
+            work([&channel](std::function<void()> step) { channel.post(std::move(step)); });
+            return [ended] { ended(nullptr); };
+        },
+        ended);
 }
 
-void QtEffectWorker::report(album::ProgressSink &progress, int percent)
-{
-    QMetaObject::invokeMethod(
-        &m_context, [&progress, percent] { progress.setPosition(percent); }, Qt::QueuedConnection);
-}
-
-QtRunPlatform::QtRunPlatform(TfrView &preview,
-    TfrProgress &progress,
-    std::function<bool()> previewWanted,
-    SelectFirst selectFirst,
-    Opener open)
-    : m_preview(preview)
-    , m_progress(progress)
-    , m_previewWanted(std::move(previewWanted))
-    , m_selectFirst(std::move(selectFirst))
-    , m_open(open ? std::move(open) : Opener([](const QUrl &url) { QDesktopServices::openUrl(url); }))
+QtRunPlatform::QtRunPlatform(Opener open)
+    : m_open(open ? std::move(open) : Opener([](const QUrl &url) { QDesktopServices::openUrl(url); }))
 {
 }
 
@@ -220,27 +163,6 @@ bool QtRunPlatform::moveToTrash(const std::string &path)
 void QtRunPlatform::openDocument(const std::string &path)
 {
     m_open(QUrl::fromLocalFile(toQString(path)));
-}
-
-void QtRunPlatform::hidePreview()
-{
-    m_preview.hide();
-}
-
-void QtRunPlatform::showPreview()
-{
-    m_preview.setVisible(!m_previewWanted || m_previewWanted());
-}
-
-void QtRunPlatform::selectFirstEntry()
-{
-    if (m_selectFirst)
-        m_selectFirst();
-}
-
-bool QtRunPlatform::cancelRequested()
-{
-    return m_progress.cancelRequested();
 }
 
 } // namespace pictora::ui

@@ -3,8 +3,8 @@
 
 #include "album/prompts.h"
 #include "document/picture_edit.h"
-#include "generate/background_run.h"
 #include "generate/make_album.h"
+#include "ui/background_task.h"
 
 #include <QObject>
 #include <QPointer>
@@ -16,22 +16,19 @@
 namespace pictora::ui
 {
 
-class TfrProgress;
-class TfrView;
+class BusyWindow;
 
-/// Effects on a thread of their own: while one works, the windows go on drawing and the timers
-/// running, and the main window's controls and menu (so their keys too) take no input.
+/// Effects beside the window: while one works, the windows go on drawing and the timers running,
+/// and the main window is shut (see BusyWindow).
 class QtEffectWorker final : public project::EffectWorker
 {
 public:
-    /// `window`: the main window, whose central widget and menu bar are shut while work runs.
-    explicit QtEffectWorker(QWidget &window);
-    void run(const std::function<void()> &work) override;
-    void report(album::ProgressSink &progress, int percent) override;
+    explicit QtEffectWorker(BusyWindow &busy);
+    void start(std::function<void(const Post &)> work, std::function<void(std::exception_ptr)> done) override;
 
 private:
-    QWidget &m_window;
-    QObject m_context; ///< lives on the window's thread
+    BusyWindow &m_busy;
+    BackgroundTask m_task;
 };
 
 /// A message box's text: plain as it is, or, when a line is indented with a tab, rich text in which
@@ -50,43 +47,17 @@ private:
     QPointer<QWidget> m_parent;
 };
 
-/// Runs a task on the thread of the event loop and waits for it; called there, runs it at once.
-class QtUiDispatcher final : public generate::UiDispatcher
-{
-public:
-    QtUiDispatcher();
-    void invokeAndWait(const std::function<void()> &task) override;
-
-private:
-    QObject m_context; ///< lives on the thread that made the dispatcher
-};
-
-/// The desktop's side of a run: trash, the browser, the preview window and the list's first entry,
-/// and the progress window's stop request.
+/// The desktop's side of a run: the trash and the browser.
 class QtRunPlatform final : public generate::RunPlatform
 {
 public:
     using Opener = std::function<void(const QUrl &)>;
-    using SelectFirst = std::function<void()>;
-    /// `previewWanted` says whether the preview is to be seen after the run (mnPreView's check).
-    QtRunPlatform(TfrView &preview,
-        TfrProgress &progress,
-        std::function<bool()> previewWanted,
-        SelectFirst selectFirst,
-        Opener open = {});
+    explicit QtRunPlatform(Opener open = {});
 
     bool moveToTrash(const std::string &path) override;
     void openDocument(const std::string &path) override;
-    void hidePreview() override;
-    void showPreview() override;
-    void selectFirstEntry() override;
-    bool cancelRequested() override;
 
 private:
-    TfrView &m_preview;
-    TfrProgress &m_progress;
-    std::function<bool()> m_previewWanted;
-    SelectFirst m_selectFirst;
     Opener m_open;
 };
 

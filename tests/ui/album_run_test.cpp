@@ -18,6 +18,7 @@
 #include "generate/album_guard.h"
 #include "generate/make_album.h"
 #include "project/project_writer.h"
+#include "shell/startup.h"
 #include "tests/support/album_questions.h"
 #include "tests/support/scripted_chooser.h"
 #include "tests/support/scripted_prompter.h"
@@ -33,6 +34,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -156,6 +158,11 @@ TEST_F(AlbumRun, ThreePicturesShowTheirCountWhileTheWindowTakesNoCommand)
             "hide" }));
     EXPECT_TRUE(shutWhileRunning);
     EXPECT_TRUE(previewHiddenWhileRunning);
+    // The close was not ignored in silence.
+    EXPECT_EQ(std::count_if(recorder.asked.begin(),
+                  recorder.asked.end(),
+                  [](const album::Prompt &asked) { return asked.text == shell::kWorkRunningMessage; }),
+        1);
     EXPECT_EQ(finished.at(0).at(0).toBool(), true);
     EXPECT_TRUE(central()->isEnabled());
     EXPECT_TRUE(rebuildButton()->isEnabled());

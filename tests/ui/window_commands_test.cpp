@@ -73,6 +73,13 @@ struct WindowCommands : ::testing::Test {
         return *found;
     }
     QAction &action(const char *name) { return control<QAction>(name); }
+    /// Waits until the effect or apply under way has ended and the preview shows its result.
+    bool settled()
+    {
+        return QTest::qWaitFor(
+            [this] { return !window->document().pictureEdit().busy() && !window->preview().isLoading(); },
+            10000);
+    }
     void expectSaveQuestion(Answer answer)
     {
         prompts.expect(project::kSaveQuestion, answer, PromptKind::Confirmation);
@@ -216,20 +223,25 @@ TEST_F(WindowCommands, EffectsFromTheButtonsShowInThePreviewAndApplySavesBesideT
     auto &rotateRight = control<QPushButton>("btRotR");
 
     rotateRight.click();
+    ASSERT_TRUE(settled());
     EXPECT_EQ(preview.pictureSize(), QSize(20, 40)) << "a quarter turn swaps width and height";
     const QImage turned = preview.view()->shownImage();
     EXPECT_EQ(
         QColor(turned.pixel(0, 0)), QColor(test::kBottomLeft.r, test::kBottomLeft.g, test::kBottomLeft.b));
     EXPECT_TRUE(control<QPushButton>("btAppend").isEnabled());
     EXPECT_TRUE(action("mnUndo").isEnabled());
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) {
         rotateRight.click();
+        ASSERT_TRUE(settled());
+    }
     EXPECT_EQ(preview.pictureSize(), QSize(40, 20));
     EXPECT_EQ(window->document().pictureEdit().angle(), 0);
 
     // Sepia from the menu, then apply: a.png is saved as a.jpg beside it and the list names it.
     action("mnSepia").trigger();
+    ASSERT_TRUE(settled());
     control<QPushButton>("btAppend").click();
+    ASSERT_TRUE(settled());
     EXPECT_TRUE(fs::exists(temp.file("a.jpg")));
     EXPECT_TRUE(fs::exists(temp.file("a.png")));
     EXPECT_EQ(control<QListWidget>("lbFileList").item(0)->text(), QStringLiteral("a.jpg"));
@@ -239,6 +251,7 @@ TEST_F(WindowCommands, EffectsFromTheButtonsShowInThePreviewAndApplySavesBesideT
 
     // Undo after an effect shows the file again.
     action("mnNR").trigger();
+    ASSERT_TRUE(settled());
     EXPECT_TRUE(control<QPushButton>("btUndo").isEnabled());
     control<QPushButton>("btUndo").click();
     EXPECT_FALSE(control<QPushButton>("btUndo").isEnabled());

@@ -12,6 +12,7 @@
 #include "ui/progress_window.h"
 #include "ui/qt_services.h"
 
+#include "shell/startup.h"
 #include "tests/support/album_questions.h"
 #include "tests/support/scripted_chooser.h"
 #include "tests/support/scripted_prompter.h"
@@ -29,6 +30,9 @@ namespace pictora::ui
 {
 namespace
 {
+
+using album::Answer;
+using album::PromptKind;
 
 struct WindowWork : ::testing::Test {
     test::TempDir temp;
@@ -58,25 +62,38 @@ TEST_F(WindowWork, AnEffectRunsWhileTheEventLoopTurnsAndTheControlsWait)
 {
     window.showWindows();
     showPicture(2400, 1800);
-    int ticks = 0;
-    int ticksShut = 0;
+    const project::PictureEdit &edit = window.document().pictureEdit();
+    int ticksBusy = 0;
+    int ticksOpenWhileBusy = 0;
     bool progressShown = false;
     QTimer ticker;
     ticker.setInterval(1);
     QObject::connect(&ticker, &QTimer::timeout, [&] {
-        ++ticks;
-        if (!window.centralWidget()->isEnabled() && !window.menuBar()->isEnabled())
-            ++ticksShut;
+        if (edit.busy()) {
+            ++ticksBusy;
+            if (window.centralWidget()->isEnabled() || window.menuBar()->isEnabled())
+                ++ticksOpenWhileBusy;
+        }
         progressShown = progressShown || window.progress().isVisible();
     });
     ticker.start();
     for (const char *effect : { "btNR", "btSepia", "btRotL" }) {
-        const int before = ticks;
+        const int before = ticksBusy;
         button(effect).click();
-        EXPECT_GT(ticks, before) << effect << ": the window's thread went on turning";
+        ASSERT_TRUE(edit.busy()) << effect << ": the click returns while the effect works";
+        if (std::string(effect) == "btSepia") {
+            // Closing, or Ctrl+Q, while it works: the window says so and stays.
+            prompts.expect(shell::kWorkRunningMessage, Answer::Ok, PromptKind::Information);
+            prompts.expect(shell::kWorkRunningMessage, Answer::Ok, PromptKind::Information);
+            window.close();
+            QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+            EXPECT_TRUE(window.isVisible());
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !edit.busy() && !window.preview().isLoading(); }, 20000));
+        EXPECT_GT(ticksBusy, before) << effect << ": the window's thread went on turning";
     }
     ticker.stop();
-    EXPECT_EQ(ticksShut, ticks) << "no timer fired outside an effect, and none while the controls took input";
+    EXPECT_EQ(ticksOpenWhileBusy, 0) << "the controls took no input while an effect worked";
     EXPECT_TRUE(progressShown);
     EXPECT_FALSE(window.progress().isVisible());
     // The results and the commands as ever: the last effect, a left turn, shows a turned picture.
@@ -84,8 +101,9 @@ TEST_F(WindowWork, AnEffectRunsWhileTheEventLoopTurnsAndTheControlsWait)
     EXPECT_TRUE(window.menuBar()->isEnabled());
     EXPECT_TRUE(button("btUndo").isEnabled());
     EXPECT_TRUE(button("btAppend").isEnabled());
-    EXPECT_EQ(window.document().pictureEdit().angle(), 9000);
-    EXPECT_EQ(window.document().pictureEdit().picture().width(), 1800);
+    EXPECT_EQ(edit.angle(), 9000);
+    EXPECT_EQ(edit.picture().width(), 1800);
+    EXPECT_EQ(window.preview().pictureSize(), QSize(1800, 2400)) << "the view shows the turned picture";
 }
 
 TEST_F(WindowWork, ThePreviewGoesBesideTheMainWindowWhereTheScreenHasRoom)
