@@ -5,9 +5,12 @@
 //   arrowing  the window thread's longest stall while Down is pressed through 500 entries, against
 //             loading each preview on the window thread, and the memory that browsing takes;
 //   make      repaints per second of the main window during a make run, against the same run
-//             on the window thread.
+//             on the window thread;
+//   effect    the window thread's longest stall while effects work on a large picture and the
+//             preview shows their result, against shrinking the result for the view there.
 //
 //   pictora_gui_bench CORPUS_DIR [OUT_DIR]        (QT_QPA_PLATFORM=offscreen when there is no display)
+//   pictora_gui_bench --effect PICTURE             the effect figure alone, on a picture of any size
 #include "album/choosers.h"
 #include "album/prompts.h"
 #include "album/settings.h"
@@ -26,6 +29,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -295,6 +299,60 @@ void benchMake(const std::vector<std::string> &pictures, const std::string &outR
         static_cast<long long>(peerStall));
 }
 
+void benchEffect(const std::string &picture)
+{
+    BenchPrompter prompts;
+    NoChooser chooser;
+    NoBrowser browser;
+    const QTemporaryDir home; // the user's own preferences and file types stay untouched
+    ui::TfrMain window(prompts, chooser, browser, ui::DesktopSession::inFolder(home.path().toStdString()));
+    window.imageList().appendInOrder(
+        { picture }, {}, [](const std::string &) { return std::string("stamp"); });
+    window.listView().refresh();
+    window.showWindows();
+    window.listView().selectFirst();
+    QTest::qWait(500);
+    const project::PictureEdit &edit = window.document().pictureEdit();
+    const char *const effects[] = { "btRotL", "btSepia", "btRotR" };
+    StallWatch watch;
+    qint64 worstStall = 0;
+    std::vector<double> toShown;
+    for (const char *effect : effects) {
+        watch.start();
+        QElapsedTimer clock;
+        clock.start();
+        window.findChild<QPushButton *>(effect)->click();
+        if (!QTest::qWaitFor([&] { return !edit.busy() && !window.preview().isLoading(); }, 600000))
+            std::printf("%s did not end\n", effect);
+        toShown.push_back(static_cast<double>(clock.elapsed()));
+        worstStall = std::max(worstStall, watch.stop());
+    }
+    std::printf(
+        "effect    %zu effects on a %dx%d picture: click to shown median %.0f ms, longest stall of the "
+        "window thread %lld ms\n",
+        toShown.size(),
+        edit.picture().width(),
+        edit.picture().height(),
+        median(toShown),
+        static_cast<long long>(worstStall));
+
+    // The peer: the edited picture shrunk for the 640 x 480 view on the window thread.
+    qint64 peerWorst = 0;
+    for (int i = 0; i < 3; ++i) {
+        QElapsedTimer one;
+        one.start();
+        const imaging::TargetSize fitted
+            = imaging::fitInside({ edit.picture().width(), edit.picture().height(), 24 }, 640, 480);
+        imaging::Picture shown;
+        if (imaging::Resize(edit.picture(), shown, fitted.width, fitted.height)
+            && ui::toQImage(shown).isNull())
+            std::printf("peer could not convert the shrunk picture\n");
+        peerWorst = std::max(peerWorst, one.elapsed());
+    }
+    std::printf("          peer, the result shrunk for the view on the window thread: stalls it %lld ms\n",
+        static_cast<long long>(peerWorst));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -303,8 +361,12 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: pictora_gui_bench CORPUS_DIR [OUT_DIR]\n");
+        std::fprintf(stderr, "usage: pictora_gui_bench CORPUS_DIR [OUT_DIR] | --effect PICTURE\n");
         return 2;
+    }
+    if (std::string(argv[1]) == "--effect" && argc > 2) {
+        benchEffect(argv[2]);
+        return 0;
     }
     std::vector<std::string> pictures;
     for (const auto &item : fs::directory_iterator(argv[1])) {
@@ -321,5 +383,6 @@ int main(int argc, char **argv)
         pictures.begin(), pictures.begin() + std::min<std::size_t>(pictures.size(), 20)));
     benchArrowing(pictures);
     benchMake(pictures, out);
+    benchEffect(pictures.front());
     return 0;
 }

@@ -38,7 +38,7 @@ bool fileExists(const std::string &path)
 }
 
 /// What a save that threw tells the user.
-std::string failureMessage(const std::string &target, std::exception_ptr failure)
+std::string failureMessage(const std::string &target, const std::exception_ptr &failure)
 {
     try {
         std::rethrow_exception(failure);
@@ -154,7 +154,7 @@ bool PictureEdit::hasPicture()
     return adoptFile(m_generation, imaging::load(entry->path));
 }
 
-void PictureEdit::withPicture(Then then)
+void PictureEdit::withPicture(const Then &then)
 {
     if (!m_picture.empty()) {
         then(true);
@@ -167,11 +167,12 @@ void PictureEdit::withPicture(Then then)
     }
     auto loaded = std::make_shared<imaging::Picture>();
     offThread([path = entry->path, loaded](const EffectWorker::Post &) { *loaded = imaging::load(path); },
-        [this, generation = m_generation, loaded, then](
-            std::exception_ptr failure) { then(!failure && adoptFile(generation, std::move(*loaded))); });
+        [this, generation = m_generation, loaded, then](const std::exception_ptr &failure) {
+            then(!failure && adoptFile(generation, std::move(*loaded)));
+        });
 }
 
-void PictureEdit::runEffect(Effect effect, bool enableCommands, Then then)
+void PictureEdit::runEffect(Effect effect, bool enableCommands, const Then &then)
 {
     album::ProgressSink *progress = m_progress;
     if (progress) {
@@ -185,7 +186,7 @@ void PictureEdit::runEffect(Effect effect, bool enableCommands, Then then)
     offThread([effect = std::move(effect), input = m_picture, result, ok](
                   const EffectWorker::Post &) { *ok = effect(input, *result); },
         [this, progress, generation = m_generation, result, ok, enableCommands, then](
-            std::exception_ptr failure) {
+            const std::exception_ptr &failure) {
             if (progress)
                 progress->hide();
             if (failure || !*ok || generation != m_generation) {
@@ -201,7 +202,7 @@ void PictureEdit::runEffect(Effect effect, bool enableCommands, Then then)
         });
 }
 
-void PictureEdit::rotate(int delta, Then then)
+void PictureEdit::rotate(int delta, const Then &then)
 {
     withPicture([this, delta, then](bool has) {
         const auto *entry = currentEntry();
@@ -246,17 +247,17 @@ bool PictureEdit::whileBusy(const std::function<void(Then)> &command)
 
 bool PictureEdit::rotateLeft()
 {
-    return whileBusy([this](Then then) { rotate(kQuarterTurn, then); });
+    return whileBusy([this](const Then &then) { rotate(kQuarterTurn, then); });
 }
 
 bool PictureEdit::rotateRight()
 {
-    return whileBusy([this](Then then) { rotate(-kQuarterTurn, then); });
+    return whileBusy([this](const Then &then) { rotate(-kQuarterTurn, then); });
 }
 
 bool PictureEdit::mosaic(const imaging::Region &selection)
 {
-    return whileBusy([this, selection](Then then) {
+    return whileBusy([this, selection](const Then &then) {
         withPicture([this, selection, then](bool has) {
             if (!has) {
                 then(false);
@@ -272,7 +273,7 @@ bool PictureEdit::mosaic(const imaging::Region &selection)
 
 bool PictureEdit::emboss(const imaging::Region &selection)
 {
-    return whileBusy([this, selection](Then then) {
+    return whileBusy([this, selection](const Then &then) {
         withPicture([this, selection, then](bool has) {
             if (!has) {
                 then(false);
@@ -288,7 +289,7 @@ bool PictureEdit::emboss(const imaging::Region &selection)
 
 bool PictureEdit::removeNoise()
 {
-    return whileBusy([this](Then then) {
+    return whileBusy([this](const Then &then) {
         withPicture([this, then](bool has) {
             if (!has) {
                 then(false);
@@ -307,7 +308,7 @@ bool PictureEdit::removeNoise()
 
 bool PictureEdit::sepia()
 {
-    return whileBusy([this](Then then) {
+    return whileBusy([this](const Then &then) {
         withPicture([this, then](bool has) {
             if (!has) {
                 then(false);
@@ -345,10 +346,10 @@ void PictureEdit::undo()
 
 bool PictureEdit::apply()
 {
-    return whileBusy([this](Then then) { applyNow(then); });
+    return whileBusy([this](const Then &then) { applyNow(then); });
 }
 
-void PictureEdit::applyNow(Then then)
+void PictureEdit::applyNow(const Then &then)
 {
     const auto *entry = currentEntry();
     if (!entry || m_picture.empty() || !m_canApply) {
@@ -385,7 +386,7 @@ void PictureEdit::applyNow(Then then)
                 });
         },
         [this, progress, index, target, haveTime, sourceInfo, error, saved, then](
-            std::exception_ptr failure) {
+            const std::exception_ptr &failure) {
             if (progress)
                 progress->hide();
             if (failure || !*saved) {

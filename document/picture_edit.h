@@ -110,15 +110,15 @@ private:
     using Then = std::function<void(bool)>;
     /// Runs one command unless another is working (the window keeps turning while one does).
     bool whileBusy(const std::function<void(Then)> &command);
-    void rotate(int delta, Then then);
+    void rotate(int delta, const Then &then);
     /// Decodes the current entry's file when no picture is held yet, then `then(hasPicture)`.
-    void withPicture(Then then);
+    void withPicture(const Then &then);
     /// Takes the decoded file as the picture unless another entry was shown meanwhile.
     bool adoptFile(unsigned generation, imaging::Picture loaded);
-    void applyNow(Then then);
+    void applyNow(const Then &then);
     /// Runs one effect on the shown picture; on success the result is shown and the commands enabled.
     using Effect = std::function<bool(const imaging::Picture &, imaging::Picture &)>;
-    void runEffect(Effect effect, bool enableCommands, Then then);
+    void runEffect(Effect effect, bool enableCommands, const Then &then);
     void setCommands(bool canApply, bool canUndo);
     /// Runs `work` through the worker, or here without one, then `then` here.
     void offThread(

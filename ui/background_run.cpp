@@ -121,7 +121,7 @@ void startBackgroundRun(BackgroundTask &task,
             out.settings = std::move(settings);
             return [done, out = std::move(out)] { done(out); };
         },
-        [done, given](std::exception_ptr error) {
+        [done, given](const std::exception_ptr &error) {
             BackgroundRunResult out;
             out.settings = *given;
             out.error = error;

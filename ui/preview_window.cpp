@@ -234,7 +234,7 @@ void TfrView::drawEdited()
                 setShown(image, pictureSize);
             };
         },
-        [this](std::exception_ptr) { setShown({}, {}); });
+        [this](const std::exception_ptr &) { setShown({}, {}); });
 }
 
 void TfrView::setShown(const QImage &image, QSize pictureSize)
@@ -287,7 +287,7 @@ void TfrView::load(const QString &path)
                 emit pictureShown(path);
             };
         },
-        [this, path](std::exception_ptr) {
+        [this, path](const std::exception_ptr &) {
             setShown({}, {});
             emit pictureShown(path);
         });

@@ -138,7 +138,7 @@ void QtEffectWorker::start(
     std::function<void(const Post &)> work, std::function<void(std::exception_ptr)> done)
 {
     m_busy.begin();
-    auto ended = [this, done](std::exception_ptr failure) {
+    auto ended = [this, done](const std::exception_ptr &failure) {
         m_busy.end();
         done(failure);
     };
