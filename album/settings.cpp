@@ -89,6 +89,10 @@ const std::array<OptionDecl, kOptionCount> kTable = [] {
     def({.id = I::cbBT1, .control = "cbBT1", .kind = K::Check, .caption = "左ボタン", .start = false, .reset = O(false), .effects = C, .enables = kBt1Controls, .saved = true});
     def({.id = I::cbBT2, .control = "cbBT2", .kind = K::Check, .caption = "中央ボタン", .start = true, .reset = O(true), .effects = C, .enables = kBt2Controls, .saved = true});
     def({.id = I::cbBT3, .control = "cbBT3", .kind = K::Check, .caption = "右ボタン", .start = false, .reset = O(false), .effects = C, .enables = kBt3Controls, .saved = true});
+    def({.id = I::cbPhone, .control = "cbPhone", .kind = K::Check, .caption = "スマートフォンに合わせたページにする", .start = false, .reset = O(false), .effects = C, .saved = true});
+    def({.id = I::csDensity, .control = "csDensity", .kind = K::Spin, .caption = "画像の密度 (倍)", .start = 1, .reset = O(1), .minimum = 1, .maximum = 3, .effects = C | R, .saved = true});
+    def({.id = I::cbAccess, .control = "cbAccess", .kind = K::Check, .caption = "キーボード・タッチ操作・読み上げに対応する", .start = false, .reset = O(false), .effects = C, .saved = true});
+    def({.id = I::cbUTF8, .control = "cbUTF8", .kind = K::Check, .caption = "UTF-8 でページを作成する", .start = false, .reset = O(false), .effects = C, .saved = true});
     def({.id = I::rbTL, .control = "rbTL", .kind = K::Choice, .caption = "左寄せ", .start = 1, .reset = kUnchanged, .maximum = 2, .effects = C, .buttons = kTitleAlignButtons, .saved = true});
     def({.id = I::rbCL, .control = "rbCL", .kind = K::Choice, .caption = "左寄せ", .start = 1, .reset = kUnchanged, .maximum = 2, .effects = C, .buttons = kCommentAlignButtons, .saved = true});
     def({.id = I::csSlideTime, .control = "csSlideTime", .kind = K::Spin, .caption = "スライド送り時間(秒)", .start = 5, .reset = kUnchanged, .maximum = 60, .saved = true});

@@ -60,6 +60,11 @@ enum class OptionId : int {
     cbBT1,
     cbBT2,
     cbBT3,
+    // Options for the screens an album is looked at on; off (density 1) in a new project.
+    cbPhone,
+    csDensity,
+    cbAccess,
+    cbUTF8,
     // Options a reset leaves as they are.
     rbTL, // choice: 0 = rbTL, 1 = rbTC, 2 = rbTR, -1 = none selected
     rbCL, // choice: 0 = rbCL, 1 = rbCC, 2 = rbCR, -1 = none selected

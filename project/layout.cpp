@@ -66,6 +66,9 @@ constexpr Field kViewImageFields[]
     = { opt(1, I::edMainX), opt(2, I::edMainY), opt(3, I::rbLmain), opt(4, I::cbTransMain) };
 constexpr Field kJpegFields[] = { opt(1, I::qJPEG), opt(2, I::cbJPEGc) };
 constexpr Field kOthersFields[] = { opt(1, I::edIndex), opt(2, I::edFileExt), opt(3, I::edCSS) };
+// The options for the screens an album is looked at on.
+constexpr Field kPublishFields[]
+    = { opt(1, I::cbPhone), opt(2, I::csDensity), opt(3, I::cbAccess), opt(4, I::cbUTF8) };
 constexpr Field kImageNumFields[] = { { 1, FieldKind::EntryCount } };
 constexpr Field kTimeStampFields[] = { opt(1, I::cbTimeStamp) };
 constexpr Field kImageListFields[] = { opt(1, I::cbMemo), { 2, FieldKind::Entries } };
@@ -87,6 +90,7 @@ constexpr Section kThumbnail { "[ThumbNail]", kThumbnailFields };
 constexpr Section kViewImage { "[ViewImage]", kViewImageFields };
 constexpr Section kJpeg { "[JPEG]", kJpegFields };
 constexpr Section kOthers { "[Others]", kOthersFields };
+constexpr Section kPublish { "[Publish]", kPublishFields };
 constexpr Section kImageNum { "[ImageNum]", kImageNumFields };
 constexpr Section kTimeStamp { "[TimeStamp]", kTimeStampFields };
 constexpr Section kImageList { "[ImageList]", kImageListFields };
@@ -161,6 +165,23 @@ constexpr Section kLayout02130[] = { kHtmlPath,
     kTimeStamp,
     kImageList };
 
+constexpr Section kLayout0330[] = { kHtmlPath,
+    kTitle,
+    kComment,
+    kSlideShow,
+    kColours,
+    kBackground,
+    kButtons,
+    kCells,
+    kThumbnail,
+    kViewImage,
+    kJpeg,
+    kOthers,
+    kPublish,
+    kImageNum,
+    kTimeStamp,
+    kImageList };
+
 struct VersionRow {
     ProjectVersion version;
     std::string_view header;
@@ -168,13 +189,25 @@ struct VersionRow {
 };
 
 // In the order the first line is compared with them.
-constexpr std::array<VersionRow, 5> kVersions { {
+constexpr std::array<VersionRow, 6> kVersions { {
     { ProjectVersion::v0_2_5_0, "[PictoraProject 0.2.5.0]", kLayout0250 },
     { ProjectVersion::v0_2_7_0, "[PictoraProject 0.2.7.0]", kLayout0270 },
     { ProjectVersion::v0_2_9_0, "[PictoraProject 0.2.9.0]", kLayout0290 },
     { ProjectVersion::v0_2_11_0, "[PictoraProject 0.2.11.0]", kLayout02110 },
     { ProjectVersion::v0_2_13_0, "[PictoraProject 0.2.13.0]", kLayout02130 },
+    { ProjectVersion::v0_3_3_0, "[PictoraProject 0.3.3.0]", kLayout0330 },
 } };
+
+bool holds(std::span<const Section> layout, I id)
+{
+    for (const auto &section : layout) {
+        for (const auto &field : section.fields) {
+            if (field.kind == FieldKind::Option && field.option == id)
+                return true;
+        }
+    }
+    return false;
+}
 
 const VersionRow &row(ProjectVersion version)
 {
@@ -200,6 +233,16 @@ std::optional<ProjectVersion> versionOfHeader(std::string_view line)
 std::span<const Section> projectLayout(ProjectVersion version)
 {
     return row(version).layout;
+}
+
+ProjectVersion versionToWrite(const album::AlbumSettings &settings)
+{
+    const auto current = projectLayout(kCurrentVersion);
+    for (const auto &decl : album::optionTable()) {
+        if (decl.saved && !holds(current, decl.id) && settings.value(decl.id) != decl.start)
+            return kNewestVersion;
+    }
+    return kCurrentVersion;
 }
 
 } // namespace pictora::project

@@ -12,10 +12,12 @@
 namespace pictora::project
 {
 
-enum class ProjectVersion { v0_2_5_0, v0_2_7_0, v0_2_9_0, v0_2_11_0, v0_2_13_0 };
+enum class ProjectVersion { v0_2_5_0, v0_2_7_0, v0_2_9_0, v0_2_11_0, v0_2_13_0, v0_3_3_0 };
 
-/// The version the writer produces.
+/// The version the writer produces for a document that needs nothing newer.
 inline constexpr ProjectVersion kCurrentVersion = ProjectVersion::v0_2_13_0;
+/// The newest version, which holds every saved option.
+inline constexpr ProjectVersion kNewestVersion = ProjectVersion::v0_3_3_0;
 
 /// The first line of a file of that version, e.g. "[PictoraProject 0.2.13.0]".
 [[nodiscard]] std::string_view versionHeader(ProjectVersion version);
@@ -42,5 +44,10 @@ struct Section {
 
 /// The sections a version holds, in file order, each with the value lines read from it.
 [[nodiscard]] std::span<const Section> projectLayout(ProjectVersion version);
+
+/// The version a document is written as: kCurrentVersion while every saved option that version
+/// lacks holds its start value, so such a project stays readable by every earlier program;
+/// otherwise the newest version, which earlier programs refuse as unknown rather than misread.
+[[nodiscard]] ProjectVersion versionToWrite(const album::AlbumSettings &settings);
 
 } // namespace pictora::project

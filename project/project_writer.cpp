@@ -91,9 +91,10 @@ std::vector<std::string> projectFileLines(
     const album::AlbumSettings &settings, const std::vector<album::ImageEntry> &images)
 {
     std::vector<std::string> lines;
-    lines.reserve(84 + 3 * images.size());
-    lines.emplace_back(versionHeader(kCurrentVersion));
-    for (const auto &section : projectLayout(kCurrentVersion)) {
+    const ProjectVersion version = versionToWrite(settings);
+    lines.reserve(90 + 3 * images.size());
+    lines.emplace_back(versionHeader(version));
+    for (const auto &section : projectLayout(version)) {
         lines.emplace_back();
         lines.emplace_back(section.header);
         [[maybe_unused]] const std::size_t headerLine = lines.size() - 1;

@@ -8,8 +8,9 @@
 #include <string_view>
 #include <vector>
 
-/// Writing a project file of the current version: 84 lines of options and 3 lines per picture, each
-/// ended by CR LF, in CP932 whenever every text fits, otherwise in UTF-8 behind a byte-order mark.
+/// Writing a project file: 84 lines of options (90 in the newer version that a document using the
+/// newer options needs) and 3 lines per picture, each ended by CR LF, in CP932 whenever every text
+/// fits, otherwise in UTF-8 behind a byte-order mark.
 namespace pictora::project
 {
 

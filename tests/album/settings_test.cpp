@@ -68,6 +68,7 @@ TEST(OptionTable, ExactlyTheStaleMakingOptionsWithdrawTheRebuild)
             "qJPEG",
             "edqJPEG",
             "cbJPEGc",
+            "csDensity",
             "cbMainOrigin" }));
 }
 

@@ -159,6 +159,46 @@ TEST_F(Loading, WrittenDocumentComesBackWithCommentsEndingInCrLf)
     EXPECT_EQ(project::projectFileBytes(settings, images), bytes);
 }
 
+TEST_F(Loading, ScreenOptionsNeedTheNewerVersionOnlyWhenUsed)
+{
+    // At their start values the file is the current version, byte for byte as before; used, the
+    // newer version, which every earlier reader refuses by its first line.
+    const std::vector<std::pair<OptionId, album::OptionValue>> used = { { OptionId::cbPhone, true },
+        { OptionId::csDensity, 3 },
+        { OptionId::cbAccess, true },
+        { OptionId::cbUTF8, true } };
+    for (std::size_t k = 0; k <= used.size(); ++k) {
+        SCOPED_TRACE(k);
+        auto source = fullDocument();
+        if (k < used.size())
+            source.store(used[k].first, used[k].second);
+        const std::vector<album::ImageEntry> written { { picture("a.jpg"), "朝\r\n", "stamp" } };
+        const std::string bytes = project::projectFileBytes(source, written);
+        const auto lines = test::crlfLines(bytes);
+        const bool newer = k < used.size();
+        EXPECT_EQ(lines.front(), newer ? "[PictoraProject 0.3.3.0]" : "[PictoraProject 0.2.13.0]");
+        EXPECT_EQ(lines.size(), (newer ? 90u : 84u) + 3u);
+        EXPECT_EQ(bytes.find("[Publish]") != std::string::npos, newer);
+
+        settings = newDocument();
+        images.clear();
+        EXPECT_TRUE(load(bytes));
+        expectSameOptions(settings, source);
+        EXPECT_EQ(project::projectFileBytes(settings, images), bytes);
+    }
+    // The UTF-8 form of the newer version.
+    auto odd = newDocument();
+    odd.store(OptionId::edTitle, std::string("波〜ダッシュ"));
+    odd.store(OptionId::cbPhone, true);
+    odd.store(OptionId::mmComment, std::string("\r\n")); // empty memos come back as one empty line
+    odd.store(OptionId::mmComment2, std::string("\r\n"));
+    const std::string bytes = project::projectFileBytes(odd, {});
+    EXPECT_EQ(bytes.rfind("\xEF\xBB\xBF[PictoraProject 0.3.3.0]\r\n", 0), 0u);
+    settings = newDocument();
+    EXPECT_TRUE(load(bytes));
+    expectSameOptions(settings, odd);
+}
+
 TEST_F(Loading, TextsThatReadLikeTheNextHeaderAreValues)
 {
     auto source = newDocument();

@@ -242,6 +242,27 @@ TEST_F(MainWindowTest, SpinPullsATypedValueIntoRangeWhenLeft)
     EXPECT_EQ(window.settings().number(OptionId::csTitleSize), 20);
 }
 
+TEST_F(MainWindowTest, PublishingTabHoldsTheScreenOptionsAndDensityWithdrawsTheRebuild)
+{
+    auto &pages = control<QTabWidget>("PageControl1");
+    pages.setCurrentIndex(pages.count() - 1);
+    EXPECT_EQ(pages.tabText(pages.currentIndex()), QStringLiteral("公開"));
+    for (const char *box : { "cbPhone", "cbAccess", "cbUTF8" }) {
+        control<QCheckBox>(box).click();
+        EXPECT_TRUE(window.settings().checked(*album::findOption(box))) << box;
+    }
+    window.document().rebuildMade();
+    control<QCheckBox>("cbPhone").click(); // a page option leaves the rebuild
+    EXPECT_TRUE(control<QPushButton>("btReMakeHTML").isEnabled());
+    auto &density = control<QSpinBox>("csDensity");
+    density.setFocus();
+    QTest::keyClick(&density, Qt::Key_Up);
+    QTest::keyClick(&density, Qt::Key_Up);
+    QTest::keyClick(&density, Qt::Key_Up);
+    EXPECT_EQ(window.settings().number(OptionId::csDensity), 3) << "1 to 3";
+    EXPECT_FALSE(control<QPushButton>("btReMakeHTML").isEnabled());
+}
+
 TEST_F(MainWindowTest, ButtonsAndMenuItemsShareTheirHandlers)
 {
     // The output folder, from its button, its menu item and the pop-up's item.
