@@ -112,6 +112,9 @@ std::string picturesMadeFrom(
     for (const OptionId id : { OptionId::rbLmain, OptionId::rbL, OptionId::qJPEG })
         text += std::string(album::optionDecl(id).control) + "=" + std::to_string(settings.number(id)) + "\n";
     text += std::string("cbMainOrigin=") + (settings.checked(OptionId::cbMainOrigin) ? "1" : "0") + "\n";
+    // Named only when it is not 1, so that albums made before it existed still match.
+    if (const int density = settings.number(OptionId::csDensity); density != 1)
+        text += "csDensity=" + std::to_string(density) + "\n";
     for (const album::ImageEntry &entry : entries)
         text += sourceKey(entry.path) + "\n";
     return text;

@@ -28,22 +28,91 @@ std::string quoted(const std::string &text)
     return "\"" + text + "\"";
 }
 
+std::string headCharset(const album::AlbumSettings &settings)
+{
+    return charsetLines(settings.checked(OptionId::cbUTF8), settings.checked(OptionId::cbPhone));
+}
+
 /// The lines every picture and slideshow page starts with, up to its "next" link.
 std::string pageHead(const album::AlbumSettings &settings)
 {
-    return std::string(kHeadStart) + std::string(kHeadCharset) + std::string(kHeadScriptType)
-        + generatorLine() + authorLine(settings.text(OptionId::edRevMade));
+    return std::string(kHeadStart) + headCharset(settings) + std::string(kHeadScriptType) + generatorLine()
+        + authorLine(settings.text(OptionId::edRevMade));
 }
+
+bool forAccess(const album::AlbumSettings &settings)
+{
+    return settings.checked(OptionId::cbAccess);
+}
+
+/// What a screen reader says for a picture: its comment's first line, else its source's file name.
+std::string describedPicture(const album::ImageEntry &entry)
+{
+    std::string line = firstCommentLine(entry.comment);
+    return line.empty() ? plainText(album::fileNamePart(entry.path)) : line;
+}
+
+/// ←/→ and a horizontal swipe go to the previous / next page; the links do the same without script.
+/// A swipe while the page is zoomed in only pans it.
+std::string keyScript(const std::string &previous, const std::string &next)
+{
+    return "<SCRIPT TYPE=\"text/javascript\"><!--\n"
+           "(function (prev, next) {\n"
+           "\tdocument.onkeydown = function (e) {\n"
+           "\t\te = e || window.event;\n"
+           "\t\tif (e.altKey || e.ctrlKey || e.metaKey || e.shiftKey) return;\n"
+           "\t\tvar k = e.key || e.keyCode;\n"
+           "\t\tif (k == \"ArrowLeft\" || k == 37) location.href = prev;\n"
+           "\t\telse if (k == \"ArrowRight\" || k == 39) location.href = next;\n"
+           "\t};\n"
+           "\tif (!document.addEventListener) return;\n"
+           "\tvar x = null, y = 0;\n"
+           "\tdocument.addEventListener(\"touchstart\", function (e) {\n"
+           "\t\tvar zoomed = window.visualViewport && window.visualViewport.scale > 1.01;\n"
+           "\t\tx = (e.touches.length == 1 && !zoomed) ? e.touches[0].clientX : null;\n"
+           "\t\tif (x !== null) y = e.touches[0].clientY;\n"
+           "\t}, false);\n"
+           "\tdocument.addEventListener(\"touchend\", function (e) {\n"
+           "\t\tif (x === null || e.changedTouches.length != 1) return;\n"
+           "\t\tvar dx = e.changedTouches[0].clientX - x, dy = e.changedTouches[0].clientY - y;\n"
+           "\t\tx = null;\n"
+           "\t\tif (Math.abs(dx) > 50 && Math.abs(dx) > 2 * Math.abs(dy)) location.href = dx < 0 ? next : "
+           "prev;\n"
+           "\t}, false);\n"
+           "})(\""
+        + previous + "\", \"" + next
+        + "\");\n"
+          "// --></SCRIPT>\n";
+}
+
+/// A slideshow that honours a visitor's wish for less motion: once the page has loaded, the pending
+/// refresh is stopped and the picture stays.
+constexpr std::string_view kStillSlideScript
+    = "<SCRIPT TYPE=\"text/javascript\"><!--\n"
+      "if (window.matchMedia && window.matchMedia(\"(prefers-reduced-motion: reduce)\").matches)\n"
+      "\twindow.addEventListener(\"load\", function () { window.stop(); }, false);\n"
+      "// --></SCRIPT>\n";
 
 std::string pageStyleSheetLine(const AlbumLayout &layout)
 {
     return "<link rel=\"stylesheet\" href=\"../" + layout.styleSheetName() + "\" type=\"text/css\">\n";
 }
 
-std::string titleAndBodyStart(const album::AlbumSettings &settings)
+std::string titleAndBodyStart(const std::string &title)
 {
-    return "<TITLE>" + settings.text(OptionId::edTitle)
-        + "</TITLE>\n</HEAD>\n<BODY CLASS=\"html_album\">\n\n";
+    return "<TITLE>" + title + "</TITLE>\n</HEAD>\n<BODY CLASS=\"html_album\">\n\n";
+}
+
+/// A picture page's title: for screen readers and tabs it tells the picture apart from its
+/// neighbours ("旅行 - 夕焼け (3 / 12)").
+std::string pageTitle(const album::AlbumSettings &settings, const album::ImageEntry &entry, int i, int n)
+{
+    const std::string &title = settings.text(OptionId::edTitle);
+    if (!forAccess(settings))
+        return title;
+    const std::string line = firstCommentLine(entry.comment);
+    return title + (line.empty() ? "" : " - " + line) + " (" + std::to_string(i + 1) + " / "
+        + std::to_string(n) + ")";
 }
 
 std::string commentParagraph(const album::AlbumSettings &settings, const album::ImageEntry &entry)
@@ -68,10 +137,14 @@ struct PictureReference {
 
 PictureReference pictureReference(const album::AlbumSettings &settings, const album::ImageEntry &entry, int i)
 {
+    PictureReference ref;
     if (settings.checked(OptionId::cbMainOrigin))
-        return { entry.path, album::fileNamePart(entry.path) };
-    const std::string name = AlbumLayout::mainPictureName(i);
-    return { name, name };
+        ref = { entry.path, album::fileNamePart(entry.path) };
+    else
+        ref = { AlbumLayout::mainPictureName(i), AlbumLayout::mainPictureName(i) };
+    if (forAccess(settings))
+        ref.alt = describedPicture(entry);
+    return ref;
 }
 
 std::string pictureLineAltFirst(const PictureReference &ref, const SizeRow &size)
@@ -109,6 +182,16 @@ std::string backToCoverButton(const AlbumLayout &layout)
     return "<A CLASS=\"button\" HREF=\"../" + layout.indexName() + "\">画像一覧に戻る</A>";
 }
 
+/// The slideshow's bar: back to the cover and, for keyboard and screen-reader users, a pause that
+/// leaves the show for the picture's own page, where nothing moves on.
+std::string slideBar(const AlbumLayout &layout, const album::AlbumSettings &settings, int i)
+{
+    std::string bar = backToCoverButton(layout);
+    if (forAccess(settings))
+        bar += "　<A CLASS=\"button\" HREF=\"" + layout.picturePageName(i) + "\">一時停止</A>";
+    return bar;
+}
+
 std::string buttonBar(const album::AlbumSettings &settings)
 {
     const auto button = [&settings](OptionId url, OptionId face) {
@@ -138,11 +221,11 @@ std::string commentBlock(std::string_view heading, const std::string &comment)
 
 std::string coverHead(const AlbumLayout &layout, const album::AlbumSettings &settings)
 {
-    std::string text = std::string(kHeadStart) + std::string(kHeadCharset) + generatorLine()
+    std::string text = std::string(kHeadStart) + headCharset(settings) + generatorLine()
         + authorLine(settings.text(OptionId::edRevMade));
     text += "<link rel=\"next\" href=\"./images/0000" + layout.fileExt() + "\">\n";
     text += "<link rel=\"stylesheet\" href=\"./" + layout.styleSheetName() + "\" type=\"text/css\">\n";
-    text += titleAndBodyStart(settings);
+    text += titleAndBodyStart(settings.text(OptionId::edTitle));
     text
         += "<!-- ページタイトル -->\n<div class=\"title\">" + settings.text(OptionId::edTitle) + "</div>\n\n";
     text += commentBlock("コメント上段", settings.text(OptionId::mmComment));
@@ -171,10 +254,11 @@ std::string coverCell(const AlbumLayout &layout,
     std::string cell = settings.checked(OptionId::cbNowrap) ? "<TD CLASS=\"html_album\" NOWRAP>\n"
                                                             : "<TD CLASS=\"html_album\">\n";
     // The link takes only the extension's file-name part, as the page names do not.
+    const std::string alt = forAccess(settings) ? describedPicture(entry) : AlbumLayout::mainPictureName(i);
     cell += "<A CLASS=\"html_album\" HREF=\"images/" + pictureNumber(i)
-        + album::fileNamePart(layout.fileExt()) + "\"><IMG CLASS=\"html_album\" ALT=\""
-        + AlbumLayout::mainPictureName(i) + "\" SRC=\"thumb/" + AlbumLayout::thumbnailName(i) + "\" WIDTH=\""
-        + std::to_string(size.thumbWidth) + "\" HEIGHT=\"" + std::to_string(size.thumbHeight) + "\"></A>\n";
+        + album::fileNamePart(layout.fileExt()) + "\"><IMG CLASS=\"html_album\" ALT=\"" + alt
+        + "\" SRC=\"thumb/" + AlbumLayout::thumbnailName(i) + "\" WIDTH=\"" + std::to_string(size.thumbWidth)
+        + "\" HEIGHT=\"" + std::to_string(size.thumbHeight) + "\"></A>\n";
     if (settings.checked(OptionId::cbMemo))
         cell += "<div class=\"com\">\n" + convertComment(entry.comment) + "</div>\n";
     if (settings.checked(OptionId::cbTimeStamp))
@@ -210,7 +294,10 @@ std::string picturePageText(const AlbumLayout &layout,
     std::string text = pageHead(settings);
     text += "<link rel=\"next\" href=\"./" + pictureNumber(i + 1) + layout.fileExt() + "\">\n";
     text += pageStyleSheetLine(layout);
-    text += titleAndBodyStart(settings);
+    if (forAccess(settings))
+        text += keyScript(
+            layout.picturePageName(i > 0 ? i - 1 : n - 1), layout.picturePageName(i < n - 1 ? i + 1 : 0));
+    text += titleAndBodyStart(pageTitle(settings, entry, i, n));
     text += "<HR><div class=\"button\">" + bar + "</div>";
     text += "\n\n<HR>\n";
     text += commentParagraph(settings, entry);
@@ -244,15 +331,17 @@ std::string slidePageText(const AlbumLayout &layout,
     else
         text += "<META HTTP-EQUIV=\"Refresh\" Content=\"" + slideTime + "; URL=../" + layout.indexName()
             + "\">\n";
-    text += titleAndBodyStart(settings);
-    text += "<HR><div class=\"button\">" + backToCoverButton(layout) + "</div>";
+    if (forAccess(settings))
+        text += kStillSlideScript;
+    text += titleAndBodyStart(pageTitle(settings, entry, i, n));
+    text += "<HR><div class=\"button\">" + slideBar(layout, settings, i) + "</div>";
     text += "\n\n<HR>\n";
     text += commentParagraph(settings, entry);
     text += settings.checked(OptionId::cbMainOrigin) ? pictureLineAltFirst(ref, size)
                                                      : pictureLineSrcFirst(ref, size);
     text += timeStampParagraph(settings, entry);
     text += "\n\n<HR>\n";
-    text += "<div class=\"button\">" + backToCoverButton(layout) + "</div>";
+    text += "<div class=\"button\">" + slideBar(layout, settings, i) + "</div>";
     text += footer(settings.checked(OptionId::ViewTavuri));
     return text;
 }
@@ -270,14 +359,17 @@ void writePages(const AlbumLayout &layout,
     const bool slideshow = settings.checked(OptionId::cbMakeSlide);
 
     // Opened first so that an unwritable album folder stops the run before any page is written.
-    TextFile cover(layout.indexPath());
+    const TextEncoding encoding = pageEncoding(settings);
+    TextFile cover(layout.indexPath(), encoding);
     cover.write(coverHead(layout, settings));
     int row = 1;
     cover.write(rowStart(row));
     for (int i = 0; i < n; ++i) {
-        writeTextFile(layout.picturePagePath(i), picturePageText(layout, settings, entries, sizes, i));
+        writeTextFile(
+            layout.picturePagePath(i), picturePageText(layout, settings, entries, sizes, i), encoding);
         if (slideshow)
-            writeTextFile(layout.slidePagePath(i), slidePageText(layout, settings, entries, sizes, i));
+            writeTextFile(
+                layout.slidePagePath(i), slidePageText(layout, settings, entries, sizes, i), encoding);
         cover.write(coverCell(
             layout, settings, entries[static_cast<std::size_t>(i)], sizes[static_cast<std::size_t>(i)], i));
         if ((i + 1) % columns == 0) {

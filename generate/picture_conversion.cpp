@@ -88,6 +88,7 @@ ConversionOptions conversionOptions(const album::AlbumSettings &settings, const 
     o.useOriginal = settings.checked(OptionId::cbMainOrigin);
     o.quality = settings.number(OptionId::qJPEG);
     o.sampling = imaging::samplingFromText(settings.text(OptionId::cbJPEGc));
+    o.density = settings.number(OptionId::csDensity);
     return o;
 }
 
@@ -104,12 +105,24 @@ namespace
 
 /// The sizes of the picture step for a source of upright size width × height.
 struct SizePlan {
-    FittedSize main;
+    FittedSize main; ///< the sizes the pages show
     FittedSize thumb;
+    FittedSize mainPixels; ///< the sizes encoded: the shown ones times the density
+    FittedSize thumbPixels;
     double w0 = 0; ///< the working size the thumbnail is fitted from
     double h0 = 0;
     bool zeroWorkingSize = false; ///< W0 or H0 is 0: the thumbnail keeps the size as given
 };
+
+/// A shown size times the density, but no more pixels than the source holds: enlarging past it
+/// costs bytes and sharpens nothing. Never less than the shown size.
+FittedSize denser(const FittedSize &shown, int density, double sourceWidth)
+{
+    double factor = density;
+    if (shown.width > 0 && shown.width * factor > sourceWidth)
+        factor = std::max(1.0, sourceWidth / shown.width);
+    return { shown.width * factor, shown.height * factor };
+}
 
 SizePlan planSizes(double width, double height, const ConversionOptions &options)
 {
@@ -124,6 +137,8 @@ SizePlan planSizes(double width, double height, const ConversionOptions &options
     plan.thumb = plan.zeroWorkingSize
         ? FittedSize { options.thumbX, options.thumbY }
         : fitSize(plan.w0, plan.h0, options.thumbX, options.thumbY, options.thumbLongSide);
+    plan.mainPixels = options.density > 1 ? denser(plan.main, options.density, width) : plan.main;
+    plan.thumbPixels = options.density > 1 ? denser(plan.thumb, options.density, width) : plan.thumb;
     return plan;
 }
 
@@ -165,11 +180,11 @@ imaging::TargetFor decodeTarget(const ConversionOptions &options)
 {
     if (options.useOriginal)
         return [&options](const imaging::PictureInfo &header) {
-            return targetOf(planSizes(header.width, header.height, options).thumb);
+            return targetOf(planSizes(header.width, header.height, options).thumbPixels);
         };
     if (options.resizeMain)
         return [&options](const imaging::PictureInfo &header) {
-            return targetOf(planSizes(header.width, header.height, options).main);
+            return targetOf(planSizes(header.width, header.height, options).mainPixels);
         };
     return {};
 }
@@ -234,7 +249,7 @@ PictureOutcome writePictures(Held held,
         held = fullColour(std::move(held));
         if (writeMain && !save(held, layout.mainPicturePath(index), options, out.writeError))
             return out;
-        const imaging::TargetSize thumbSize = targetOf(plan.thumb);
+        const imaging::TargetSize thumbSize = targetOf(plan.thumbPixels);
         if (!imaging::sizeCanBeHeld(thumbSize.width, thumbSize.height)) {
             out.oversize = PictureOutcome::Oversize { true, thumbSize.width, thumbSize.height };
             return out;
@@ -301,10 +316,11 @@ PictureOutcome checkPicture(const std::string &sourcePath, const ConversionOptio
 
 std::string decodePlan(const ConversionOptions &options)
 {
-    auto fit = [](const char *what, double x, double y, bool longSide) {
-        char text[96];
+    // A density of 1 names nothing, so that what earlier makes recorded still matches.
+    auto fit = [&options](const char *what, double x, double y, bool longSide) {
+        char text[128];
         std::snprintf(text, sizeof text, "%s %.17g %.17g %s", what, x, y, longSide ? "long" : "short");
-        return std::string(text);
+        return std::string(text) + (options.density > 1 ? " density " + std::to_string(options.density) : "");
     };
     if (options.useOriginal)
         return fit("thumb", options.thumbX, options.thumbY, options.thumbLongSide);
@@ -331,13 +347,14 @@ std::string mainPictureRecipe(const ConversionOptions &options)
 
 std::string thumbnailRecipe(const ConversionOptions &options)
 {
-    char text[128];
+    char text[160];
     std::snprintf(text,
         sizeof text,
-        "thumb %.17g %.17g %s of ",
+        "thumb %.17g %.17g %s%s of ",
         options.thumbX,
         options.thumbY,
-        options.thumbLongSide ? "long" : "short");
+        options.thumbLongSide ? "long" : "short",
+        options.density > 1 ? (" density " + std::to_string(options.density)).c_str() : "");
     if (options.useOriginal) {
         // Made from the source decoded straight at the thumbnail's size.
         char source[96];

@@ -28,6 +28,9 @@ struct ConversionOptions {
     bool useOriginal = false; ///< cbMainOrigin: the pages show the source itself
     int quality = 90;
     imaging::Sampling sampling = imaging::Sampling::S422;
+    /// csDensity: main pictures and thumbnails hold this many times the pixels of the size they are
+    /// shown at (never more than the source holds), for sharp pictures on dense screens.
+    int density = 1;
     bool writeFiles = true; ///< false when only the sizes are wanted (rebuild)
 };
 

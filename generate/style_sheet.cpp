@@ -5,6 +5,7 @@
 #include "generate/layout.h"
 #include "generate/text_writer.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace pictora::generate
@@ -29,6 +30,52 @@ std::string linkRule(std::string_view selector, const std::string &colour)
 std::string px(int value)
 {
     return std::to_string(value) + "px;\n";
+}
+
+/// The widest the cover's table is laid out as a table: its columns of cells (the fixed width or
+/// the thumbnails, whichever is wider, with padding, borders and spacing) and the page's margins.
+/// Narrower screens get the cells flowing onto more rows instead.
+long tableWidth(const album::AlbumSettings &settings, const RunValues &values)
+{
+    const auto number = [&settings](OptionId id) { return static_cast<long>(settings.number(id)); };
+    const long columns = std::max(1L, number(OptionId::csCol));
+    const double thumb = std::clamp(values.thumbX, 0.0, 1e6);
+    const long content = std::max(number(OptionId::csFCW), static_cast<long>(thumb));
+    const long cell
+        = content + 2 * number(OptionId::csW3) + 2 * number(OptionId::csW1) + number(OptionId::csW2);
+    return columns * cell + number(OptionId::csW2) + 2 * number(OptionId::csW1) + 16;
+}
+
+/// Phone-ready pages: nothing wider than the screen, the table's cells flowing onto more rows when
+/// it does not fit, buttons a finger can hit (44 CSS px) and body text of at least 16 CSS px on
+/// phones. Written after the rules it overrides.
+std::string phoneRules(const album::AlbumSettings &settings, const RunValues &values)
+{
+    const auto number = [&settings](OptionId id) { return settings.number(id); };
+    const int cellExtra = 2 * (number(OptionId::csW3) + number(OptionId::csW1));
+    std::string css = "\n/* ----- スマートフォン・狭い画面に関するスタイル ----- */\n";
+    css += "\nBODY.html_album {\n\t-webkit-text-size-adjust : 100%;\n\ttext-size-adjust : 100%;\n"
+           "\toverflow-wrap : break-word;\n}\n\n";
+    css += "\nIMG.html_album {\n\tmax-width : 100%;\n\theight : auto;\n}\n\n";
+    css += "\nTABLE.html_album {\n\tmargin-left : auto;\n\tmargin-right : auto;\n}\n\n";
+    css += "\n@media screen and (max-width : " + std::to_string(tableWidth(settings, values)) + "px) {\n";
+    css += "\tTABLE.html_album, TABLE.html_album TBODY {\n\t\tdisplay : block;\n\t}\n";
+    css += "\tTABLE.html_album TR {\n\t\tdisplay : inline;\n\t}\n";
+    css += "\tTD.html_album {\n\t\tdisplay : inline-block;\n\t\tvertical-align : top;\n"
+           "\t\twhite-space : normal;\n\t\tmax-width : calc(100% - "
+        + std::to_string(cellExtra) + "px);\n\t}\n";
+    css += "}\n\n";
+    css += "\n@media screen and (max-width : 640px) {\n";
+    css += "\tBODY.html_album, div.com, div.time_stamp, div.tavuri, div.button {\n\t\tfont-size : "
+           "16px;\n\t}\n";
+    css += "\tdiv.title {\n\t\tfont-size : " + px(std::max(16, number(OptionId::csTitleSize))) + "\t}\n";
+    css += "\tdiv.com_big {\n\t\tfont-size : " + px(std::max(16, number(OptionId::csComSize))) + "\t}\n";
+    css += "}\n\n";
+    css += "\n@media (pointer : coarse) {\n";
+    css += "\tA.button {\n\t\tdisplay : inline-block;\n\t\tmin-height : 44px;\n\t\tline-height : 36px;\n"
+           "\t\tbox-sizing : border-box;\n\t\tmargin : 4px 0;\n\t}\n";
+    css += "}\n\n";
+    return css;
 }
 
 } // namespace
@@ -121,12 +168,14 @@ std::string styleSheetText(const album::AlbumSettings &settings, const RunValues
     css += "\nIMG.html_album {\n";
     css += "\tborder-width : " + px(number(OptionId::csIW));
     css += "}\n\n";
+    if (settings.checked(OptionId::cbPhone))
+        css += phoneRules(settings, values);
     return css;
 }
 
 void writeStyleSheet(const AlbumLayout &layout, const album::AlbumSettings &settings, const RunValues &values)
 {
-    writeTextFile(layout.styleSheetPath(), styleSheetText(settings, values));
+    writeTextFile(layout.styleSheetPath(), styleSheetText(settings, values), pageEncoding(settings));
 }
 
 } // namespace pictora::generate

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "generate/text_writer.h"
 
+#include "album/settings.h"
 #include "base/cp932.h"
 
 namespace pictora::generate
@@ -25,13 +26,21 @@ std::string withCrLf(std::string_view text)
 
 } // namespace
 
-std::string encodeText(std::string_view utf8Text)
+TextEncoding pageEncoding(const album::AlbumSettings &settings)
 {
+    return settings.checked(album::OptionId::cbUTF8) ? TextEncoding::Utf8 : TextEncoding::Cp932;
+}
+
+std::string encodeText(std::string_view utf8Text, TextEncoding encoding)
+{
+    if (encoding == TextEncoding::Utf8)
+        return withCrLf(utf8Text);
     return base::cp932::encodeWithReferences(withCrLf(utf8Text));
 }
 
-TextFile::TextFile(std::string path)
+TextFile::TextFile(std::string path, TextEncoding encoding)
     : m_file(std::move(path), kAlbumFile)
+    , m_encoding(encoding)
 {
 }
 
@@ -39,7 +48,7 @@ TextFile::~TextFile() = default;
 
 void TextFile::write(std::string_view utf8Text)
 {
-    m_buffer += encodeText(utf8Text);
+    m_buffer += encodeText(utf8Text, m_encoding);
     if (m_buffer.size() >= kFlushSize)
         flush();
 }
@@ -56,9 +65,9 @@ void TextFile::commit()
     m_file.commit();
 }
 
-void writeTextFile(const std::string &path, std::string_view utf8Text)
+void writeTextFile(const std::string &path, std::string_view utf8Text, TextEncoding encoding)
 {
-    TextFile file(path);
+    TextFile file(path, encoding);
     file.write(utf8Text);
     file.commit();
 }

@@ -6,14 +6,26 @@
 #include <string>
 #include <string_view>
 
+namespace pictora::album
+{
+class AlbumSettings;
+}
+
 /// Every text file of an album (pages, style sheet) goes through here: UTF-8 in memory, on disk
-/// CP932 with CR LF line ends, characters CP932 cannot hold written as "&#N;".
+/// CP932 with CR LF line ends, characters CP932 cannot hold written as "&#N;"; or, for hosts that
+/// send every page as UTF-8, UTF-8 with CR LF line ends.
 namespace pictora::generate
 {
 
+enum class TextEncoding { Cp932, Utf8 };
+
+/// The encoding the album's pages and style sheet are written in (cbUTF8).
+[[nodiscard]] TextEncoding pageEncoding(const album::AlbumSettings &settings);
+
 /// The bytes a text becomes on disk: each "\n" becomes CR LF (a CR already before it stays, so
-/// "\r\n" becomes CR CR LF), then CP932 with decimal references for what does not fit.
-[[nodiscard]] std::string encodeText(std::string_view utf8Text);
+/// "\r\n" becomes CR CR LF), then CP932 with decimal references for what does not fit, or UTF-8
+/// as it is.
+[[nodiscard]] std::string encodeText(std::string_view utf8Text, TextEncoding encoding = TextEncoding::Cp932);
 
 /// How the files of an album are written: each whole or not at all, synced together when the run
 /// ends rather than one by one; a link in the album is replaced, never written through.
@@ -27,7 +39,7 @@ class TextFile
 {
 public:
     /// Creates the temporary file; throws when the folder cannot take it.
-    explicit TextFile(std::string path);
+    explicit TextFile(std::string path, TextEncoding encoding = TextEncoding::Cp932);
     ~TextFile();
     TextFile(const TextFile &) = delete;
     TextFile &operator=(const TextFile &) = delete;
@@ -43,10 +55,12 @@ private:
     void flush();
 
     base::AtomicFile m_file;
+    TextEncoding m_encoding;
     std::string m_buffer;
 };
 
 /// Writes a whole text file at once through TextFile.
-void writeTextFile(const std::string &path, std::string_view utf8Text);
+void writeTextFile(
+    const std::string &path, std::string_view utf8Text, TextEncoding encoding = TextEncoding::Cp932);
 
 } // namespace pictora::generate

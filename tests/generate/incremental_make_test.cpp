@@ -292,6 +292,8 @@ TEST_F(IncrementalMake, EachPictureSettingMakesAgainWhatItDecides)
         // the sources; and back again, the main pictures left in place are still current.
         { OptionId::cbMainOrigin, true, thumbnails(3) },
         { OptionId::cbMainOrigin, false, thumbnails(3) },
+        { OptionId::csDensity, 2, everyPicture(3) },
+        { OptionId::csDensity, 1, everyPicture(3) },
     };
     ASSERT_TRUE(makeInto(out, cache));
     for (const Change &change : changes) {

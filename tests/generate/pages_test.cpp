@@ -6,12 +6,14 @@
 #include "base/errors.h"
 #include "generate/layout.h"
 #include "generate/pages.h"
+#include "generate/style_sheet.h"
 #include "tests/generate/byte_compare.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <regex>
 #include <set>
 
@@ -397,4 +399,96 @@ TEST(Pages, ShortSizeTableIsRefusedBeforeWriting)
     album.sizes.pop_back();
     EXPECT_THROW(album.write(), std::invalid_argument);
     EXPECT_TRUE(filesUnder(album.dir.path()).empty());
+}
+
+TEST(Pages, ScreenOptionsChangeOnlyWhatTheyAreFor)
+{
+    // Each row's files are checked for pieces that must and must not be there; the default row
+    // guards that none of them leaks into an album that asks for nothing.
+    struct Row {
+        const char *name;
+        std::vector<std::pair<OptionId, album::OptionValue>> options;
+        std::map<std::string, std::vector<std::string>> present;
+        std::vector<std::string> absentEverywhere;
+    };
+    const std::string viewport
+        = "charset=Shift_JIS\">\r\n<META NAME=\"viewport\" CONTENT=\"width=device-width, "
+          "initial-scale=1\">\r\n";
+    const std::vector<Row> rows = {
+        { "default",
+            {},
+            { { "index.htm", { "ALT=\"img0000.jpg\"" } } },
+            { "viewport", "<SCRIPT", "一時停止", "@media" } },
+        { "phone",
+            { { OptionId::cbPhone, true } },
+            { { "index.htm", { viewport } },
+                { "images/0000.htm", { viewport } },
+                { "images/0000s.htm", { viewport } },
+                // 4 columns of 160 px cells with 2 px padding, 1 px borders and spacing, and the margins
+                { "default.css",
+                    { "max-width : 100%;",
+                        "@media screen and (max-width : 687px)",
+                        "min-height : 44px;",
+                        "\tdiv.com_big {\r\n\t\tfont-size : 16px;" } } },
+            { "<SCRIPT", "一時停止" } },
+        { "keyboard, touch and screen readers",
+            { { OptionId::cbAccess, true } },
+            { { "index.htm",
+                  { "ALT=\"夕焼け &quot;赤&quot;\" SRC=\"thumb/img0000_t.jpg\"", "ALT=\"p1.jpg\"" } },
+                { "images/0000.htm",
+                    { "<TITLE>旅行 - 夕焼け &quot;赤&quot; (1 / 2)</TITLE>",
+                        "})(\"0001.htm\", \"0001.htm\");",
+                        "ALT=\"夕焼け &quot;赤&quot;\" SRC=\"img0000.jpg\"" } },
+                { "images/0001.htm", { "<TITLE>旅行 (2 / 2)</TITLE>", "})(\"0000.htm\", \"0000.htm\");" } },
+                { "images/0000s.htm",
+                    { "<A CLASS=\"button\" HREF=\"0000.htm\">一時停止</A></div>",
+                        "prefers-reduced-motion" } } },
+            { "viewport", "@media", "img0000.jpg\" SRC=\"thumb" } },
+        { "UTF-8",
+            { { OptionId::cbUTF8, true } },
+            { { "index.htm", { "charset=UTF-8" } } },
+            { "Shift_JIS" } },
+    };
+    const std::vector<std::string> files
+        = { "index.htm", "images/0000.htm", "images/0001.htm", "images/0000s.htm", "default.css" };
+    std::map<std::string, std::string> defaults;
+    const auto asUtf8 = [](const std::string &cp932Bytes) {
+        std::string text = base::cp932::decode(cp932Bytes).value_or(std::string());
+        if (const auto at = text.find("charset=Shift_JIS"); at != std::string::npos)
+            text.replace(at + 8, 9, "UTF-8");
+        return text;
+    };
+    for (const int density : { 1, 3 }) {
+        for (const Row &row : rows) {
+            SCOPED_TRACE(std::string(row.name) + ", density " + std::to_string(density));
+            Album album;
+            album.entries = { { "/photos/p0.jpg", "<B>夕焼け</B> \"赤\"\r\n二行目\r\n", "" },
+                { "/photos/p1.jpg", "", "" } };
+            album.sizes = { { 640, 480, 160, 120 }, { 640, 480, 160, 120 } };
+            album.settings.store(OptionId::csDensity, density);
+            for (const auto &[id, value] : row.options)
+                album.settings.store(id, value);
+            album.write();
+            const auto values = generate::fixRunValues(album.settings);
+            generate::writeStyleSheet(album.layout(), album.settings, values);
+            const bool utf8 = album.settings.checked(OptionId::cbUTF8);
+            for (const std::string &file : files) {
+                const std::string bytes = test::readFile(album.dir.path() / file);
+                // UTF-8 pages are the CP932 pages' text, encoded the other way.
+                const std::string text = utf8 ? bytes : album.text(file);
+                if (utf8)
+                    EXPECT_EQ(bytes, asUtf8(defaults.at(file))) << file;
+                // The density changes the pictures' pixels, never the pages.
+                if (density == 1 && row.options.empty())
+                    defaults[file] = bytes;
+                else if (row.options.empty())
+                    EXPECT_EQ(bytes, defaults.at(file)) << file;
+                for (const std::string &piece :
+                    row.present.contains(file) ? row.present.at(file) : std::vector<std::string> {})
+                    EXPECT_NE(text.find(piece), std::string::npos) << file << " lacks " << piece;
+                for (const std::string &piece : row.absentEverywhere)
+                    EXPECT_EQ(text.find(piece), std::string::npos) << file << " holds " << piece;
+            }
+        }
+    }
 }
