@@ -24,6 +24,7 @@ QuestionBox boxOf(Question question)
         return { PromptKind::Warning, { Ok, Cancel } };
     case Question::HtmlFolderTrashed:
     case Question::Cancelled:
+    case Question::VisitorReport:
         return { PromptKind::Information, { Ok } };
     case Question::Unreadable:
         return { PromptKind::Confirmation, { Ok } };

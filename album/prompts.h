@@ -26,6 +26,7 @@ enum class Question {
     SortByName, ///< sort the added pictures by name (yes/no/cancel)
     SaveChanges, ///< save the changed project first (yes/no/cancel)
     ReRegister, ///< register the project file type again (yes/no)
+    VisitorReport, ///< after a make: what a visitor of the album would hit (ok)
 };
 
 /// What a question's box looks like: its kind and its buttons, the first one the default.

@@ -15,6 +15,7 @@
 #include "generate/picture_conversion.h"
 #include "generate/size_cache.h"
 #include "generate/style_sheet.h"
+#include "generate/visitor_report.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -286,6 +287,8 @@ void convertAll(RunContext &c, const AlbumLayout &layout, const ConversionOption
                         album::Question::Unreadable, unreadableMessage(static_cast<int>(i), outcome)));
                 }
                 result.sizes[i] = outcome.sizes;
+                if (outcome.unreadable)
+                    result.unreadable.push_back(i);
                 char label[64];
                 std::snprintf(
                     label, sizeof label, "[ %d / %d ]", static_cast<int>(i + 1), static_cast<int>(n));
@@ -425,8 +428,12 @@ RunResult makeAlbum(RunContext &c)
     const MadeAlbumRecord record(cacheFolderOf(c), albumFolder);
     record.forget();
     RunResult result = writeAlbum(c, albumFolder, values, true);
-    if (result.completed)
+    if (result.completed) {
         (void)record.remember(picturesMadeFrom(c.settings, c.entries));
+        const std::string report = visitorReport(albumFolder, c.settings, c.entries, result.unreadable);
+        if (!report.empty())
+            c.prompts.ask(album::Prompt::asking(album::Question::VisitorReport, report));
+    }
     return result;
 }
 

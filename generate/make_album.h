@@ -59,6 +59,7 @@ struct RunResult {
     std::string albumFolder;
     std::string indexPath;
     PictureSizes sizes;
+    std::vector<std::size_t> unreadable; ///< list indexes of the pictures that could not be read
 };
 
 /// The make-album run: checks the settings with its questions, prepares the folders, converts
@@ -66,8 +67,9 @@ struct RunResult {
 /// makes the rebuild available. A main picture or thumbnail that an earlier make wrote into the same
 /// album folder from the same unchanged source with the same picture settings, and that nobody has
 /// touched since, is not encoded again (unless encodeAll): the album is byte for byte the one
-/// encoding everything would write. Throws base::UserError (a number that is not a number, a file
-/// that cannot be written); the progress window is hidden again whatever happens.
+/// encoding everything would write. Once complete, a make says what a visitor of the album would
+/// hit (visitorReport), when there is anything, as a VisitorReport. Throws base::UserError (a number that is
+/// not a number, a file that cannot be written); the progress window is hidden again whatever happens.
 RunResult makeAlbum(RunContext &context);
 
 /// Rewrites the pages and the style sheet of an album made before, writing no picture file. Sources

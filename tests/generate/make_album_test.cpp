@@ -3,6 +3,7 @@
 #include "album/settings.h"
 #include "base/errors.h"
 #include "generate/make_album.h"
+#include "generate/visitor_report.h"
 #include "imaging/picture.h"
 #include "tests/support/album_questions.h"
 #include "tests/support/scripted_prompter.h"
@@ -497,4 +498,84 @@ TEST_F(MakeAlbum, RebuildRewritesPagesAndTouchesNoPicture)
     EXPECT_EQ(test::readFile(a + "/images/img0000.jpg"), mainBytes);
     EXPECT_EQ(test::readFile(a + "/thumb/img0001_t.jpg"), "not written again");
     EXPECT_NE(test::readFile(a + "/index.htm").find("\x90\x56\x82\xb5\x82\xa2"), std::string::npos); // 新しい
+}
+
+TEST_F(MakeAlbum, DensityEncodesMorePixelsAtTheSizesThePagesShow)
+{
+    // 640 × 640 main pictures and 160 × 160 thumbnails, fitted by the long side.
+    struct Row {
+        int width, height, density;
+        std::pair<int, int> mainPixels, thumbPixels;
+    };
+    const std::vector<Row> rows = {
+        { 1600, 1200, 1, { 640, 480 }, { 160, 120 } },
+        { 1600, 1200, 2, { 1280, 960 }, { 320, 240 } },
+        { 1600, 1200, 3, { 1600, 1200 }, { 480, 360 } }, // no more than the source holds
+        { 400, 300, 2, { 640, 480 }, { 320, 240 } }, // enlarged to the shown size, not past it
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(std::to_string(row.width) + " at density " + std::to_string(row.density));
+        entries.clear();
+        addPictures(1, row.width, row.height);
+        settings.store(OptionId::csDensity, row.density);
+        settings.store(
+            OptionId::edHTMLPath, dir.file("out" + std::to_string(row.density) + std::to_string(row.width)));
+        prompts.expect(album::Question::CreateOutput, kCreateQuestion, Answer::Yes);
+        prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+        const auto result = make();
+        ASSERT_TRUE(result.completed);
+        EXPECT_EQ(result.sizes[0], (generate::SizeRow { 640, 480, 160, 120 }));
+        const std::string folder = settings.text(OptionId::edHTMLPath);
+        const imaging::Picture main = imaging::load(folder + "/images/img0000.jpg");
+        const imaging::Picture thumb = imaging::load(folder + "/thumb/img0000_t.jpg");
+        EXPECT_EQ(std::make_pair(main.width(), main.height()), row.mainPixels);
+        EXPECT_EQ(std::make_pair(thumb.width(), thumb.height()), row.thumbPixels);
+    }
+}
+
+TEST_F(MakeAlbum, AfterTheMakeItSaysWhatAVisitorWouldHit)
+{
+    addPictures(2);
+    entries[1].timeStamp = "";
+    test::writeFile(dir.file("broken.jpg"), "this is not a picture");
+    entries.push_back({ dir.file("broken.jpg"), "", "2004年05月01日 13時05分" });
+    prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect("img0002.jpg\nimageX : 0\nimageY : 0", Answer::Ok, PromptKind::Confirmation);
+    prompts.expect(album::Question::VisitorReport,
+        "アルバムを作成しました。閲覧する人のために、次の点を確かめてください。\n"
+        "・ボタン「戻る」のリンク先「../index.htm」がアルバムの隣にありません。("
+            + dir.file("index.htm")
+            + ")\n"
+              "・タイムスタンプのない画像が 1 枚あります。\n"
+              "・読み込めなかった画像が 1 枚あります: broken.jpg\n",
+        Answer::Ok);
+    ASSERT_TRUE(make().completed);
+    EXPECT_EQ(platform.opened.size(), 1u) << "the cover is opened first";
+
+    // With the target there, every stamp and every picture readable, there is nothing to say.
+    entries.pop_back();
+    entries[1].timeStamp = "2004年05月01日 13時05分";
+    test::writeFile(dir.file("index.htm"), "site");
+    prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect("「" + dir.file("out") + "/index.htm」が既に存在します。\n上書きしてよろしいですか?",
+        Answer::Ok,
+        PromptKind::Warning);
+    ASSERT_TRUE(make().completed);
+    EXPECT_TRUE(prompts.reports().empty());
+}
+
+TEST(VisitorReport, OnlyAddressesThisDiskAnswersAreLookedFor)
+{
+    const std::vector<std::pair<std::string, std::optional<std::string>>> rows = {
+        { "../index.htm", "/srv/index.htm" },
+        { "../%E6%97%85/top.htm?x=1#here", "/srv/旅/top.htm" },
+        { "./", "/srv/album/" },
+        { "https://example.org/", std::nullopt },
+        { "mailto:me@example.org", std::nullopt },
+        { "/index.htm", std::nullopt },
+        { "#top", std::nullopt },
+        { "", std::nullopt },
+    };
+    for (const auto &[url, target] : rows)
+        EXPECT_EQ(generate::localLinkTarget("/srv/album", url), target) << url;
 }

@@ -14,6 +14,8 @@ namespace pictora::test
 /// A prompter that expects an exact sequence of message texts and gives scripted answers.
 /// Any unexpected text fails the test; prompts left unasked fail it when the script is destroyed.
 /// A named question must come in its declared box, and a scripted answer must be one of its buttons.
+/// The report after a make asks nothing and only says what a visitor would hit: unless the script
+/// expects it next, it is kept in reports() rather than failing the suites about other things.
 class ScriptedPrompter final : public album::Prompter
 {
 public:
@@ -36,10 +38,13 @@ public:
 
     /// Every prompt asked so far, in order.
     [[nodiscard]] const std::vector<album::Prompt> &asked() const { return m_asked; }
+    /// The texts of the reports after makes that the script did not expect.
+    [[nodiscard]] const std::vector<std::string> &reports() const { return m_reports; }
 
 private:
     std::deque<Step> m_script;
     std::vector<album::Prompt> m_asked;
+    std::vector<std::string> m_reports;
 };
 
 /// Counts the two document-wide change effects.
