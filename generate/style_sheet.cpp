@@ -61,9 +61,11 @@ std::string phoneRules(const album::AlbumSettings &settings, const RunValues &va
     css += "\n@media screen and (max-width : " + std::to_string(tableWidth(settings, values)) + "px) {\n";
     css += "\tTABLE.html_album, TABLE.html_album TBODY {\n\t\tdisplay : block;\n\t}\n";
     css += "\tTABLE.html_album TR {\n\t\tdisplay : inline;\n\t}\n";
+    // A cell of its own grows with its comment rather than spilling over the next row.
     css += "\tTD.html_album {\n\t\tdisplay : inline-block;\n\t\tvertical-align : top;\n"
-           "\t\twhite-space : normal;\n\t\tmax-width : calc(100% - "
-        + std::to_string(cellExtra) + "px);\n\t}\n";
+           "\t\twhite-space : normal;\n\t\theight : auto;\n\t\tmin-height : "
+        + px(number(OptionId::csFCH)) + "\t\tmax-width : calc(100% - " + std::to_string(cellExtra)
+        + "px);\n\t}\n";
     css += "}\n\n";
     css += "\n@media screen and (max-width : 640px) {\n";
     css += "\tBODY.html_album, div.com, div.time_stamp, div.tavuri, div.button {\n\t\tfont-size : "

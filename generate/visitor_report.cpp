@@ -3,6 +3,7 @@
 
 #include "album/image_list.h"
 #include "album/settings.h"
+#include "imaging/capture_time.h"
 
 #include <filesystem>
 #include <system_error>
@@ -15,8 +16,11 @@ namespace
 
 using album::OptionId;
 
-bool blankText(const std::string &text)
+/// Empty, or the stamp of an Exif block without a date.
+bool noTimeStamp(const std::string &text)
 {
+    if (text == imaging::kNoCaptureTime)
+        return true;
     for (const char c : text) {
         if (static_cast<unsigned char>(c) > 32)
             return false;
@@ -86,7 +90,7 @@ std::string visitorReport(const std::string &albumFolder,
     if (settings.checked(OptionId::cbTimeStamp)) {
         std::size_t missing = 0;
         for (const auto &entry : entries)
-            missing += blankText(entry.timeStamp) ? 1 : 0;
+            missing += noTimeStamp(entry.timeStamp) ? 1 : 0;
         if (missing > 0)
             lines += "・タイムスタンプのない画像が " + std::to_string(missing) + " 枚あります。\n";
     }

@@ -21,8 +21,9 @@ namespace pictora::generate
     const std::string &albumFolder, const std::string &url);
 
 /// What a visitor of a just-made album would hit that no page can help: a ticked button whose
-/// address leads to nothing beside the album, pictures shown without their time stamp, pictures
-/// that could not be read (`unreadable`: their list indexes). Empty when there is nothing to say.
+/// address leads to nothing beside the album, pictures shown without a time stamp (none, or an
+/// Exif block without a date), pictures that could not be read (`unreadable`: their list indexes).
+/// Empty when there is nothing to say.
 [[nodiscard]] std::string visitorReport(const std::string &albumFolder,
     const album::AlbumSettings &settings,
     const std::vector<album::ImageEntry> &entries,

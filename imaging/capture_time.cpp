@@ -135,7 +135,7 @@ std::string captureTimeStamp(const std::string &path)
             return rewriteDate(findDate(head));
         return fileTimeText(path);
     } catch (...) {
-        return "0000年00月00日 00時00分";
+        return kNoCaptureTime;
     }
 }
 

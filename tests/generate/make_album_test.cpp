@@ -538,7 +538,7 @@ TEST_F(MakeAlbum, AfterTheMakeItSaysWhatAVisitorWouldHit)
     addPictures(2);
     entries[1].timeStamp = "";
     test::writeFile(dir.file("broken.jpg"), "this is not a picture");
-    entries.push_back({ dir.file("broken.jpg"), "", "2004年05月01日 13時05分" });
+    entries.push_back({ dir.file("broken.jpg"), "", "0000年00月00日 00時00分" }); // Exif without a date
     prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
     prompts.expect("img0002.jpg\nimageX : 0\nimageY : 0", Answer::Ok, PromptKind::Confirmation);
     prompts.expect(album::Question::VisitorReport,
@@ -546,7 +546,7 @@ TEST_F(MakeAlbum, AfterTheMakeItSaysWhatAVisitorWouldHit)
         "・ボタン「戻る」のリンク先「../index.htm」がアルバムの隣にありません。("
             + dir.file("index.htm")
             + ")\n"
-              "・タイムスタンプのない画像が 1 枚あります。\n"
+              "・タイムスタンプのない画像が 2 枚あります。\n"
               "・読み込めなかった画像が 1 枚あります: broken.jpg\n",
         Answer::Ok);
     ASSERT_TRUE(make().completed);
