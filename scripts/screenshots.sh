@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Takes the README's pictures of the windows (docs/screenshots/tab-1.png to tab-6.png and
+# Takes the README's pictures of the windows (docs/screenshots/tab-1.png to tab-7.png and
 # about.png) under a virtual X server with the Japanese font installed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Saves pictures of the windows as the desktop draws them, for the README:
-// window_screenshots OUT_FOLDER (tab-1.png to tab-6.png, one per tab of the main window, and about.png)
+// window_screenshots OUT_FOLDER (tab-1.png to tab-7.png, one per tab of the main window, and about.png)
 #include "album/choosers.h"
 #include "album/prompts.h"
 #include "ui/about_box.h"

@@ -91,9 +91,9 @@ TfrMain::TfrMain(album::Prompter &prompts,
     move(250, 150);
     setAcceptDrops(true);
     m_ui->PageControl1->setCurrentWidget(m_ui->tsFile);
-    // All six tabs are always in view: the layout is fixed, nothing scrolls.
+    // All seven tabs are always in view: the layout is fixed, nothing scrolls.
     m_ui->PageControl1->setUsesScrollButtons(false);
-    m_ui->PageControl1->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 7px; }"));
+    m_ui->PageControl1->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 4px; }"));
 
     buildPopupMenu();
     connectHandlers();
