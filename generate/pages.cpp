@@ -52,6 +52,21 @@ std::string describedPicture(const album::ImageEntry &entry)
     return line.empty() ? plainText(album::fileNamePart(entry.path)) : line;
 }
 
+/// A page name inside a script's string: an extension may hold a quote, and "</" would end the script.
+std::string scriptString(const std::string &text)
+{
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        if (c == '<')
+            out += "\\x3C";
+        else
+            out += c;
+    }
+    return out + "\"";
+}
+
 /// ←/→ and a horizontal swipe go to the previous / next page; the links do the same without script.
 /// A swipe while the page is zoomed in only pans it.
 std::string keyScript(const std::string &previous, const std::string &next)
@@ -79,9 +94,9 @@ std::string keyScript(const std::string &previous, const std::string &next)
            "\t\tif (Math.abs(dx) > 50 && Math.abs(dx) > 2 * Math.abs(dy)) location.href = dx < 0 ? next : "
            "prev;\n"
            "\t}, false);\n"
-           "})(\""
-        + previous + "\", \"" + next
-        + "\");\n"
+           "})("
+        + scriptString(previous) + ", " + scriptString(next)
+        + ");\n"
           "// --></SCRIPT>\n";
 }
 

@@ -476,13 +476,15 @@ TEST(Pages, ScreenOptionsChangeOnlyWhatTheyAreFor)
                 const std::string bytes = test::readFile(album.dir.path() / file);
                 // UTF-8 pages are the CP932 pages' text, encoded the other way.
                 const std::string text = utf8 ? bytes : album.text(file);
-                if (utf8)
+                if (utf8) {
                     EXPECT_EQ(bytes, asUtf8(defaults.at(file))) << file;
+                }
                 // The density changes the pictures' pixels, never the pages.
-                if (density == 1 && row.options.empty())
+                if (density == 1 && row.options.empty()) {
                     defaults[file] = bytes;
-                else if (row.options.empty())
+                } else if (row.options.empty()) {
                     EXPECT_EQ(bytes, defaults.at(file)) << file;
+                }
                 for (const std::string &piece :
                     row.present.contains(file) ? row.present.at(file) : std::vector<std::string> {})
                     EXPECT_NE(text.find(piece), std::string::npos) << file << " lacks " << piece;
