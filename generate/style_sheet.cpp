@@ -68,6 +68,8 @@ std::string phoneRules(const album::AlbumSettings &settings, const RunValues &va
         + "px);\n\t}\n";
     css += "}\n\n";
     css += "\n@media screen and (max-width : 640px) {\n";
+    // Unwrapped comments and long words would widen even a table of one column past a phone.
+    css += "\tTD.html_album {\n\t\twhite-space : normal;\n\t\toverflow-wrap : anywhere;\n\t}\n";
     css += "\tBODY.html_album, div.com, div.time_stamp, div.tavuri, div.button {\n\t\tfont-size : "
            "16px;\n\t}\n";
     css += "\tdiv.title {\n\t\tfont-size : " + px(std::max(16, number(OptionId::csTitleSize))) + "\t}\n";
