@@ -75,12 +75,16 @@ int main(int argc, char **argv)
         { "/p/c.jpg", "x", "s" },
     };
     const std::vector<album::ImageEntry> odd { { "/p/〜b.jpg", "¥", "" } };
+    album::AlbumSettings screens = settings;
+    screens.store(album::OptionId::cbPhone, true);
+    screens.store(album::OptionId::csDensity, 2);
 
     const bool ok = put(folder, "v0250.pxa", cp932(v0250)) && put(folder, "v0270.pxa", cp932(v0270))
         && put(folder, "v0290.pxa", cp932(v0290)) && put(folder, "v02110.pxa", cp932(v02110))
         && put(folder, "v02130-empty.pxa", project::projectFileBytes(album::AlbumSettings(), {}))
         && put(folder, "v02130-pictures.pxa", project::projectFileBytes(settings, images))
-        && put(folder, "v02130-utf8.pxa", project::projectFileBytes(settings, odd));
+        && put(folder, "v02130-utf8.pxa", project::projectFileBytes(settings, odd))
+        && put(folder, "v0330-pictures.pxa", project::projectFileBytes(screens, images));
     if (!ok) {
         std::fprintf(stderr, "cannot write into %s\n", folder.c_str());
         return 1;
