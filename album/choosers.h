@@ -27,8 +27,9 @@ public:
     virtual std::vector<std::string> openPictures() = 0;
     /// The open-project dialog; nullopt when cancelled.
     virtual std::optional<std::string> openProject() = 0;
-    /// The save-project dialog, which asks before replacing a file; nullopt when cancelled.
-    virtual std::optional<std::string> saveProject() = 0;
+    /// The save-project dialog, which asks before replacing a file, showing `current` (the current
+    /// project file) when it is not empty; nullopt when cancelled.
+    virtual std::optional<std::string> saveProject(const std::string &current) = 0;
     /// The folder browser, preselecting `startFolder` when it is not empty; nullopt when cancelled.
     virtual std::optional<std::string> pickFolder(const std::string &startFolder) = 0;
     /// The colour dialog preset to a screen colour value; nullopt when cancelled.

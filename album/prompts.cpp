@@ -15,6 +15,8 @@ QuestionBox boxOf(Question question)
     case Question::Author:
     case Question::CreateOutput:
         return { PromptKind::Warning, { Yes, No } };
+    case Question::ProjectChanged:
+        return { PromptKind::Warning, { Yes, No, Cancel } };
     case Question::HtmlFolder:
     case Question::SortByName:
     case Question::SaveChanges:

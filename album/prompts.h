@@ -27,6 +27,7 @@ enum class Question {
     SaveChanges, ///< save the changed project first (yes/no/cancel)
     ReRegister, ///< register the project file type again (yes/no)
     VisitorReport, ///< after a make: what a visitor of the album would hit (ok)
+    ProjectChanged, ///< the project file changed on disk since it was read: overwrite / save as / cancel
 };
 
 /// What a question's box looks like: its kind and its buttons, the first one the default.

@@ -8,7 +8,9 @@
 #include "app/picture_folder.h"
 #include "app/setting_values.h"
 #include "app/terminal_progress.h"
+#include "base/cp932.h"
 #include "base/errors.h"
+#include "base/file_io.h"
 #include "base/file_messages.h"
 #include "generate/make_album.h"
 #include "imaging/capture_time.h"
@@ -568,6 +570,23 @@ bool loadWholeProject(const std::string &path,
         path, settings, entries, prompts, [](const std::string &) { return true; });
 }
 
+/// Holds the project's lock for a command that rewrites it. Another command writing it meanwhile
+/// is waited for, so that neither loses what the other wrote.
+void lockProject(base::FileLock &lock, const Options &o, std::ostream &err)
+{
+    if (lock.lock(o.project, false) != base::FileLock::Outcome::Busy)
+        return;
+    if (!o.quiet)
+        err << "「" << o.project << "」には、ほかの処理が書き込んでいます。終わるまで待ちます。\n";
+    (void)lock.lock(o.project, true);
+}
+
+/// A picture a run goes without, while the project keeps its entry.
+std::string missingPictureKeptMessage(const std::string &path)
+{
+    return path + "\nが見つかりません。この画像を除いて作成します(プロジェクトのリストには残します)。";
+}
+
 std::string secondsText(std::chrono::steady_clock::duration elapsed)
 {
     char text[32];
@@ -578,6 +597,10 @@ std::string secondsText(std::chrono::steady_clock::duration elapsed)
 int makeOrRebuild(const Options &o, std::ostream &out, std::ostream &err)
 {
     FlagPrompter prompts(o, err);
+    // Held from the read to the write back, so that an --add meanwhile is not overwritten.
+    base::FileLock projectLock;
+    if (o.save)
+        lockProject(projectLock, o, err);
     album::AlbumSettings settings;
     std::vector<album::ImageEntry> kept;
     if (!loadWholeProject(o.project, settings, kept, prompts))
@@ -589,8 +612,16 @@ int makeOrRebuild(const Options &o, std::ostream &out, std::ostream &err)
             entries.push_back(entry);
             entries.back().path = found;
         } else {
-            prompts.inform(PromptKind::Warning, project::missingPictureMessage(entry.path));
+            prompts.inform(PromptKind::Warning, missingPictureKeptMessage(entry.path));
         }
+    }
+    // An album of no picture would replace a good one with an empty one.
+    if (!kept.empty() && entries.empty()) {
+        printMessage(err,
+            o.project
+                + "\nの画像がひとつも見つからないため、アルバムを作成しませんでした。\n"
+                  "画像を元の場所に戻すか、プロジェクトの画像リストを直してください。");
+        return kExitError;
     }
     applySettings(o, settings, prompts, err);
 
@@ -631,6 +662,10 @@ int makeOrRebuild(const Options &o, std::ostream &out, std::ostream &err)
 int writeProject(const Options &o, std::ostream &err)
 {
     FlagPrompter prompts(o, err);
+    // The pictures are looked at before the project is touched: a name it cannot keep is refused.
+    std::vector<std::string> pictures = picturesNamedBy(o.pictures);
+    base::FileLock projectLock;
+    lockProject(projectLock, o, err);
     album::AlbumSettings settings;
     album::ImageList list;
     if (o.command == Options::Command::New) {
@@ -647,7 +682,7 @@ int writeProject(const Options &o, std::ostream &err)
     }
     applySettings(o, settings, prompts, err);
     const std::size_t before = list.size();
-    list.appendInOrder(picturesNamedBy(o.pictures), shell::localeNameOrder(), imaging::captureTimeStamp);
+    list.appendInOrder(std::move(pictures), shell::localeNameOrder(), imaging::captureTimeStamp);
     project::SaveProjectFile(o.project, settings, list.entries());
     if (!o.quiet) {
         const std::size_t added = list.size() - before;
@@ -669,6 +704,12 @@ bool isCommandLineRequest(const std::vector<std::string> &args)
 int runCommandLine(const std::vector<std::string> &args, std::ostream &out, std::ostream &err)
 {
     try {
+        // The parser holds arguments as Unicode text: a name in another encoding would lose its bytes.
+        for (const std::string &argument : args) {
+            if (const auto refused = project::unstorablePathMessage(argument);
+                refused && !base::cp932::isUtf8(argument))
+                throw base::UserError(*refused);
+        }
         const Options o = parse(args);
         switch (o.command) {
         case Options::Command::Help:

@@ -3,6 +3,7 @@
 
 #include "base/errors.h"
 #include "base/file_messages.h"
+#include "project/project_writer.h"
 
 #include <algorithm>
 #include <cctype>
@@ -47,6 +48,15 @@ std::string fullPath(const fs::path &path)
     return (ec ? path : absolute).lexically_normal().string();
 }
 
+/// The full path of a picture the project can keep and find again.
+std::string storablePath(const fs::path &path)
+{
+    std::string full = fullPath(path);
+    if (const std::optional<std::string> refused = project::unstorablePathMessage(full))
+        throw base::UserError(*refused);
+    return full;
+}
+
 } // namespace
 
 bool isOpenablePictureName(const std::string &path)
@@ -73,7 +83,7 @@ std::vector<std::string> picturesNamedBy(const std::vector<std::string> &argumen
             // A FIFO or a device is no picture, and reading one would wait for ever.
             if (!fs::is_regular_file(status))
                 throw base::UserError(base::cannotReadMessage(argument, base::kReasonNotRegular));
-            pictures.push_back(fullPath(argument));
+            pictures.push_back(storablePath(argument));
             continue;
         }
         std::size_t found = 0;
@@ -83,7 +93,7 @@ std::vector<std::string> picturesNamedBy(const std::vector<std::string> &argumen
             std::error_code kindError;
             if (name.starts_with(".") || !isOpenablePictureName(name) || !it->is_regular_file(kindError))
                 continue;
-            pictures.push_back(fullPath(it->path()));
+            pictures.push_back(storablePath(it->path()));
             ++found;
         }
         if (ec)

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "base/cp932.h"
 
+#include "base/errors.h"
+#include "base/file_messages.h"
+
 #include <array>
 #include <cerrno>
 #include <iconv.h>
@@ -17,7 +20,9 @@ class Converter
 {
 public:
     Converter(const char *to, const char *from)
-        : m_cd(iconv_open(to, from))
+        : m_to(to)
+        , m_from(from)
+        , m_cd(iconv_open(to, from))
     {
     }
     ~Converter()
@@ -28,11 +33,17 @@ public:
     Converter(const Converter &) = delete;
     Converter &operator=(const Converter &) = delete;
 
-    /// Converts a whole piece; nullopt on any invalid or unconvertible input.
+    /// Converts a whole piece; nullopt on any invalid or unconvertible input. Throws UserError when
+    /// the conversion cannot be set up (its module could not be loaded: too many open files, no
+    /// memory), which would otherwise read as text that is not CP932.
     std::optional<std::string> convert(std::string_view in)
     {
-        if (m_cd == reinterpret_cast<iconv_t>(-1))
-            return std::nullopt;
+        if (m_cd == reinterpret_cast<iconv_t>(-1)) {
+            m_cd = iconv_open(m_to, m_from);
+            if (m_cd == reinterpret_cast<iconv_t>(-1))
+                throw UserError("文字コード CP932 の変換を準備できません。\n(" + systemReason(errno)
+                    + ")\n開いているファイルやほかのプログラムを減らしてから、もう一度実行してください。");
+        }
         iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
         std::string out;
         char *src = const_cast<char *>(in.data());
@@ -55,6 +66,8 @@ public:
     }
 
 private:
+    const char *m_to;
+    const char *m_from;
     iconv_t m_cd;
 };
 
@@ -148,6 +161,18 @@ template <typename Fit, typename Unfit> bool walk(std::string_view utf8, Fit &&f
 }
 
 } // namespace
+
+bool isUtf8(std::string_view bytes)
+{
+    for (std::size_t pos = 0; pos < bytes.size();) {
+        char32_t cp = 0;
+        const std::size_t length = sequenceLength(bytes, pos, cp);
+        if (length == 0)
+            return false;
+        pos += length;
+    }
+    return true;
+}
 
 bool fits(std::string_view utf8)
 {

@@ -13,6 +13,9 @@
 namespace pictora::base::cp932
 {
 
+/// Whether the bytes are valid UTF-8 (what every text in memory must be).
+[[nodiscard]] bool isUtf8(std::string_view bytes);
+
 /// Whether every character of the UTF-8 text survives a trip through CP932.
 [[nodiscard]] bool fits(std::string_view utf8);
 

@@ -4,7 +4,6 @@
 #include "base/errors.h"
 #include "base/file_messages.h"
 
-#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -15,6 +14,7 @@
 #include <filesystem>
 #include <mutex>
 #include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -29,8 +29,6 @@ constexpr std::size_t kFallbackNameMax = 255;
 constexpr int kMaxLinkHops = 40;
 /// A folder written into again within this time is not looked through for stale files again.
 constexpr auto kSweepInterval = std::chrono::seconds(60);
-/// Temporaries of older versions carry no process id: only ones this old are taken as left over.
-constexpr auto kPidlessAge = std::chrono::hours(1);
 
 std::string folderOf(const std::string &path)
 {
@@ -72,72 +70,39 @@ std::size_t nameMaxOf(const std::string &folder)
     return limit > 0 ? static_cast<std::size_t>(limit) : kFallbackNameMax;
 }
 
-std::string uniquePart()
+/// The mark every temporary of ours starts with: no user file is named like this, so the sweep
+/// never takes one for ours.
+constexpr std::string_view kTemporaryMark = ".pictora-tmp-";
+constexpr std::size_t kRandomDigits = 16;
+
+std::string randomPart()
 {
-    static std::atomic<unsigned> counter { 0 };
-    thread_local std::minstd_rand random { std::random_device {}() };
-    char text[32];
-    const auto [end, ignored] = std::to_chars(text, text + sizeof text, counter.fetch_add(1), 16);
-    std::string unique(text, end);
-    unique += '-';
-    const auto [end2, ignored2] = std::to_chars(text, text + sizeof text, random() & 0xFFFFFF, 16);
-    unique.append(text, end2);
-    return unique;
+    thread_local std::mt19937_64 random { (std::uint64_t { std::random_device {}() } << 32)
+        ^ std::random_device {}() };
+    char text[kRandomDigits + 1];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(random()));
+    return text;
 }
 
-bool allDigits(std::string_view text)
-{
-    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
-}
-
-/// The process id of "<pid>-<a>-<b>" with `a` and `b` made of `digits`, or 0.
-long pidOfTriple(std::string_view tail, std::string_view digits)
-{
-    const auto first = tail.find('-');
-    const auto second = first == std::string_view::npos ? first : tail.find('-', first + 1);
-    if (second == std::string_view::npos)
-        return 0;
-    const std::string_view a = tail.substr(first + 1, second - first - 1);
-    const std::string_view b = tail.substr(second + 1);
-    if (a.empty() || b.empty() || a.find_first_not_of(digits) != std::string_view::npos
-        || b.find_first_not_of(digits) != std::string_view::npos)
-        return 0;
-    const std::string_view pid = tail.substr(0, first);
-    long value = 0;
-    if (!allDigits(pid) || pid.size() > 9)
-        return 0;
-    std::from_chars(pid.data(), pid.data() + pid.size(), value);
-    return value;
-}
-
-/// The process id in a temporary name of ours, or 0: ".<name>.pictora-<pid>-<n>-<n>.tmp" (every
-/// file now), ".<name>.<pid>-<n>-<n>.tmp" (pages of older versions) and ".<name>.tmp-<pid>-<n>-<n>"
-/// (pictures of older versions).
+/// The process id of a temporary name of ours, ".pictora-tmp-<pid>-<16 hex digits>-<name>", or 0
+/// for any other name.
 long pidInTemporaryName(std::string_view name)
 {
-    constexpr std::string_view kDecimal = "0123456789";
-    constexpr std::string_view kHex = "0123456789abcdef";
-    if (!name.starts_with('.') || name.size() < 3)
+    if (!name.starts_with(kTemporaryMark))
         return 0;
-    if (name.ends_with(".tmp")) {
-        const std::string_view stem = name.substr(0, name.size() - 4);
-        if (const auto at = stem.rfind(".pictora-"); at != std::string_view::npos && at >= 1)
-            return pidOfTriple(stem.substr(at + 9), kHex);
-        const auto dot = stem.rfind('.');
-        return dot == std::string_view::npos || dot < 2 ? 0 : pidOfTriple(stem.substr(dot + 1), kDecimal);
-    }
-    const auto at = name.rfind(".tmp-");
-    return at == std::string_view::npos || at < 2 ? 0 : pidOfTriple(name.substr(at + 5), kDecimal);
-}
-
-/// A temporary of an older version that named no process: ".<name>.pxa.<random>" (projects) and
-/// ".sizes-XXXXXX" (the picture size cache).
-bool isPidlessTemporaryName(std::string_view name)
-{
-    if (name.starts_with(".sizes-") && name.size() == 13)
-        return true;
-    const auto at = name.rfind(".pxa.");
-    return name.starts_with('.') && at != std::string_view::npos && at >= 2 && allDigits(name.substr(at + 5));
+    name.remove_prefix(kTemporaryMark.size());
+    const auto dash = name.find('-');
+    if (dash == std::string_view::npos || dash == 0 || dash > 9 || name.size() < dash + kRandomDigits + 2)
+        return 0;
+    const std::string_view pid = name.substr(0, dash);
+    const std::string_view random = name.substr(dash + 1, kRandomDigits);
+    if (pid.find_first_not_of("0123456789") != std::string_view::npos
+        || random.find_first_not_of("0123456789abcdef") != std::string_view::npos
+        || name[dash + 1 + kRandomDigits] != '-')
+        return 0;
+    long value = 0;
+    std::from_chars(pid.data(), pid.data() + pid.size(), value);
+    return value;
 }
 
 bool processAlive(long pid)
@@ -176,14 +141,14 @@ void syncFolder(const std::string &folder)
 
 std::string temporaryFileName(std::string_view fileName, std::size_t nameMax)
 {
-    const std::string suffix = ".pictora-" + std::to_string(::getpid()) + "-" + uniquePart() + ".tmp";
-    const std::size_t room = nameMax > suffix.size() + 1 ? nameMax - suffix.size() - 1 : 0;
+    std::string name(kTemporaryMark);
+    name += std::to_string(::getpid()) + "-" + randomPart() + "-";
+    const std::size_t room = nameMax > name.size() ? nameMax - name.size() : 0;
     std::size_t keep = std::min(fileName.size(), room);
     // Cut between characters, so the name stays valid UTF-8 for file systems that insist on it.
     while (keep > 0 && keep < fileName.size() && (static_cast<unsigned char>(fileName[keep]) & 0xC0) == 0x80)
         --keep;
-    std::string name = ".";
-    name.append(fileName.substr(0, keep)).append(suffix);
+    name.append(fileName.substr(0, keep));
     return name;
 }
 
@@ -193,25 +158,15 @@ std::size_t removeStaleTemporaries(const std::string &folder)
     if (!dir)
         return 0;
     const long self = ::getpid();
-    const auto now = std::chrono::system_clock::now();
     std::size_t removed = 0;
     while (const dirent *entry = ::readdir(dir)) {
-        const std::string_view name = entry->d_name;
-        if (!name.starts_with('.'))
-            continue;
-        const long pid = pidInTemporaryName(name);
-        const bool pidless = pid == 0 && isPidlessTemporaryName(name);
-        if ((pid == 0 && !pidless) || pid == self || (pid != 0 && processAlive(pid)))
+        const long pid = pidInTemporaryName(entry->d_name);
+        if (pid <= 0 || pid == self || processAlive(pid))
             continue;
         struct stat info {
         };
         if (::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode))
             continue;
-        if (pidless) {
-            const auto modified = std::chrono::system_clock::from_time_t(info.st_mtim.tv_sec);
-            if (now - modified < kPidlessAge)
-                continue;
-        }
         if (::unlinkat(::dirfd(dir), entry->d_name, 0) == 0)
             ++removed;
     }
@@ -420,6 +375,73 @@ WholeFile readWholeFile(const std::string &path, std::size_t limit)
     whole.bytes.resize(got);
     whole.ok = true;
     return whole;
+}
+
+namespace
+{
+
+std::int64_t nanoseconds(const struct timespec &t)
+{
+    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+} // namespace
+
+std::optional<FileStamp> stampOf(const std::string &path)
+{
+    struct stat info {
+    };
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return FileStamp { static_cast<std::uint64_t>(info.st_dev),
+        static_cast<std::uint64_t>(info.st_ino),
+        static_cast<std::int64_t>(info.st_size),
+        nanoseconds(info.st_mtim),
+        nanoseconds(info.st_ctim) };
+}
+
+FileLock::~FileLock()
+{
+    release();
+}
+
+FileLock::Outcome FileLock::lock(const std::string &path, bool wait)
+{
+    release();
+    // A writer that held the lock may have put a new file in place: the lock must be on the file
+    // the path names once it is held, so it is checked and taken again on the new one.
+    for (;;) {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0)
+            return errno == ENOENT ? Outcome::Missing : Outcome::Unlockable;
+        int result = 0;
+        do
+            result = ::flock(fd, LOCK_EX | (wait ? 0 : LOCK_NB));
+        while (result != 0 && errno == EINTR);
+        if (result != 0) {
+            const int error = errno;
+            ::close(fd);
+            return error == EWOULDBLOCK ? Outcome::Busy : Outcome::Unlockable;
+        }
+        struct stat held {
+        };
+        struct stat named {
+        };
+        if (::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev
+            && held.st_ino == named.st_ino) {
+            m_fd = fd;
+            return Outcome::Locked;
+        }
+        ::close(fd);
+    }
+}
+
+void FileLock::release()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
 }
 
 std::uint64_t checksum(std::string_view bytes)

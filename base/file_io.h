@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -67,11 +68,13 @@ int syncFileSystem(const std::string &folder);
 void writeFileAtomically(const std::string &path, std::string_view bytes, AtomicFileOptions options = {});
 
 /// The temporary name AtomicFile uses for `fileName` in a folder whose names may have `nameMax`
-/// bytes: ".<fileName>.pictora-<pid>-<unique>.tmp", the file name cut short (at a character) to fit.
+/// bytes: ".pictora-tmp-<pid>-<16 random hexadecimal digits>-<fileName>", the file name cut short
+/// (at a character) to fit.
 [[nodiscard]] std::string temporaryFileName(std::string_view fileName, std::size_t nameMax);
 
-/// Removes the temporary files of our writers in `folder` whose process is gone. AtomicFile does this
-/// by itself for each folder it writes into; returns how many were removed.
+/// Removes the regular files of `folder` (not of its subfolders) named as temporaryFileName names
+/// them whose process is gone. AtomicFile does this by itself for each folder it writes into;
+/// returns how many were removed.
 std::size_t removeStaleTemporaries(const std::string &folder);
 
 /// A file opened for reading only when it is a regular file (or a link to one), so that a FIFO, a
@@ -111,6 +114,45 @@ struct WholeFile {
     std::string failure;
 };
 [[nodiscard]] WholeFile readWholeFile(const std::string &path, std::size_t limit);
+
+/// What stat tells about a file: a file changed, truncated or replaced since gives another stamp.
+/// The change time cannot be set back by copying tools, so a restored backup differs too.
+struct FileStamp {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    std::int64_t changedNs = 0;
+    bool operator==(const FileStamp &) const = default;
+};
+
+/// The stamp of a regular file (links followed); nothing when it cannot be looked at.
+[[nodiscard]] std::optional<FileStamp> stampOf(const std::string &path);
+
+/// An exclusive lock on a file for a read, change and write of it, between processes and within one.
+/// The lock is on the file itself, so nothing is added beside it; it holds across AtomicFile's
+/// replacement of the file (a waiting writer then takes the new file). A file that does not exist
+/// takes no lock: there is nothing to lose.
+class FileLock
+{
+public:
+    FileLock() = default;
+    ~FileLock();
+    FileLock(const FileLock &) = delete;
+    FileLock &operator=(const FileLock &) = delete;
+
+    enum class Outcome {
+        Locked, ///< held until release() or destruction
+        Busy, ///< another writer holds it (only when not waiting)
+        Missing, ///< no file there
+        Unlockable, ///< the file system takes no lock; the write goes on without one
+    };
+    [[nodiscard]] Outcome lock(const std::string &path, bool wait);
+    void release();
+
+private:
+    int m_fd = -1;
+};
 
 /// FNV-1a over the bytes: cheap, the same in every build and process, and any damage or truncation
 /// of a file changes it.

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <ios>
 #include <new>
+#include <sys/statvfs.h>
 #include <system_error>
 
 namespace pictora::base
@@ -20,6 +21,24 @@ std::string message(const std::string &path, std::string_view what, std::string_
     std::string text = path;
     text.append("\n").append(what).append("\n(").append(reason).append(")");
     return text;
+}
+
+/// The reason for a failed write at `path`. A file system out of file entries (inodes) reports the
+/// same error as one out of space: the free counts tell which it is.
+std::string writeReason(const std::string &path, int error)
+{
+    if (error == ENOSPC) {
+        std::filesystem::path at(path);
+        struct statvfs info {
+        };
+        while (!at.empty() && ::statvfs(at.c_str(), &info) != 0)
+            at = at.has_relative_path() ? at.parent_path() : std::filesystem::path();
+        if (at.empty() && ::statvfs(".", &info) != 0)
+            return systemReason(error);
+        if (info.f_files > 0 && info.f_favail == 0 && info.f_bavail > 0)
+            return "ディスクに作成できるファイルの数が上限に達しています。不要なファイルを削除してください";
+    }
+    return systemReason(error);
 }
 
 } // namespace
@@ -93,7 +112,7 @@ std::string cannotWriteMessage(const std::string &path, std::string_view reason)
 
 std::string cannotWriteMessage(const std::string &path, int error)
 {
-    return cannotWriteMessage(path, systemReason(error));
+    return cannotWriteMessage(path, writeReason(path, error));
 }
 
 std::string cannotOpenMessage(const std::string &path, std::string_view reason)
@@ -121,7 +140,7 @@ std::string cannotCreateFolderMessage(const std::string &folder, int error)
     // Making a folder, "it exists" can only mean something else holds the name.
     return message(folder,
         "フォルダを作成できません。",
-        error == EEXIST ? std::string("同じ名前のファイルがあります") : systemReason(error));
+        error == EEXIST ? std::string("同じ名前のファイルがあります") : writeReason(folder, error));
 }
 
 std::string messageOf(const std::exception &error)

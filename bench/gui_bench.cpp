@@ -60,7 +60,7 @@ struct BenchPrompter final : album::Prompter {
 struct NoChooser final : album::Chooser {
     std::vector<std::string> openPictures() override { return {}; }
     std::optional<std::string> openProject() override { return {}; }
-    std::optional<std::string> saveProject() override { return {}; }
+    std::optional<std::string> saveProject(const std::string &) override { return {}; }
     std::optional<std::string> pickFolder(const std::string &) override { return {}; }
     std::optional<std::uint32_t> pickColour(std::uint32_t) override { return {}; }
 };

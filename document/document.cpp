@@ -10,6 +10,19 @@
 namespace pictora::project
 {
 
+std::string projectChangedMessage(const std::string &path)
+{
+    return "「" + path
+        + "」は、読み込んだ後にほかのプログラムによって変更されています。\n"
+          "上書きすると、その変更は失われます。\n\n"
+          "「はい」… 上書きします。\n「いいえ」… 別の名前で保存します。\n「キャンセル」… 保存しません。";
+}
+
+std::string projectBusyMessage(const std::string &path)
+{
+    return "「" + path + "」には、ほかの処理が書き込んでいます。\nしばらくしてからもう一度保存してください。";
+}
+
 Document::Document(album::Prompter &prompts, PictureExists pictureExists)
     : m_prompts(prompts)
     , m_pictureExists(std::move(pictureExists))
@@ -154,19 +167,32 @@ void Document::resetProject()
         m_listener->listReplaced();
 }
 
-Document::Written Document::writeAs(album::Chooser &chooser)
+Document::Written Document::writeTo(const std::string &path)
 {
-    const auto path = chooser.saveProject();
-    if (!path) {
-        m_saveAsDone = false;
-        return Written::Cancelled;
+    base::FileLock lock;
+    if (lock.lock(path, false) == base::FileLock::Outcome::Busy) {
+        showError(projectBusyMessage(path));
+        return Written::Failed;
     }
     try {
-        SaveProjectFile(*path, m_settings, m_images.entries());
+        SaveProjectFile(path, m_settings, m_images.entries());
     } catch (const base::UserError &e) {
         showError(e.what());
         return Written::Failed;
     }
+    m_fileStamp = base::stampOf(path);
+    return Written::Yes;
+}
+
+Document::Written Document::writeAs(album::Chooser &chooser)
+{
+    const auto path = chooser.saveProject(m_projectFileName);
+    if (!path) {
+        m_saveAsDone = false;
+        return Written::Cancelled;
+    }
+    if (const Written written = writeTo(*path); written != Written::Yes)
+        return written;
     m_projectFileName = *path;
     setChanged(false);
     m_saveAsDone = true;
@@ -182,19 +208,27 @@ bool Document::save(album::Chooser &chooser)
 {
     if (m_projectFileName.empty())
         return saveAs(chooser);
-    try {
-        SaveProjectFile(m_projectFileName, m_settings, m_images.entries());
-    } catch (const base::UserError &e) {
-        showError(e.what());
-        return false;
+    // What another writer put there since (a command-line --add, say) is not silently lost. A
+    // file that is gone loses nothing.
+    const std::optional<base::FileStamp> now = base::stampOf(m_projectFileName);
+    if (now && now != m_fileStamp) {
+        const album::Answer answer = m_prompts.ask(
+            album::Prompt::asking(album::Question::ProjectChanged, projectChangedMessage(m_projectFileName)));
+        if (answer == album::Answer::No)
+            return saveAs(chooser);
+        if (answer != album::Answer::Yes)
+            return false;
     }
+    if (writeTo(m_projectFileName) != Written::Yes)
+        return false;
     setChanged(false);
     return true;
 }
 
 bool Document::savePrompt(album::Chooser &chooser)
 {
-    if (!m_changed)
+    const bool neverSaved = m_projectFileName.empty() && !m_images.empty();
+    if (!m_changed && !neverSaved)
         return true;
     const auto answer = m_prompts.ask(album::Prompt::asking(album::Question::SaveChanges, kSaveQuestion));
     if (answer == album::Answer::Cancel)
@@ -223,6 +257,8 @@ bool Document::load(const std::string &path)
     const album::AlbumSettings before = m_settings;
     std::vector<album::ImageEntry> entries;
     bool complete = false;
+    // Taken before reading: a change that comes while it is read shows at Save rather than hides.
+    m_fileStamp = base::stampOf(path);
     try {
         complete = applyProject(
             readProjectFile(path, m_pictureExists), LoadTarget { m_settings, m_editor, entries, m_prompts });
@@ -261,7 +297,15 @@ bool Document::openProject(album::Chooser &chooser)
 
 bool Document::loadAtStart(const std::string &path)
 {
-    return load(path);
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    const std::string full = ec ? path : absolute.lexically_normal().string();
+    const bool complete = load(full);
+    // As Open: only a complete load names the file, and the loaded document counts as unchanged.
+    if (complete)
+        m_projectFileName = full;
+    setChanged(false);
+    return complete;
 }
 
 } // namespace pictora::project

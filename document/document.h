@@ -5,10 +5,12 @@
 #include "album/image_list.h"
 #include "album/prompts.h"
 #include "album/settings.h"
+#include "base/file_io.h"
 #include "document/document_listener.h"
 #include "document/picture_edit.h"
 #include "project/project_reader.h"
 
+#include <optional>
 #include <string>
 
 namespace pictora::project
@@ -17,6 +19,11 @@ namespace pictora::project
 /// "作成中のプロジェクトを保存しますか!?": asked before New and Open replace a changed document,
 /// and on closing the program.
 inline constexpr const char *kSaveQuestion = "作成中のプロジェクトを保存しますか!?";
+
+/// Asked at Save when the project file changed on disk since it was read or written here.
+[[nodiscard]] std::string projectChangedMessage(const std::string &path);
+/// Told when another process is writing the project file at this moment.
+[[nodiscard]] std::string projectBusyMessage(const std::string &path);
 
 /// The album document of the main window: the options, the image list, the current project path,
 /// the changed mark, the rebuild's availability and the picture being edited, with the project
@@ -73,6 +80,8 @@ public:
     /// WithdrawRebuild.
     void withdrawRebuild() override;
 
+    /// The save prompt comes before New and Open replace a document that has changed since it was
+    /// written or read, or that was never saved and holds pictures.
     /// `mnNewClick`: the save prompt, then the reset. The project path is forgotten, so Save never
     /// writes the new document over the previous project's file. False when the prompt was
     /// cancelled or its Save As failed (nothing changed).
@@ -81,13 +90,18 @@ public:
     /// complete (unreadable, unsupported version, cut off) shows the reader's message and leaves
     /// the document without a project path. True when a file was loaded completely.
     bool openProject(album::Chooser &chooser);
-    /// `mnSaveClick`: writes to projectFileName() (Save As when there is none). True when written.
+    /// `mnSaveClick`: writes to projectFileName() (Save As when there is none). When the file
+    /// changed on disk since it was read or written here (another program, a command-line --add),
+    /// asks projectChangedMessage first: Yes overwrites, No runs Save As, Cancel writes nothing.
+    /// True when written.
     bool save(album::Chooser &chooser);
-    /// `mnSaveAsClick`: the save dialog, then the write; sets saveAsDone(). True when written.
+    /// `mnSaveAsClick`: the save dialog, showing the current project file, then the write; sets
+    /// saveAsDone(). True when written.
     bool saveAs(album::Chooser &chooser);
 
     /// A project named on the command line at start-up: loaded into the document as it is,
-    /// without a reset; the project path stays empty. True when loaded completely.
+    /// without a reset; a complete load names the file (made absolute), as Open does. True when
+    /// loaded completely.
     bool loadAtStart(const std::string &path);
 
     /// `ResetProject`: every option that New/Open resets, the image list and the picture editor
@@ -97,6 +111,8 @@ public:
 private:
     enum class Written { Yes, Cancelled, Failed };
     Written writeAs(album::Chooser &chooser);
+    /// Writes the project to `path` under its lock and remembers the file's stamp.
+    Written writeTo(const std::string &path);
     /// Answers the save prompt; false when the command must stop.
     bool savePrompt(album::Chooser &chooser);
     /// Loads `path` into the (reset) document; true when the whole file was read.
@@ -118,6 +134,8 @@ private:
     DocumentListener *m_listener = nullptr;
 
     std::string m_projectFileName;
+    /// The project file as this document last read or wrote it.
+    std::optional<base::FileStamp> m_fileStamp;
     bool m_saveAsDone = false;
     bool m_changed = false;
     bool m_rebuildAvailable = false;

@@ -126,6 +126,27 @@ std::string changedSinceMakeMessage()
            "ページだけを作り直すことはできません。「アルバム作成」でアルバムを作成し直してください。";
 }
 
+std::string noMakeRecordMessage(const std::string &albumFolder)
+{
+    return "「" + albumFolder
+        + "」をこのプログラムで作成した記録が見つかりません。\n"
+          "アルバムの画像が画像リストと合うか確かめられないため、ページだけを作り直すことはできません。\n"
+          "「アルバム作成」でアルバムを作成し直してください。";
+}
+
+std::string noPictureReadMessage(const std::string &albumFolder)
+{
+    return "画像リストの画像をひとつも読み込めなかったため、「" + albumFolder
+        + "」にアルバムを作成しませんでした。\n画像ファイルがあるか、読める画像かを確かめてください。";
+}
+
+std::string linkedAlbumFolderMessage(const std::string &folder)
+{
+    return "「" + folder
+        + "」は別の場所へのリンクです。\nアルバムはリンクの先には書き込みません。"
+          "リンクを削除するか、別の出力先フォルダを指定してください。";
+}
+
 std::string missingAlbumPictureMessage(const std::string &path)
 {
     return "「" + path

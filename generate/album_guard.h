@@ -33,6 +33,13 @@ class AlbumLayout;
 
 /// Refuses a rebuild whose list or picture options differ from those of the album's last make.
 [[nodiscard]] std::string changedSinceMakeMessage();
+/// Refuses a rebuild of an album whose last completed make left no record here (made elsewhere,
+/// by another user, under another cache folder, or before the folder was renamed).
+[[nodiscard]] std::string noMakeRecordMessage(const std::string &albumFolder);
+/// Refuses a make over a list none of whose pictures could be read.
+[[nodiscard]] std::string noPictureReadMessage(const std::string &albumFolder);
+/// Refuses a run where a folder of the album is a link.
+[[nodiscard]] std::string linkedAlbumFolderMessage(const std::string &folder);
 /// Refuses a rebuild over an album that lacks a picture the pages would show.
 [[nodiscard]] std::string missingAlbumPictureMessage(const std::string &path);
 

@@ -57,6 +57,26 @@ void createFolder(const std::string &path)
     throw base::UserError(base::cannotCreateFolderMessage(path, ec ? ec.value() : EEXIST));
 }
 
+bool isLink(const std::string &path)
+{
+    std::error_code ec;
+    return fs::is_symlink(path, ec);
+}
+
+/// A link where the album expects a folder of its own would lead its pictures, pages and sweeps
+/// elsewhere: the first such folder is told and the run writes nothing. The output folder the user
+/// chose may be a link.
+bool refuseLinkedFolders(RunContext &c, const AlbumLayout &layout, const std::string &outputFolder)
+{
+    for (const std::string &folder : { layout.folder(), layout.imagesFolder(), layout.thumbFolder() }) {
+        if (folder != outputFolder && isLink(folder)) {
+            c.prompts.inform(PromptKind::Error, linkedAlbumFolderMessage(folder));
+            return false;
+        }
+    }
+    return true;
+}
+
 /// The message for a picture whose conversion stopped with an exception.
 std::string conversionFailure(const std::string &picturePath, const std::exception &error)
 {
@@ -152,8 +172,10 @@ struct HeldPicture {
 
 /// Converts every picture on the workers and consumes the outcomes in list order. A make leaves
 /// alone what its album already holds as it would write it, and records what it wrote.
-void convertAll(RunContext &c, const AlbumLayout &layout, const ConversionOptions &options, RunResult &result)
+std::size_t convertAll(
+    RunContext &c, const AlbumLayout &layout, const ConversionOptions &options, RunResult &result)
 {
+    std::size_t readable = 0;
     const std::size_t n = c.entries.size();
     const std::string cacheFolder = cacheFolderOf(c);
     SizeCache cache(cacheFolder);
@@ -282,6 +304,8 @@ void convertAll(RunContext &c, const AlbumLayout &layout, const ConversionOption
                     if (!isFile(layout.thumbnailPath(number)))
                         throw AlbumPictureMissing { layout.thumbnailPath(number) };
                 }
+                if (!outcome.unreadable)
+                    ++readable;
                 if (outcome.needsMessage()) {
                     c.prompts.ask(album::Prompt::asking(
                         album::Question::Unreadable, unreadableMessage(static_cast<int>(i), outcome)));
@@ -303,6 +327,7 @@ void convertAll(RunContext &c, const AlbumLayout &layout, const ConversionOption
         throw;
     }
     saveRecords();
+    return readable;
 }
 
 /// Steps from the progress window to the finished album, shared by both runs.
@@ -323,8 +348,9 @@ RunResult writeAlbum(
     result.indexPath = layout.indexPath();
     result.sizes.assign(n, SizeRow {});
 
+    std::size_t readable = 0;
     try {
-        convertAll(c, layout, options, result);
+        readable = convertAll(c, layout, options, result);
     } catch (const RunCancelled &) {
         c.progress.hide();
         guard.disarm();
@@ -334,6 +360,15 @@ RunResult writeAlbum(
         c.progress.hide();
         guard.disarm();
         c.prompts.inform(PromptKind::Error, missingAlbumPictureMessage(missing.path));
+        return RunResult {};
+    }
+
+    // A make of pictures none of which could be read would replace an album with an empty one.
+    if (writePictures && n > 0 && readable == 0) {
+        c.progress.hide();
+        guard.disarm();
+        c.platform.showPreview();
+        c.prompts.inform(PromptKind::Error, noPictureReadMessage(albumFolder));
         return RunResult {};
     }
 
@@ -387,7 +422,7 @@ RunResult makeAlbum(RunContext &c)
 
     // Held from before an old html folder may go to the trash until the last page is written.
     FolderLock outputLock;
-    if (!lockFolder(c, outputLock, outputFolder))
+    if (!lockFolder(c, outputLock, outputFolder) || !refuseLinkedFolders(c, layout, outputFolder))
         return {};
 
     if (htmlFolder == Answer::Yes && isFolder(albumFolder)) {
@@ -448,11 +483,17 @@ RunResult rebuildPages(RunContext &c)
     FolderLock outputLock;
     FolderLock albumLock;
     if (!lockFolder(c, outputLock, outputFolder)
-        || (albumFolder != outputFolder && !lockFolder(c, albumLock, albumFolder)))
+        || (albumFolder != outputFolder && !lockFolder(c, albumLock, albumFolder))
+        || !refuseLinkedFolders(c, AlbumLayout(albumFolder, c.settings), outputFolder))
         return {};
     // Pages written over pictures made from another list would pair comments with wrong pictures.
+    // Without the record of the last completed make nothing shows which list the pictures are of.
     const std::optional<std::string> madeFrom = MadeAlbumRecord(cacheFolderOf(c), albumFolder).recall();
-    if (madeFrom && *madeFrom != picturesMadeFrom(c.settings, c.entries)) {
+    if (!madeFrom) {
+        c.prompts.inform(PromptKind::Error, noMakeRecordMessage(albumFolder));
+        return {};
+    }
+    if (*madeFrom != picturesMadeFrom(c.settings, c.entries)) {
         c.prompts.inform(PromptKind::Error, changedSinceMakeMessage());
         return {};
     }

@@ -75,8 +75,11 @@ RunResult makeAlbum(RunContext &context);
 /// Rewrites the pages and the style sheet of an album made before, writing no picture file. Sources
 /// unchanged since a run remembered them are not decoded again; the others are checked at a reduced
 /// scale. The sizes and messages are those decoding every source would give. Refused, with a
-/// message that asks for a make, when the list or the picture options differ from those of the
-/// album's last completed make, or a main picture or thumbnail the pages show is missing.
+/// message that asks for a make, when no record of the album's last completed make is kept here, the
+/// list or the picture options differ from those of that make, or a main picture or thumbnail the
+/// pages show is missing. Neither run writes through a link where the album expects a folder of its
+/// own, and a make whose list holds pictures none of which could be read writes no page (an
+/// error message; not completed).
 RunResult rebuildPages(RunContext &context);
 
 } // namespace pictora::generate

@@ -2,6 +2,7 @@
 #include "generate/picture_conversion.h"
 
 #include "album/settings.h"
+#include "base/errors.h"
 #include "generate/text_writer.h"
 
 #include <algorithm>
@@ -398,8 +399,11 @@ bool convertBackground(const std::string &backgroundPath,
         if (imaging::ConvertColor(picture, converted))
             picture = std::move(converted);
     }
-    return imaging::saveJpeg(
-        picture, layout.backgroundPath(), options.quality, options.sampling, error, {}, kAlbumFile);
+    std::string writeError;
+    if (!imaging::saveJpeg(
+            picture, layout.backgroundPath(), options.quality, options.sampling, &writeError, {}, kAlbumFile))
+        throw base::UserError(writeError);
+    return true;
 }
 
 } // namespace pictora::generate

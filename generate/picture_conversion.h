@@ -104,7 +104,8 @@ struct PictureOutcome {
 [[nodiscard]] std::string unreadableMessage(int index, const PictureOutcome &outcome);
 
 /// Re-encodes the background picture as back.jpg in the album folder. Returns false with a
-/// message in *error when the picture cannot be read or written.
+/// message in *error when the picture cannot be read; throws base::UserError when back.jpg cannot
+/// be written, since pages that declare it would then show another picture or none.
 bool convertBackground(const std::string &backgroundPath,
     const AlbumLayout &layout,
     const ConversionOptions &options,

@@ -28,11 +28,6 @@ std::string keyOf(const std::string &path, const std::string &plan)
     return plan + '\n' + sourceKey(path);
 }
 
-std::int64_t nanoseconds(const struct timespec &t)
-{
-    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
-}
-
 /// The entries of a cache file, or nothing when it is missing, damaged or not ours.
 std::optional<std::unordered_map<std::string, SizeCache::Entry>> parse(std::string_view text)
 {
@@ -113,19 +108,6 @@ std::string sourceKey(const std::string &path)
     std::error_code ec;
     const fs::path absolute = fs::absolute(path, ec);
     return ec ? path : absolute.lexically_normal().string();
-}
-
-std::optional<FileStamp> stampOf(const std::string &path)
-{
-    struct stat info {
-    };
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-        return std::nullopt;
-    return FileStamp { static_cast<std::uint64_t>(info.st_dev),
-        static_cast<std::uint64_t>(info.st_ino),
-        static_cast<std::int64_t>(info.st_size),
-        nanoseconds(info.st_mtim),
-        nanoseconds(info.st_ctim) };
 }
 
 std::string SizeCache::defaultFolder()

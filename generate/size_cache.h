@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "base/file_io.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -10,19 +12,8 @@
 namespace pictora::generate
 {
 
-/// What stat tells about a file: a file changed, truncated or replaced since gives another stamp.
-/// The change time cannot be set back by copying tools, so a restored backup differs too.
-struct FileStamp {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    std::int64_t size = 0;
-    std::int64_t modifiedNs = 0;
-    std::int64_t changedNs = 0;
-    bool operator==(const FileStamp &) const = default;
-};
-
-/// The stamp of a regular file; nothing when it cannot be looked at.
-[[nodiscard]] std::optional<FileStamp> stampOf(const std::string &path);
+using base::FileStamp;
+using base::stampOf;
 
 /// How the caches name a source: its absolute, normalised path (the path as given when there is none).
 [[nodiscard]] std::string sourceKey(const std::string &path);

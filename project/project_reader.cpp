@@ -243,7 +243,12 @@ private:
     std::string text(std::size_t at)
     {
         const std::string_view raw = line(at);
-        return m_out.utf8 ? validUtf8(raw) : base::cp932::decodeLenient(raw);
+        try {
+            return m_out.utf8 ? validUtf8(raw) : base::cp932::decodeLenient(raw);
+        } catch (const base::UserError &e) {
+            // Not the file's fault: say what stopped the reading rather than misread its lines.
+            fail(LoadFailure::Unreadable, at, m_path + "\nを読み込めません。\n" + e.what());
+        }
     }
 
     int integer(std::size_t at)
@@ -382,12 +387,12 @@ std::vector<std::string> splitLines(std::string_view bytes)
 std::string findPicture(
     const std::string &projectPath, const std::string &picture, const PictureExists &exists)
 {
-    if (exists(picture))
-        return picture;
-    // A relative path that leads nowhere from the working folder may still name a picture beside the
-    // project file, as a project moved or shared together with its pictures has it.
-    if (picture.empty() || picture.front() == '/')
+    if (picture.empty())
         return {};
+    if (picture.front() == '/')
+        return exists(picture) ? picture : std::string();
+    // A relative path names a picture beside the project file, as a project moved or shared together
+    // with its pictures has it; never one that happens to lie so beside the working folder.
     std::error_code ec;
     const std::filesystem::path beside
         = std::filesystem::absolute(std::filesystem::path(projectPath).parent_path() / picture, ec);

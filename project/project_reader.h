@@ -76,9 +76,9 @@ using PictureExists = std::function<bool(const std::string &path)>;
 /// The lines of a file: each ends at CR LF, a lone CR or a lone LF; a last line needs no end.
 [[nodiscard]] std::vector<std::string> splitLines(std::string_view bytes);
 
-/// Where a picture that the project file at `projectPath` names is: the path as written when it leads
-/// to a picture from the working folder, else a relative path taken from the project file's folder
-/// (made absolute) when it leads to one from there; empty when neither does.
+/// Where a picture that the project file at `projectPath` names is: an absolute path as written, a
+/// relative one taken from the project file's folder (made absolute); empty when it leads to no
+/// picture.
 [[nodiscard]] std::string findPicture(const std::string &projectPath,
     const std::string &picture,
     const PictureExists &exists = pictureFileExists);

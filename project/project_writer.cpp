@@ -8,6 +8,7 @@
 #include "project/layout.h"
 
 #include <cassert>
+#include <climits>
 
 namespace pictora::project
 {
@@ -58,7 +59,48 @@ std::string optionLine(const album::AlbumSettings &settings, album::OptionId id)
     return {};
 }
 
+/// The path as a message can show it: a byte that is no UTF-8 character, or a control character,
+/// becomes "?".
+std::string shownPath(std::string_view path)
+{
+    std::string shown;
+    for (std::size_t i = 0; i < path.size();) {
+        std::size_t length = 1;
+        while (length < 4 && i + length < path.size() && !base::cp932::isUtf8(path.substr(i, length)))
+            ++length;
+        const std::string_view character = path.substr(i, length);
+        const auto lead = static_cast<unsigned char>(path[i]);
+        if (base::cp932::isUtf8(character) && lead >= 0x20 && lead != 0x7F) {
+            shown.append(character);
+            i += length;
+        } else {
+            shown += '?';
+            ++i;
+        }
+    }
+    return shown;
+}
+
 } // namespace
+
+std::optional<std::string> unstorablePathMessage(const std::string &path)
+{
+    const std::string shown = "「" + shownPath(path) + "」\n";
+    if (!base::cp932::isUtf8(path))
+        return shown
+            + "のファイル名は文字として読めないバイトを含むため、プロジェクトに入れられません。\n"
+              "ファイル名を変えてから、もう一度追加してください。";
+    if (holdsLineBreak(path))
+        return shown
+            + "のファイル名に改行が含まれているため、プロジェクトに入れられません。\n"
+              "ファイル名から改行を除いてから、もう一度追加してください。";
+    // The system finds no file by a longer path, however it was made.
+    if (path.size() >= PATH_MAX)
+        return shown + "のパスが長すぎるため(" + std::to_string(PATH_MAX - 1)
+            + " バイトまで)"
+              "、プロジェクトに入れられません。\n短いパスのフォルダに移してから、もう一度追加してください。";
+    return std::nullopt;
+}
 
 std::string joinLines(std::string_view text)
 {
@@ -112,7 +154,9 @@ std::vector<std::string> projectFileLines(
                 for (std::size_t i = 0; i < images.size(); ++i) {
                     const auto &entry = images[i];
                     const std::string which = "画像リストの " + std::to_string(i + 1) + " 番目の";
-                    lines.push_back(singleLine(entry.path, which + "ファイル名"));
+                    if (holdsLineBreak(entry.path))
+                        throw base::UserError(*unstorablePathMessage(entry.path));
+                    lines.push_back(entry.path);
                     lines.push_back(joinLines(entry.comment));
                     lines.push_back(singleLine(entry.timeStamp, which + "タイムスタンプ"));
                 }

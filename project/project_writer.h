@@ -4,6 +4,7 @@
 #include "album/image_list.h"
 #include "album/settings.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,11 @@ namespace pictora::project
 /// A multi-line text on one line: each line break (CR LF, lone LF, lone CR) becomes "<BR>", then
 /// "<BR>"s, blanks and control characters at the end are dropped, in whatever mix they come.
 [[nodiscard]] std::string joinLines(std::string_view text);
+
+/// Why a picture's path cannot go into a project file and be found again from it (bytes that are
+/// not UTF-8, a line break, more than the system takes in a path), naming it and saying what to do;
+/// nothing when it can.
+[[nodiscard]] std::optional<std::string> unstorablePathMessage(const std::string &path);
 
 /// The lines of the file as UTF-8 text, without line ends. Throws base::UserError when a text that
 /// must stay on one line (an edit, a path, a time stamp) holds a line break: written out it would

@@ -104,9 +104,11 @@ std::optional<std::string> QtChooser::openProject()
     return toStdString(box.selectedFiles().front());
 }
 
-std::optional<std::string> QtChooser::saveProject()
+std::optional<std::string> QtChooser::saveProject(const std::string &current)
 {
     QFileDialog &box = dialog(m_saveProject, SaveProject);
+    if (!current.empty())
+        box.selectFile(toQString(current));
     if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty())
         return std::nullopt;
     return toStdString(box.selectedFiles().front());

@@ -28,7 +28,7 @@ public:
 
     std::vector<std::string> openPictures() override;
     std::optional<std::string> openProject() override;
-    std::optional<std::string> saveProject() override;
+    std::optional<std::string> saveProject(const std::string &current) override;
     std::optional<std::string> pickFolder(const std::string &startFolder) override;
     std::optional<std::uint32_t> pickColour(std::uint32_t preset) override;
 

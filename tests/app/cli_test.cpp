@@ -2,6 +2,7 @@
 #include "app/cli.h"
 #include "app/terminal_progress.h"
 #include "base/cp932.h"
+#include "base/file_io.h"
 #include "generate/album_guard.h"
 #include "imaging/picture.h"
 #include "project/project_file.h"
@@ -11,11 +12,13 @@
 #include <gtest/gtest.h>
 #include <vips/vips8>
 
+#include <climits>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <future>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -780,4 +783,80 @@ TEST_F(Cli, OutputFolderThatCannotBeMadeIsNamed)
         std::string::npos)
         << err.str();
     EXPECT_EQ(test::readFile(dir.file("out")), "a file");
+}
+
+TEST_F(Cli, AnAddWhileAnotherWriterHoldsTheProjectWaitsAndLosesNeitherPicture)
+{
+    const std::string project = makeProject();
+    writePicture(dir.file("c.jpg"), 32, 24);
+    writePicture(dir.file("d.jpg"), 32, 24);
+    auto holder = std::make_unique<base::FileLock>();
+    ASSERT_EQ(holder->lock(project, false), base::FileLock::Outcome::Locked);
+    std::ostringstream addOut;
+    std::ostringstream addErr;
+    auto add = std::async(std::launch::async, [&] {
+        return app::runCommandLine({ "--add", project, dir.file("c.jpg") }, addOut, addErr);
+    });
+    // The other writer (a --make --save, a window's Save) reads, adds and writes while it holds the lock.
+    Loaded other = load(project);
+    other.entries.push_back({ dir.file("d.jpg"), "d.jpg\r\n", "" });
+    project::SaveProjectFile(project, other.settings, other.entries);
+    holder.reset();
+    ASSERT_EQ(add.get(), 0) << addErr.str();
+    std::vector<std::string> names;
+    for (const auto &entry : load(project).entries)
+        names.push_back(fs::path(entry.path).filename().string());
+    EXPECT_EQ(names, (std::vector<std::string> { "A.jpg", "b.jpg", "d.jpg", "c.jpg" }));
+}
+
+TEST_F(Cli, NamesAProjectCannotKeepAreRefusedNamingTheFile)
+{
+    const std::string longPath = "/" + std::string(PATH_MAX, 'x') + ".jpg";
+    const struct {
+        std::string path;
+        const char *expected; ///< nothing: the path is kept
+    } cases[] = {
+        { "/photos/café.jpg", nullptr },
+        { "/photos/caf\xE9.jpg", "「/photos/caf?.jpg」\nのファイル名は文字として読めないバイトを含むため" },
+        { "/photos/two\nlines.jpg", "「/photos/two?lines.jpg」\nのファイル名に改行が含まれているため" },
+        { longPath, "のパスが長すぎるため(4095 バイトまで)" },
+    };
+    for (const auto &c : cases) {
+        const std::optional<std::string> refused = project::unstorablePathMessage(c.path);
+        if (!c.expected)
+            EXPECT_FALSE(refused) << *refused;
+        else
+            EXPECT_TRUE(refused && refused->find(c.expected) != std::string::npos) << c.path.substr(0, 40);
+    }
+
+    // A folder holding a name in another encoding: --new refuses it and writes no project.
+    fs::create_directory(dir.file("latin"));
+    writePicture(dir.file("latin/a.jpg"), 32, 24);
+    writePicture(dir.file("latin/caf\xE9.jpg"), 32, 24);
+    EXPECT_EQ(run({ "--new", dir.file("p.pxa"), dir.file("latin") }), 1);
+    EXPECT_NE(err.str().find("latin/caf?.jpg」\nのファイル名は"), std::string::npos) << err.str();
+    EXPECT_FALSE(fs::exists(dir.file("p.pxa")));
+    EXPECT_EQ(run({ "--new", dir.file("p.pxa"), dir.file("latin/caf\xE9.jpg") }), 1);
+    EXPECT_FALSE(fs::exists(dir.file("p.pxa")));
+}
+
+TEST_F(Cli, AMakeOfAProjectWhosePicturesAreAllGoneKeepsTheAlbum)
+{
+    const std::string project = makeProject();
+    const std::vector<std::string> make
+        = { "--make", project, "--no-html-folder", "--yes", "--author", "a@x" };
+    ASSERT_EQ(run(make), 0) << err.str();
+    const std::string cover = test::readFile(dir.file("out/index.htm"));
+    fs::create_directory(dir.file("moved"));
+    for (const char *name : { "b.jpg", "A.jpg" })
+        fs::rename(dir.file(name), dir.file("moved") + "/" + name);
+    EXPECT_EQ(run(make), 1);
+    EXPECT_NE(
+        err.str().find("が見つかりません。この画像を除いて作成します(プロジェクトのリストには残します)。"),
+        std::string::npos)
+        << err.str();
+    EXPECT_NE(
+        err.str().find("の画像がひとつも見つからないため、アルバムを作成しませんでした。"), std::string::npos)
+        << err.str();
+    EXPECT_EQ(test::readFile(dir.file("out/index.htm")), cover);
 }

@@ -7,10 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace pictora;
@@ -151,7 +154,7 @@ TEST(AtomicFile, LongNamesFitTheNameLimitWithTheirTemporary)
     base::AtomicFile file(dir.file(name));
     const std::string temporary = fs::path(file.temporaryPath()).filename().string();
     EXPECT_LE(temporary.size(), 255u);
-    EXPECT_NE(temporary.find(".pictora-" + std::to_string(::getpid()) + "-"), std::string::npos);
+    EXPECT_TRUE(temporary.starts_with(".pictora-tmp-" + std::to_string(::getpid()) + "-")) << temporary;
     file.write("x");
     file.commit();
     EXPECT_EQ(test::namesIn(dir.path()), std::set<std::string> { name });
@@ -159,38 +162,83 @@ TEST(AtomicFile, LongNamesFitTheNameLimitWithTheirTemporary)
     // Cut between characters, never inside one.
     const std::string cut = base::temporaryFileName(name, 64);
     EXPECT_LE(cut.size(), 64u);
-    EXPECT_EQ((cut.find(".pictora-") - 3) % 3, 0u) << cut; // "." + "ab" + whole characters
+    const std::string kept = cut.substr(cut.find("-ab") + 1);
+    EXPECT_TRUE(name.starts_with(kept)) << cut;
+    EXPECT_EQ((kept.size() - 2) % 3, 0u) << cut; // "ab" + whole characters
 }
 
-TEST(AtomicFile, TemporariesOfEndedProcessesGoWithTheNextWrite)
+TEST(AtomicFile, OnlyMarkedTemporariesOfEndedProcessesGoWithTheNextWrite)
 {
     test::TempDir dir;
     const std::string ended = std::to_string(endedProcess());
+    const std::string random = "0123456789abcdef";
     const std::set<std::string> stale = {
-        ".index.htm.pictora-" + ended + "-1f-a3b4c5.tmp", // ours
-        ".index.htm." + ended + "-0-123456.tmp", // pages of older versions
-        ".img0000.jpg.tmp-" + ended + "-3-0", // pictures of older versions
+        ".pictora-tmp-" + ended + "-" + random + "-index.htm",
+        ".pictora-tmp-" + ended + "-" + random + "-", // the name cut to nothing
     };
+    // Files a user may well have, names of ours that are not whole, and ours that are still written.
     const std::set<std::string> kept = {
-        ".index.htm.pictora-1-0-abc.tmp", // process 1 never ends
-        ".p.pxa.pictora-" + std::to_string(::getpid()) + "-0-1.tmp", // this process is writing it
-        ".p.pxa.12345678", // older project temporary, but fresh
-        ".config.tmp", // not ours
-        "notes-" + ended + "-1-2.tmp",
+        ".sizes-backup",
+        ".sizes-a1b2c3",
+        ".family.pxa.2023",
+        ".old.pxa.987654",
+        ".index.htm." + ended + "-0-123456.tmp",
+        ".img0000.jpg.tmp-" + ended + "-3-0",
+        ".index.htm.pictora-" + ended + "-1f-a3b4c5.tmp",
+        ".pictora-tmp-" + ended + "-0123456789abcde-short",
+        ".pictora-tmp-" + ended + "-0123456789ABCDEF-upper",
+        ".pictora-tmp-x" + ended + "-" + random + "-notapid",
+        ".pictora-tmp-1-" + random + "-index.htm", // process 1 never ends
+        ".pictora-tmp-" + std::to_string(::getpid()) + "-" + random + "-p.pxa", // this process writes it
+        ".config.tmp",
     };
     for (const auto &name : stale)
         test::writeFile(dir.path() / name, "stale");
     for (const auto &name : kept)
         test::writeFile(dir.path() / name, "kept");
-    // An older project temporary of yesterday.
-    test::writeFile(dir.path() / ".old.pxa.987654", "stale");
-    fs::last_write_time(
-        dir.path() / ".old.pxa.987654", fs::file_time_type::clock::now() - std::chrono::hours(25));
+    // A folder of that name is no temporary, nor is anything in a folder below.
+    const std::string folderName = ".pictora-tmp-" + ended + "-" + random + "-folder";
+    fs::create_directory(dir.path() / folderName);
+    fs::create_directory(dir.path() / "sub");
+    test::writeFile(dir.path() / "sub" / *stale.begin(), "stale below");
 
     base::writeFileAtomically(dir.file("index.htm"), "page");
     std::set<std::string> expected = kept;
-    expected.insert("index.htm");
+    expected.insert({ "index.htm", folderName, "sub" });
     EXPECT_EQ(test::namesIn(dir.path()), expected);
+    EXPECT_EQ(test::namesIn(dir.path() / "sub"), std::set<std::string> { *stale.begin() });
+}
+
+TEST(FileLock, AWaitingWriterTakesTheFileThatReplacedTheOneItWaitedFor)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("p.pxa");
+    base::FileLock missing;
+    EXPECT_EQ(missing.lock(path, false), base::FileLock::Outcome::Missing);
+    test::writeFile(path, "first");
+
+    auto first = std::make_unique<base::FileLock>();
+    ASSERT_EQ(first->lock(path, false), base::FileLock::Outcome::Locked);
+    base::FileLock other;
+    EXPECT_EQ(other.lock(path, false), base::FileLock::Outcome::Busy) << "held, in this process too";
+    std::string seen;
+    std::thread waiter([&] {
+        base::FileLock second;
+        if (second.lock(path, true) == base::FileLock::Outcome::Locked)
+            seen = test::readFile(path);
+        // Still held: a third writer is kept out of the new file as well.
+        base::FileLock third;
+        if (third.lock(path, false) != base::FileLock::Outcome::Busy)
+            seen += " (not held)";
+    });
+    // The holder writes its file anew, which puts another file at the path, then lets go; the
+    // pause lets the waiter block on the old file first (the outcome is the same without it).
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    base::writeFileAtomically(path, "second");
+    first.reset();
+    waiter.join();
+    EXPECT_EQ(seen, "second");
+    EXPECT_EQ(test::namesIn(dir.path()), std::set<std::string> { "p.pxa" }) << "nothing beside it";
 }
 
 TEST(FileMessages, JapaneseWithPathAndReason)

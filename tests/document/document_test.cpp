@@ -100,7 +100,7 @@ TEST_F(ProjectCommands, OnlyACompletedMakeMakesTheRebuildAvailable)
     EXPECT_FALSE(doc.rebuildAvailable());
 }
 
-TEST_F(ProjectCommands, NewReplacesAnUnsavedDocumentWithoutAQuestionAndKeepsTheUntouchedOptions)
+TEST_F(ProjectCommands, NewAsksBeforeDiscardingANeverSavedListAndKeepsTheUntouchedOptions)
 {
     doc.setOption(OptionId::csTitleSize, 20);
     doc.setOption(OptionId::csW2, 5);
@@ -113,6 +113,8 @@ TEST_F(ProjectCommands, NewReplacesAnUnsavedDocumentWithoutAQuestionAndKeepsTheU
     doc.rebuildMade();
     heard.options.clear();
 
+    // Never saved, but it holds a picture: that work is not thrown away without a word.
+    expectSaveQuestion(Answer::No);
     EXPECT_TRUE(doc.newProject(chooser));
     const auto &s = doc.settings();
     EXPECT_EQ(s.number(OptionId::csTitleSize), 6);
@@ -256,6 +258,40 @@ TEST_F(ProjectCommands, AFailedWriteKeepsPathMarkAndFlagAndEndsTheSavePrompt)
     EXPECT_FALSE(doc.newProject(chooser));
     EXPECT_EQ(doc.settings().text(OptionId::edTitle), "more");
     EXPECT_TRUE(doc.changed());
+}
+
+TEST_F(ProjectCommands, SaveAsksBeforeOverwritingAProjectAnotherWriterChanged)
+{
+    const std::string path = savedDocument();
+    ASSERT_EQ(chooser.saveStarts, std::vector<std::string> { "" });
+    // Another writer (a command-line --add) rewrites the file; the window's Save must not drop it.
+    const std::string theirs = readFile(path) + "\r\n";
+    writeFile(path, theirs);
+    doc.setOption(OptionId::edTitle, std::string("mine"));
+    const std::string question = project::projectChangedMessage(path);
+
+    prompts.expect(question, Answer::Cancel, PromptKind::Warning);
+    EXPECT_FALSE(doc.save(chooser));
+    EXPECT_EQ(readFile(path), theirs);
+    EXPECT_TRUE(doc.changed());
+
+    // No: Save As, showing the current file.
+    prompts.expect(question, Answer::No, PromptKind::Warning);
+    chooser.expect(Dialog::SaveProject, { dir.file("mine.pxa") });
+    EXPECT_TRUE(doc.save(chooser));
+    EXPECT_EQ(chooser.saveStarts.back(), path);
+    EXPECT_EQ(readFile(path), theirs);
+    EXPECT_EQ(doc.projectFileName(), dir.file("mine.pxa"));
+
+    // What this document wrote itself is no change of another's: Save asks nothing.
+    doc.setOption(OptionId::edTitle, std::string("again"));
+    EXPECT_TRUE(doc.save(chooser));
+    writeFile(dir.file("mine.pxa"), theirs);
+    doc.setOption(OptionId::edTitle, std::string("last"));
+    prompts.expect(project::projectChangedMessage(dir.file("mine.pxa")), Answer::Yes, PromptKind::Warning);
+    EXPECT_TRUE(doc.save(chooser));
+    EXPECT_NE(readFile(dir.file("mine.pxa")), theirs);
+    EXPECT_FALSE(doc.changed());
 }
 
 } // namespace

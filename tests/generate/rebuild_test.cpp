@@ -2,6 +2,7 @@
 // The rebuild's remembered sizes: the same pages as decoding every source, and never a stale size.
 #include "album/image_list.h"
 #include "album/settings.h"
+#include "generate/album_guard.h"
 #include "generate/make_album.h"
 #include "generate/size_cache.h"
 #include "tests/support/album_questions.h"
@@ -98,7 +99,12 @@ TEST_F(Rebuild, RememberedSizesGiveTheSamePagesAndMessagesAsDecodingEverySource)
     EXPECT_EQ(SizeCache(cacheFolder).size(), 4u);
 
     settings.store(OptionId::edTitle, std::string("Trip 2"));
-    const auto uncached = run(false, unreadable, std::string());
+    // A cache folder that holds only the record of the make: every source is decoded again.
+    for (const char *folder : { "uncached", "cold-cache" }) {
+        fs::create_directory(dir.file(folder));
+        fs::copy(cacheFolder + "/albums", dir.file(folder) + "/albums", fs::copy_options::recursive);
+    }
+    const auto uncached = run(false, unreadable, dir.file("uncached"));
     const auto pagesUncached = pagesOf(dir.file("out"));
     const auto cold = run(false, unreadable, dir.file("cold-cache"));
     EXPECT_EQ(pagesOf(dir.file("out")), pagesUncached);
@@ -143,16 +149,33 @@ TEST_F(Rebuild, ASizeIsTrustedOnlyForTheSameFileStamp)
         (KnownPicture { false, 0, 0 }));
 }
 
-TEST_F(Rebuild, UnwritableCacheFolderOnlyCostsTime)
+TEST_F(Rebuild, WithoutTheRecordOfTheMakeOnlyAMakeIsPossible)
 {
     test::writeTestJpeg(dir.file("a.jpg"), 800, 600);
     add("a.jpg");
+    ASSERT_TRUE(run(true, {}, cacheFolder).completed);
+    const std::string cover = test::readFile(dir.file("out/index.htm"));
+    settings.store(OptionId::edTitle, std::string("Trip 2"));
     test::writeFile(dir.file("file"), "a file where the cache folder would be");
-    const std::string blocked = dir.file("file") + "/cache";
-    ASSERT_TRUE(run(true, {}, blocked).completed);
-    const auto rebuilt = run(false, {}, blocked);
-    ASSERT_TRUE(rebuilt.completed);
-    EXPECT_EQ(rebuilt.sizes[0], (generate::SizeRow { 640, 480, 160, 120 }));
+    // Another cache folder (another user, the cache removed), one that cannot be written, none.
+    for (const std::string &elsewhere :
+        { dir.file("other-cache"), dir.file("file") + "/cache", std::string() }) {
+        test::ScriptedPrompter prompts;
+        prompts.expect(generate::noMakeRecordMessage(dir.file("out")), Answer::Ok, PromptKind::Error);
+        generate::RunContext context { settings, entries, prompts, progress, platform, 2, elsewhere };
+        EXPECT_FALSE(generate::rebuildPages(context).completed) << elsewhere;
+        EXPECT_EQ(test::readFile(dir.file("out/index.htm")), cover) << elsewhere;
+    }
+    // A make works whatever the cache folder; it only costs time.
+    test::ScriptedPrompter prompts;
+    prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect("「" + dir.file("out/index.htm") + "」が既に存在します。\n上書きしてよろしいですか?",
+        Answer::Ok,
+        PromptKind::Warning);
+    generate::RunContext context {
+        settings, entries, prompts, progress, platform, 2, dir.file("file") + "/cache"
+    };
+    EXPECT_TRUE(generate::makeAlbum(context).completed);
 }
 
 TEST(SizeCache, KeepsFindingsAcrossObjectsAndProcessesAndTrimsTheOldest)

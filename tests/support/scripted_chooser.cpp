@@ -75,8 +75,9 @@ std::optional<std::string> ScriptedChooser::openProject()
     return nextOne(Dialog::OpenProject);
 }
 
-std::optional<std::string> ScriptedChooser::saveProject()
+std::optional<std::string> ScriptedChooser::saveProject(const std::string &current)
 {
+    saveStarts.push_back(current);
     return nextOne(Dialog::SaveProject);
 }
 

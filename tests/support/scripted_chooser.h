@@ -32,12 +32,14 @@ public:
 
     std::vector<std::string> openPictures() override;
     std::optional<std::string> openProject() override;
-    std::optional<std::string> saveProject() override;
+    std::optional<std::string> saveProject(const std::string &current) override;
     std::optional<std::string> pickFolder(const std::string &startFolder) override;
     std::optional<std::uint32_t> pickColour(std::uint32_t preset) override;
 
     /// The start folders the folder browser was given, in order.
     std::vector<std::string> folderStarts;
+    /// The files the save dialog showed, in order.
+    std::vector<std::string> saveStarts;
     /// The presets the colour dialog was given, in order.
     std::vector<std::uint32_t> colourPresets;
 

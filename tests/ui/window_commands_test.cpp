@@ -6,7 +6,7 @@
 
 #include "ui/main_window.h"
 
-#include "project/project_writer.h"
+#include "project/project_file.h"
 #include "shell/preferences.h"
 #include "tests/support/scripted_chooser.h"
 #include "tests/support/scripted_prompter.h"
@@ -184,8 +184,34 @@ TEST_F(WindowCommands, FirstStartRegistersOnceAndAProjectArgumentOpensOnlyInLowe
     start({ pxa });
     EXPECT_EQ(control<QListWidget>("lbFileList").count(), 2);
     EXPECT_EQ(control<QLineEdit>("edTitle").text(), QStringLiteral("旅"));
-    EXPECT_TRUE(window->projectPath().empty()) << "a project from the command line is saved with Save As";
+    EXPECT_EQ(window->projectPath(), pxa) << "a project from the command line is that file, as when opened";
     EXPECT_EQ(storeText(), registered) << "a later start registers nothing";
+}
+
+TEST_F(WindowCommands, AProjectFromTheCommandLineSavesToItsFileButNotOverAnotherWritersChange)
+{
+    const std::string pxa = writeProject("summer.pxa");
+    start({ pxa });
+    QTest::keyClicks(&control<QLineEdit>("edTitle"), " 2004");
+    ASSERT_TRUE(action("mnSave").isEnabled());
+    action("mnSave").trigger();
+    EXPECT_FALSE(action("mnSave").isEnabled());
+    EXPECT_NE(test::readFile(pxa).find(" 2004"), std::string::npos);
+
+    // Another writer adds a picture (as --add does); Save asks, and Cancel keeps that picture.
+    album::AlbumSettings settings;
+    std::vector<album::ImageEntry> entries;
+    test::ScriptedPrompter quiet;
+    ASSERT_TRUE(project::loadProjectFile(pxa, settings, entries, quiet));
+    test::writeTestPng(temp.file("c.png"), 40, 20);
+    entries.push_back({ temp.file("c.png"), "c.png", "stamp" });
+    project::SaveProjectFile(pxa, settings, entries);
+    const std::string theirs = test::readFile(pxa);
+    QTest::keyClicks(&control<QLineEdit>("edTitle"), "!");
+    prompts.expect(project::projectChangedMessage(pxa), Answer::Cancel, PromptKind::Warning);
+    action("mnSave").trigger();
+    EXPECT_EQ(test::readFile(pxa), theirs);
+    EXPECT_TRUE(action("mnSave").isEnabled()) << "still unsaved";
 }
 
 TEST_F(WindowCommands, TheAboutIconReRegistersOnlyAfterYes)
