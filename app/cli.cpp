@@ -786,10 +786,12 @@ void writeManPage(std::ostream &out)
     }
     out << ".SH FILES\n"
         << ".TP\n\\fI$XDG_CACHE_HOME/pictora/\\fR (\\fI~/.cache/pictora/\\fR when it is not set)\n"
-        << roff("What runs remember between them: the sizes of the sources, so that a rebuild need not "
-                "decode them again, and in albums/ one record per album folder of the pictures a make "
-                "wrote there, so that the next make need not encode them again. Removing it only makes "
-                "the next runs slower.")
+        << roff(
+               "What runs remember between them: the sizes of the sources, so that a rebuild need not "
+               "decode them again, and in albums/ one record per album folder of the pictures a make "
+               "wrote there, so that the next make need not encode them again and a rebuild knows which list "
+               "the pictures are of. Removing it makes the next runs slower, and an album's pages cannot "
+               "be rebuilt before its next make.")
         << "\n";
     out << ".SH \"EXIT STATUS\"\n";
     for (const auto &[status, meaning] : kExitStatuses)

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 using namespace pictora;
 using album::Answer;
@@ -196,6 +197,27 @@ TEST_F(RunSafety, RebuildOverPicturesThatNoLongerMatchTheListIsRefused)
         ASSERT_FALSE(generate::makeAlbum(context).completed);
     }
     EXPECT_FALSE(run(false, { changed }).completed);
+}
+
+TEST_F(RunSafety, ALinkWhereTheAlbumExpectsItsOwnFolderIsNeverWrittenThrough)
+{
+    addPictures({ "a.jpg" });
+    ASSERT_TRUE(run(true, {}).completed);
+    fs::create_directory(dir.file("elsewhere"));
+    test::writeFile(dir.file("elsewhere/.pictora-tmp-1-0123456789abcdef-x"), "a stranger's");
+    for (const char *folder : { "images", "thumb" }) {
+        const std::string link = dir.file("out/") + folder;
+        fs::rename(link, link + ".real");
+        fs::create_directory_symlink(dir.file("elsewhere"), link);
+        const std::string refused = generate::linkedAlbumFolderMessage(link);
+        EXPECT_FALSE(run(true, { { refused, PromptKind::Error } }).completed);
+        EXPECT_FALSE(run(false, { { refused, PromptKind::Error } }).completed);
+        EXPECT_EQ(test::namesIn(dir.file("elsewhere")),
+            std::set<std::string> { ".pictora-tmp-1-0123456789abcdef-x" })
+            << folder;
+        fs::remove(link);
+        fs::rename(link + ".real", link);
+    }
 }
 
 TEST_F(RunSafety, ARunWritesNoAlbumThatAnotherRunHolds)
