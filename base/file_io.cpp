@@ -15,6 +15,7 @@
 #include <mutex>
 #include <random>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -442,6 +443,15 @@ void FileLock::release()
         ::close(m_fd);
         m_fd = -1;
     }
+}
+
+bool addressSpaceFor(std::size_t bytes)
+{
+    void *reserved = ::mmap(nullptr, bytes, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (reserved == MAP_FAILED)
+        return false;
+    ::munmap(reserved, bytes);
+    return true;
 }
 
 std::uint64_t checksum(std::string_view bytes)

@@ -154,6 +154,10 @@ private:
     int m_fd = -1;
 };
 
+/// Whether the process may still map `bytes` more of memory (its address-space limit, `ulimit -v`,
+/// leaves room): tried with a reservation that is given back at once.
+[[nodiscard]] bool addressSpaceFor(std::size_t bytes);
+
 /// FNV-1a over the bytes: cheap, the same in every build and process, and any damage or truncation
 /// of a file changes it.
 [[nodiscard]] std::uint64_t checksum(std::string_view bytes);

@@ -16,6 +16,7 @@
 #include "generate/size_cache.h"
 #include "generate/style_sheet.h"
 #include "generate/visitor_report.h"
+#include "imaging/picture.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -77,13 +78,37 @@ bool refuseLinkedFolders(RunContext &c, const AlbumLayout &layout, const std::st
     return true;
 }
 
+/// A picture that could not be given the memory it needs is no bad picture: the run stops.
+std::string outOfMemoryMessage(const std::string &source)
+{
+    return "メモリが足りないため、「" + source
+        + "」を変換できません。アルバムの作成を中止しました。\n"
+          "ほかのプログラムを終了するか、同時に変換する数を減らすか(コマンドラインでは -j 1)、"
+          "画像を小さくしてから再実行してください。";
+}
+
+/// What one picture worker may need at once: a large photo decoded, scaled and encoded. Below it
+/// the decoders' libraries end the process rather than fail a picture.
+constexpr std::size_t kWorkerMemory = std::size_t { 128 } << 20;
+
+/// As many of the requested workers as the memory the process may still take holds; 0 when not
+/// even one fits.
+int affordableWorkers(int requested)
+{
+    int workers = requested;
+    while (workers > 0 && !base::addressSpaceFor(kWorkerMemory * static_cast<std::size_t>(workers)))
+        --workers;
+    return workers;
+}
+
 /// The message for a picture whose conversion stopped with an exception.
-std::string conversionFailure(const std::string &picturePath, const std::exception &error)
+std::string conversionFailure(
+    const std::string &picturePath, const std::string &source, const std::exception &error)
 {
     if (dynamic_cast<const base::UserError *>(&error))
         return error.what();
     if (dynamic_cast<const std::bad_alloc *>(&error))
-        return base::cannotWriteMessage(picturePath, base::systemReason(ENOMEM));
+        return outOfMemoryMessage(source);
     return base::cannotWriteMessage(picturePath, "画像を変換できません");
 }
 
@@ -176,6 +201,12 @@ std::size_t convertAll(
     RunContext &c, const AlbumLayout &layout, const ConversionOptions &options, RunResult &result)
 {
     std::size_t readable = 0;
+    // A shortage of an earlier run (or of the preview) is not this run's.
+    (void)imaging::memoryRanShort();
+    const int workers = affordableWorkers(workerCount(c.workers));
+    if (workers == 0)
+        throw base::UserError("メモリが足りないため、アルバムの作成を始められません。\n"
+                              "ほかのプログラムを終了するか、使えるメモリを増やしてから再実行してください。");
     const std::size_t n = c.entries.size();
     const std::string cacheFolder = cacheFolderOf(c);
     SizeCache cache(cacheFolder);
@@ -223,7 +254,7 @@ std::size_t convertAll(
     try {
         runInOrder<Converted>(
             n,
-            workerCount(c.workers),
+            workers,
             [&](std::size_t i) {
                 const std::string &path = c.entries[i].path;
                 const int index = static_cast<int>(i);
@@ -263,7 +294,7 @@ std::size_t convertAll(
                     }
                 } catch (const std::exception &e) {
                     done.outcome = {};
-                    done.outcome.writeError = conversionFailure(layout.mainPicturePath(index), e);
+                    done.outcome.writeError = conversionFailure(layout.mainPicturePath(index), path, e);
                     done.stamp.reset();
                     done.mainWritten.reset();
                     done.thumbWritten.reset();
@@ -274,6 +305,8 @@ std::size_t convertAll(
                 const PictureOutcome &outcome = converted.outcome;
                 if (!outcome.writeError.empty())
                     throw base::UserError(outcome.writeError);
+                if (outcome.unreadable && imaging::memoryRanShort())
+                    throw base::UserError(outOfMemoryMessage(c.entries[i].path));
                 // An oversize target says nothing about the source.
                 if (converted.stamp && !outcome.oversize) {
                     cache.remember(c.entries[i].path,

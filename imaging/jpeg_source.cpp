@@ -8,6 +8,7 @@
 #include <turbojpeg.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -324,6 +325,11 @@ bool jpegDataCanHoldFrame(const unsigned char *data, std::size_t size)
         size);
 }
 
+namespace
+{
+std::atomic<bool> g_plainShort { false };
+}
+
 PlainPlanes plainJpegPlanes(
     const std::string &path, const TargetFor &targetFor, Sampling sampling, PictureInfo *header)
 {
@@ -362,8 +368,14 @@ PlainPlanes plainJpegPlanes(
             *header = info;
     } catch (const std::bad_alloc &) {
         plain.planes = {};
+        g_plainShort = true;
     }
     return plain;
+}
+
+bool takePlainMemoryShortage()
+{
+    return g_plainShort.exchange(false);
 }
 
 } // namespace pictora::imaging::detail

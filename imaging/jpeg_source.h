@@ -79,4 +79,7 @@ struct PlainPlanes {
 [[nodiscard]] PlainPlanes plainJpegPlanes(
     const std::string &path, const TargetFor &targetFor, Sampling sampling, PictureInfo *header);
 
+/// Whether a plain JPEG decode failed for want of memory since the last call.
+[[nodiscard]] bool takePlainMemoryShortage();
+
 } // namespace pictora::imaging::detail

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -29,6 +30,9 @@ struct Loaded {
     const vips_module::Functions *functions = nullptr;
     std::string problem; ///< why there are none
 };
+
+/// Set once the module was looked for, so that asking about memory never loads it.
+std::atomic<bool> g_moduleSought { false };
 
 /// The folder of the running program.
 std::string programFolder()
@@ -84,6 +88,7 @@ const Loaded &module()
 {
     static const Loaded loaded = [] {
         Loaded attempt = loadModule();
+        g_moduleSought = true;
         // A broken installation, not a bad picture: said once, the way a missing plug-in is, since
         // every picture it cannot decode is otherwise reported as unreadable.
         if (!attempt.functions)
@@ -145,6 +150,21 @@ const std::string &codeIdentity()
         return base::checksumName(files.str());
     }();
     return identity;
+}
+
+bool memoryRanShort()
+{
+    bool shortage = detail::takePlainMemoryShortage();
+    if (g_moduleSought) {
+        const Loaded &loaded = module();
+        if (loaded.functions)
+            shortage = loaded.functions->takeMemoryShortage() || shortage;
+        else
+            // The module itself could not be mapped: every picture it reads comes out unreadable.
+            shortage = shortage || loaded.problem.find("map segment") != std::string::npos
+                || loaded.problem.find("allocate memory") != std::string::npos;
+    }
+    return shortage;
 }
 
 PictureInfo probe(const std::string &path)

@@ -110,6 +110,10 @@ using TargetFor = std::function<TargetSize(const PictureInfo &header)>;
 /// megapixels. Loads at a larger target fail.
 [[nodiscard]] bool sizeCanBeHeld(long long width, long long height);
 
+/// Whether a picture that failed to load since the last call failed for want of memory (a decoder
+/// or its module could not be given it) rather than for its file; the shortage is then cleared.
+[[nodiscard]] bool memoryRanShort();
+
 /// The size that shows a picture whole inside a box of boxWidth × boxHeight, keeping its shape and
 /// never enlarging it (an enlarged view would only blur); each side rounded to the nearest pixel and
 /// at least one. 0 × 0 when the header or the box is empty.

@@ -685,6 +685,7 @@ template <typename F> Picture guarded(std::string *reason, const std::string &pa
     try {
         return load();
     } catch (const std::exception &e) {
+        detail::noteIfShortOfMemory(e);
         detail::clearVipsError();
         return failed(reason, path + ": " + e.what());
     } catch (...) {
@@ -767,6 +768,10 @@ PictureInfo probe(const std::string &path)
         if (!checkSourceSize(image, source, why))
             return {};
         return headerInfo(image);
+    } catch (const std::exception &e) {
+        detail::noteIfShortOfMemory(e);
+        detail::clearVipsError();
+        return {};
     } catch (...) {
         detail::clearVipsError();
         return {};
@@ -805,6 +810,10 @@ JpegPlanes loadPlanesFitted(
         return {};
     try {
         return planesAtSize(path, targetFor, sampling, header);
+    } catch (const std::exception &e) {
+        detail::noteIfShortOfMemory(e);
+        detail::clearVipsError();
+        return {};
     } catch (...) {
         detail::clearVipsError();
         return {};

@@ -31,6 +31,9 @@ bool RGBLevel(const Picture &in, Picture &out, const Region &region, int red, in
 bool Sepia(const Picture &in, Picture &out, const Region &region);
 /// False when libvips could not be started.
 bool initialise();
+/// Whether a load since the last call failed for want of memory (or libvips started without a
+/// loader module it could not map), rather than for its file; the shortage of a load is cleared.
+bool takeMemoryShortage();
 void setThreadsPerOperation(int threads);
 
 /// Every function above, named once: the module's table and the program's calls are made from
@@ -39,7 +42,7 @@ void setThreadsPerOperation(int threads);
 #define PICTORA_VIPS_MODULE_FUNCTIONS(X)                                                           \
     X(probe) X(load) X(loadResized) X(loadFitted) X(loadPlanesFitted) X(checkLoads)                \
     X(Resize) X(ConvertColor) X(Rotation) X(Mosaic) X(RemoveNoise) X(Emboss) X(SetGray)           \
-    X(RGBLevel) X(Sepia) X(initialise) X(setThreadsPerOperation)
+    X(RGBLevel) X(Sepia) X(initialise) X(setThreadsPerOperation) X(takeMemoryShortage)
 // clang-format on
 
 /// The module's functions, as the program finds them after loading it.
@@ -51,7 +54,7 @@ struct Functions {
 };
 
 /// Changes whenever Functions or what its functions take changes, so that a stale module is refused.
-inline constexpr int kFunctionsVersion = 2;
+inline constexpr int kFunctionsVersion = 3;
 
 /// The name of the module's one exported symbol: `const Functions *pictora_vips_module_functions()`.
 inline constexpr const char *kEntryName = "pictora_vips_module_functions";

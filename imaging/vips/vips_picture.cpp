@@ -7,8 +7,12 @@
 #include <vips/vector.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cctype>
 #include <cstdlib>
 #include <mutex>
+#include <new>
+#include <string>
 
 namespace pictora::imaging
 {
@@ -25,6 +29,16 @@ bool g_initialised = false;
 // what the user sees.
 void dropVipsWarning(const char *, GLogLevelFlags, const char *, gpointer) { }
 
+/// A loader module that libvips could not map at its start leaves its formats unreadable for the
+/// whole run: that is a shortage of memory, not a bad picture.
+std::atomic<bool> g_modulesShort { false };
+
+void noteModuleFailure(const char *, GLogLevelFlags, const char *message, gpointer)
+{
+    if (message && detail::tellsOfMemoryShortage(message))
+        g_modulesShort = true;
+}
+
 } // namespace
 
 namespace vips_module
@@ -33,7 +47,10 @@ namespace vips_module
 bool initialise()
 {
     std::call_once(g_initOnce, [] {
-        if (VIPS_INIT("pictora") != 0)
+        const guint watch = g_log_set_handler("VIPS", G_LOG_LEVEL_WARNING, noteModuleFailure, nullptr);
+        const int started = VIPS_INIT("pictora");
+        g_log_remove_handler("VIPS", watch);
+        if (started != 0)
             return;
         // Loaders are cached by file name: a picture edited on disk would come back stale, and a cache of
         // decoded pictures only costs memory when every picture is read once.
@@ -52,6 +69,11 @@ bool initialise()
     return g_initialised;
 }
 
+bool takeMemoryShortage()
+{
+    return detail::takeLoadShortage() || g_modulesShort;
+}
+
 void setThreadsPerOperation(int threads)
 {
     if (initialise())
@@ -62,6 +84,40 @@ void setThreadsPerOperation(int threads)
 
 namespace detail
 {
+
+namespace
+{
+std::atomic<bool> g_loadShort { false };
+}
+
+bool tellsOfMemoryShortage(std::string_view message)
+{
+    std::string lower(message);
+    std::transform(
+        lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    for (const char *words : { "out of memory",
+             "allocate memory",
+             "allocation failed",
+             "map segment",
+             "resources exhausted",
+             "bad_alloc",
+             "creating thread" /* a thread whose stack could not be mapped */ }) {
+        if (lower.find(words) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+void noteIfShortOfMemory(const std::exception &error)
+{
+    if (dynamic_cast<const std::bad_alloc *>(&error) || tellsOfMemoryShortage(error.what()))
+        g_loadShort = true;
+}
+
+bool takeLoadShortage()
+{
+    return g_loadShort.exchange(false);
+}
 
 bool ready()
 {

@@ -2,6 +2,9 @@
 // Inside the libvips module only: the libvips side of pictures.
 #pragma once
 
+#include <exception>
+#include <string_view>
+
 #include "imaging/picture_impl.h"
 
 #include <vips/vips8>
@@ -37,5 +40,12 @@ namespace pictora::imaging::detail
 
 /// Forgets libvips' error text after a failure has been turned into a return value.
 void clearVipsError();
+
+/// Whether a message of libvips, a loader or the system tells of memory that could not be had.
+[[nodiscard]] bool tellsOfMemoryShortage(std::string_view message);
+/// A load failed for want of memory, not for its file: what `error` (caught in a load) tells.
+void noteIfShortOfMemory(const std::exception &error);
+/// Whether a load failed so since the last call.
+[[nodiscard]] bool takeLoadShortage();
 
 } // namespace pictora::imaging::detail
