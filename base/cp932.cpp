@@ -6,7 +6,9 @@
 
 #include <array>
 #include <cerrno>
+#include <fcntl.h>
 #include <iconv.h>
+#include <unistd.h>
 #include <unordered_map>
 
 namespace pictora::base::cp932
@@ -14,6 +16,20 @@ namespace pictora::base::cp932
 
 namespace
 {
+
+/// Why iconv_open failed. It says EINVAL also when its module could not be opened: a file that
+/// cannot be opened now tells the real cause.
+int setupError()
+{
+    const int error = errno;
+    if (error != EINVAL)
+        return error;
+    const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    ::close(fd);
+    return error;
+}
 
 /// One iconv descriptor per direction and thread (descriptors keep state and are not shareable).
 class Converter
@@ -41,7 +57,7 @@ public:
         if (m_cd == reinterpret_cast<iconv_t>(-1)) {
             m_cd = iconv_open(m_to, m_from);
             if (m_cd == reinterpret_cast<iconv_t>(-1))
-                throw UserError("文字コード CP932 の変換を準備できません。\n(" + systemReason(errno)
+                throw UserError("文字コード CP932 の変換を準備できません。\n(" + systemReason(setupError())
                     + ")\n開いているファイルやほかのプログラムを減らしてから、もう一度実行してください。");
         }
         iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
