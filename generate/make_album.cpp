@@ -400,7 +400,6 @@ RunResult writeAlbum(
     if (writePictures && n > 0 && readable == 0) {
         c.progress.hide();
         guard.disarm();
-        c.platform.showPreview();
         c.prompts.inform(PromptKind::Error, noPictureReadMessage(albumFolder));
         return RunResult {};
     }
