@@ -520,7 +520,7 @@ TEST_F(Loading, DeletedPictureInTheMiddleIsWarnedAboutAndTheRestFollow)
 
 // A relative path is first taken as before, from the working folder; only where it leads nowhere is
 // it looked for beside the project file, so a project shared with its pictures keeps them.
-TEST(RelativePicturePaths, AreFoundFromTheWorkingFolderElseBesideTheProjectFile)
+TEST(RelativePicturePaths, AreFoundBesideTheProjectFileNeverFromTheWorkingFolder)
 {
     const std::set<std::string> files { "here/x.jpg", "/albums/trip/pics/a.jpg", "/albums/trip/b.jpg" };
     const project::PictureExists exists = [&files](const std::string &path) { return files.count(path) > 0; };
@@ -539,9 +539,9 @@ TEST(RelativePicturePaths, AreFoundFromTheWorkingFolderElseBesideTheProjectFile)
         else if (step.kind == project::LoadStep::Kind::MissingPicture)
             missing.push_back(step.entry.path);
     }
-    EXPECT_EQ(
-        kept, (std::vector<std::string> { "here/x.jpg", "/albums/trip/pics/a.jpg", "/albums/trip/b.jpg" }));
-    EXPECT_EQ(missing, (std::vector<std::string> { "nowhere/c.jpg", "/albums/trip/gone.jpg" }));
+    EXPECT_EQ(kept, (std::vector<std::string> { "/albums/trip/pics/a.jpg", "/albums/trip/b.jpg" }));
+    // "here/x.jpg" leads to a picture from the working folder only: not the project's.
+    EXPECT_EQ(missing, (std::vector<std::string> { "here/x.jpg", "nowhere/c.jpg", "/albums/trip/gone.jpg" }));
 }
 
 TEST_F(Loading, AllPicturesMissingLeaveAnEmptyList)

@@ -166,7 +166,8 @@ TEST_F(Shell, ArgumentsOpenOnlyExistingFilesEndingInPxa)
     project::Document doc { prompts };
     shell::startUp(doc, { saved }, store, registration, prompts);
     EXPECT_EQ(doc.settings().text(OptionId::edTitle), "旅行");
-    EXPECT_EQ(doc.projectFileName(), "") << "a project opened at start-up has no path yet";
+    EXPECT_EQ(doc.projectFileName(), saved) << "a project opened at start-up is that file, as when opened";
+    EXPECT_FALSE(doc.changed());
 }
 
 TEST_F(Shell, ClosingAsksUnlessSavedAndACancelledSaveAsKeepsTheWindow)
