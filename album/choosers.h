@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include "album/time_shift.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -34,6 +36,13 @@ public:
     virtual std::optional<std::string> pickFolder(const std::string &startFolder) = 0;
     /// The colour dialog preset to a screen colour value; nullopt when cancelled.
     virtual std::optional<std::uint32_t> pickColour(std::uint32_t preset) = 0;
+    /// The time-shift dialog for `count` entries; nullopt when cancelled. Front ends without it
+    /// cancel.
+    virtual std::optional<TimeShiftChoice> pickTimeShift(std::size_t count)
+    {
+        (void)count;
+        return std::nullopt;
+    }
 };
 
 } // namespace pictora::album

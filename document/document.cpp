@@ -84,8 +84,19 @@ void Document::withdrawRebuild()
         m_listener->rebuildAvailabilityChanged(false);
 }
 
+std::string Document::rebuildHint() const
+{
+    if (m_rebuildAvailable)
+        return {};
+    if (!m_madeOnce)
+        return "アルバムをまだ作成していないため使えません。先に「アルバム作成」を行ってください。";
+    return "前回のアルバム作成の後で画像リストか画像オプションが変更されたため使えません。"
+           "「アルバム作成」をもう一度行ってください。";
+}
+
 void Document::rebuildMade()
 {
+    m_madeOnce = true;
     if (m_rebuildAvailable)
         return;
     m_rebuildAvailable = true;

@@ -59,6 +59,9 @@ public:
     [[nodiscard]] bool changed() const { return m_changed; }
     /// `btReMakeHTML` enabled.
     [[nodiscard]] bool rebuildAvailable() const { return m_rebuildAvailable; }
+    /// Why the rebuild is not available (empty while it is): no album made yet, or the list or a
+    /// picture option changed since the last make.
+    [[nodiscard]] std::string rebuildHint() const;
     /// A completed album run: the written pictures match the document again.
     void rebuildMade();
     /// An album run ended. Only a make that completed wrote the pictures of this list, so only it
@@ -139,6 +142,7 @@ private:
     bool m_saveAsDone = false;
     bool m_changed = false;
     bool m_rebuildAvailable = false;
+    bool m_madeOnce = false; ///< a make has completed in this run
 };
 
 } // namespace pictora::project

@@ -37,21 +37,6 @@ template <typename T> T *required(QWidget &window, const char *name)
     return found;
 }
 
-/// The memo shows lines separated by "\n"; the list keeps them separated by CR LF.
-QString forMemo(const std::string &comment)
-{
-    QString text = toQString(comment);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
-}
-
-std::string fromMemo(QString text)
-{
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return toStdString(text);
-}
-
 } // namespace
 
 ImageListView::ImageListView(QWidget &window,
@@ -99,13 +84,33 @@ void ImageListView::dropFiles(const QStringList &localPaths)
         return;
     std::vector<std::string> names;
     names.reserve(static_cast<std::size_t>(localPaths.size()));
-    for (const QString &path : localPaths) {
-        // The name filter alone would let a folder called "trip.jpg" through.
-        if (!QFileInfo(path).isDir())
-            names.push_back(toStdString(path));
-    }
-    if (m_list.addDropped(std::move(names), m_prompts, m_order, m_timeStampOf, m_changes))
+    for (const QString &path : localPaths)
+        names.push_back(toStdString(path));
+    const album::DropResult dropped
+        = m_list.addDropped(std::move(names), m_prompts, m_order, m_timeStampOf, m_changes);
+    if (dropped && dropped.added > 0)
         refresh();
+}
+
+void ImageListView::undo()
+{
+    if (!m_list.undo(m_changes))
+        return;
+    if (m_list.current() < 0 && m_edit)
+        m_edit->erase();
+    refresh();
+}
+
+void ImageListView::shiftTimes()
+{
+    const std::vector<std::size_t> entries = m_list.selectedOrCurrent();
+    if (entries.empty())
+        return;
+    const auto choice = m_chooser.pickTimeShift(entries.size());
+    if (!choice)
+        return;
+    m_list.shiftTimeStamps(entries, choice->minutes, choice->sortByTime, m_prompts, m_changes);
+    refresh();
 }
 
 void ImageListView::deleteSelected()
@@ -167,6 +172,7 @@ void ImageListView::refresh()
     m_listBox->viewport()->update();
     m_showing = false;
     showCurrent();
+    emit listShown();
 }
 
 void ImageListView::showCurrent()
@@ -177,24 +183,23 @@ void ImageListView::showCurrent()
         return;
     }
     const album::ImageEntry &entry = m_list[static_cast<std::size_t>(current)];
-    const QString comment = forMemo(entry.comment);
     // A comment read with lone line breaks is kept in the memo's form once it has been shown.
-    const std::string normalised = fromMemo(comment);
+    const std::string normalised = storedLineBreaks(entry.comment);
     if (normalised != entry.comment) {
         IgnoredChanges ignored;
         m_list.storeComment(normalised, ignored);
     }
-    showTexts(comment, toQString(entry.timeStamp));
+    showTexts(entry.comment, toQString(entry.timeStamp));
     // Selecting ends the editing of the previous picture and shows this one.
     if (m_edit)
         m_edit->showCurrent();
 }
 
-void ImageListView::showTexts(const QString &comment, const QString &timeStamp)
+void ImageListView::showTexts(const std::string &comment, const QString &timeStamp)
 {
     m_showing = true;
-    if (m_memo->toPlainText() != comment)
-        m_memo->setPlainText(comment);
+    if (!memoShows(m_memo->toPlainText(), comment))
+        m_memo->setPlainText(memoText(comment));
     if (m_timeStamp->text() != timeStamp)
         m_timeStamp->setText(timeStamp);
     m_showing = false;
@@ -221,7 +226,7 @@ void ImageListView::memoChanged()
 {
     if (m_showing || m_list.empty() || m_list.current() < 0)
         return;
-    m_list.storeComment(fromMemo(m_memo->toPlainText()), m_changes);
+    m_list.storeComment(storedMemoText(m_memo->toPlainText()), m_changes);
 }
 
 void ImageListView::timeStampChanged()
@@ -233,9 +238,11 @@ void ImageListView::timeStampChanged()
 
 bool ImageListView::eventFilter(QObject *watched, QEvent *event)
 {
-    // A click into the memo selects its whole text, so typing replaces the file-name comment.
+    // A click into the memo selects its whole text, so typing replaces the file-name comment. The
+    // memo handles the release after this filter, and a release in a selection puts the cursor
+    // there: select once it is done, or every other click would clear the selection.
     if (event->type() == QEvent::MouseButtonRelease && watched == m_memo->viewport())
-        m_memo->selectAll();
+        QMetaObject::invokeMethod(m_memo, &QPlainTextEdit::selectAll, Qt::QueuedConnection);
     return QObject::eventFilter(watched, event);
 }
 

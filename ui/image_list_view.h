@@ -50,19 +50,28 @@ public slots:
     void deleteAll();
     void moveUp();
     void moveDown();
-    /// Files dropped from the file manager; folders and other types are skipped silently.
+    /// Files dropped from the file manager (local paths; anything else as its address): a folder
+    /// adds the pictures in it; a drop that adds nothing says what it skipped.
     void dropFiles(const QStringList &localPaths);
+    /// Takes back the last list change (元に戻す, Ctrl+Z in the list).
+    void undo();
+    /// 時刻をずらす: the dialog, then the selected entries' time stamps move.
+    void shiftTimes();
     /// Shows the whole list again (after a load or a reset).
     void refresh();
     /// Makes the first entry current and shows it (the end of a make run).
     void selectFirst();
+
+signals:
+    /// The list was shown afresh: what the list's commands may do has changed.
+    void listShown();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void showCurrent();
-    void showTexts(const QString &comment, const QString &timeStamp);
+    void showTexts(const std::string &comment, const QString &timeStamp);
     void listSelectionChanged();
     void listCurrentChanged(int row);
     void memoChanged();

@@ -11,6 +11,7 @@
 #include "ui/album_runner.h"
 #include "ui/background_display.h"
 #include "ui/busy_window.h"
+#include "ui/contrast.h"
 #include "ui/image_list_view.h"
 #include "ui/option_binding.h"
 #include "ui/picture_image.h"
@@ -95,6 +96,7 @@ TfrMain::TfrMain(album::Prompter &prompts,
     m_ui->PageControl1->setUsesScrollButtons(false);
     m_ui->PageControl1->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 4px; }"));
 
+    colourAddButton();
     buildPopupMenu();
     connectHandlers();
     assignShortcuts();
@@ -117,6 +119,18 @@ TfrMain::TfrMain(album::Prompter &prompts,
     m_listView = new ImageListView(*this, m_document.images(), m_document, m_prompts, m_chooser);
     m_listView->setPictureEdit(&m_document.pictureEdit());
     connect(this, &TfrMain::filesDropped, m_listView, &ImageListView::dropFiles);
+    connect(m_listView, &ImageListView::listShown, this, &TfrMain::updateListCommands);
+    connect(m_subPopUp->findChild<QAction *>(QStringLiteral("ListUndo1")),
+        &QAction::triggered,
+        m_listView,
+        &ImageListView::undo);
+    connect(m_subPopUp->findChild<QAction *>(QStringLiteral("ShiftTime1")),
+        &QAction::triggered,
+        m_listView,
+        &ImageListView::shiftTimes);
+    connect(m_subPopUp, &QMenu::aboutToShow, this, &TfrMain::updateListCommands);
+    updateListCommands();
+    rebuildAvailabilityChanged(m_document.rebuildAvailable());
     m_busy = new BusyWindow(*this);
     // While work runs the menu is shut and its keys with it; the two that would end the program or
     // start a make say why nothing happens instead, from whichever of the program's windows.
@@ -192,6 +206,10 @@ void TfrMain::buildPopupMenu()
     QMenu *image = submenu("N5", "画像(&I)");
     item(image, "A1", "リストに追加(&A)");
     item(image, "D1", "リストから削除(&D)");
+    // The list's own commands beyond adding and deleting.
+    image->addSeparator()->setObjectName(QStringLiteral("N14"));
+    item(image, "ListUndo1", "元に戻す(&U)");
+    item(image, "ShiftTime1", "時刻をずらす(&T)…");
     QMenu *album = submenu("N8", "アルバム(&A)");
     item(album, "N7", "出力先の指定(&F)");
     item(album, "HTMLM1", "HTMLアルバムの作成(&M)");
@@ -249,6 +267,12 @@ void TfrMain::assignShortcuts()
     // Delete removes pictures only from the list: in an edit field it deletes text.
     m_ui->mnDelImage->setShortcutContext(Qt::WidgetShortcut);
     m_ui->lbFileList->addAction(m_ui->mnDelImage);
+    // Ctrl+Z takes back a list change while the list has the keyboard; in the comment it takes back
+    // typing, as everywhere.
+    auto *listUndo = m_subPopUp->findChild<QAction *>(QStringLiteral("ListUndo1"));
+    listUndo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    listUndo->setShortcutContext(Qt::WidgetShortcut);
+    m_ui->lbFileList->addAction(listUndo);
 }
 
 void TfrMain::connectHandlers()
@@ -325,6 +349,16 @@ void TfrMain::changedMarkChanged(bool changed)
 void TfrMain::rebuildAvailabilityChanged(bool available)
 {
     m_ui->btReMakeHTML->setEnabled(available);
+    // A greyed button says why it is greyed.
+    m_ui->btReMakeHTML->setToolTip(toQString(m_document.rebuildHint()));
+}
+
+void TfrMain::updateListCommands()
+{
+    const album::ImageList &images = m_document.images();
+    m_subPopUp->findChild<QAction *>(QStringLiteral("ListUndo1"))->setEnabled(images.canUndo());
+    m_subPopUp->findChild<QAction *>(QStringLiteral("ShiftTime1"))
+        ->setEnabled(!images.selectedOrCurrent().empty());
 }
 
 void TfrMain::pictureChanged()
@@ -527,10 +561,9 @@ void TfrMain::dragEnterEvent(QDragEnterEvent *event)
 void TfrMain::dropEvent(QDropEvent *event)
 {
     QStringList paths;
-    for (const QUrl &url : event->mimeData()->urls()) {
-        if (url.isLocalFile())
-            paths << url.toLocalFile();
-    }
+    // A link from a browser is passed on as its address, so that the drop can say it skipped it.
+    for (const QUrl &url : event->mimeData()->urls())
+        paths << (url.isLocalFile() ? url.toLocalFile() : url.toString());
     event->acceptProposedAction();
     if (!paths.isEmpty())
         emit filesDropped(paths);
@@ -555,6 +588,24 @@ void TfrMain::showEvent(QShowEvent *event)
 void TfrMain::sayWorkIsRunning()
 {
     m_prompts.inform(album::PromptKind::Information, shell::kWorkRunningMessage);
+}
+
+void TfrMain::colourAddButton()
+{
+    QPushButton *button = m_ui->btAddImage;
+    QPalette palette = button->palette();
+    for (const auto group : { QPalette::Active, QPalette::Inactive }) {
+        palette.setColor(group, QPalette::ButtonText, readableRed(palette.color(group, QPalette::Button)));
+    }
+    button->setPalette(palette);
+}
+
+void TfrMain::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    // A new theme brings a new button colour.
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
+        colourAddButton();
 }
 
 void TfrMain::closeEvent(QCloseEvent *event)

@@ -132,6 +132,7 @@ protected:
     void dropEvent(QDropEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     // project::DocumentListener
@@ -144,6 +145,10 @@ private:
     void effectCommandsChanged() override;
 
     void buildPopupMenu();
+    /// "追加" in red that reads on the button in any palette.
+    void colourAddButton();
+    /// The list's undo and time shift follow the list.
+    void updateListCommands();
     void connectHandlers();
     /// The keys a desktop user expects, on the menu items they stand for.
     void assignShortcuts();

@@ -30,22 +30,6 @@ QWidget *findControl(QWidget &window, std::string_view name)
     return window.findChild<QWidget *>(toQString(std::string(name)));
 }
 
-// The memo shows "\n"; the document keeps CR LF.
-std::string memoToDocument(const QString &shown)
-{
-    QString text = shown;
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
-        .replace(u'\r', u'\n')
-        .replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    return toStdString(text);
-}
-
-QString memoFromDocument(const std::string &stored)
-{
-    QString text = toQString(stored);
-    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
-}
-
 } // namespace
 
 album::Answer ShowingPrompter::ask(const album::Prompt &prompt)
@@ -125,7 +109,7 @@ void OptionBinding::connectEdits(const Bound &bound)
         });
     } else if (auto *memo = qobject_cast<QPlainTextEdit *>(control)) {
         connect(memo, &QPlainTextEdit::textChanged, this, [this, id, memo] {
-            userEdit(id, memoToDocument(memo->toPlainText()));
+            userEdit(id, storedMemoText(memo->toPlainText()));
         });
     } else if (auto *box = qobject_cast<QComboBox *>(control)) {
         connect(box, &QComboBox::currentTextChanged, this, [this, id](const QString &text) {
@@ -220,9 +204,9 @@ void OptionBinding::show(const Bound &bound)
         if (edit->text() != text)
             edit->setText(text);
     } else if (auto *memo = qobject_cast<QPlainTextEdit *>(control)) {
-        const QString text = memoFromDocument(std::get<std::string>(value));
-        if (memo->toPlainText() != text)
-            memo->setPlainText(text);
+        const std::string &stored = std::get<std::string>(value);
+        if (!memoShows(memo->toPlainText(), stored))
+            memo->setPlainText(memoText(stored));
     } else if (auto *box = qobject_cast<QComboBox *>(control)) {
         const QString text = toQString(std::get<std::string>(value));
         if (box->currentText() != text)

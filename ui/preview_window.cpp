@@ -37,6 +37,29 @@ constexpr std::array<ViewSize, 5> kViewSizes { {
     { "N1280x1024", 1280, 1024 },
 } };
 
+/// The size a picture is shown at in the view's units, and the pixels it is decoded at: on a
+/// screen with `ratio` device pixels to a unit, as many more as the picture has, never enlarged.
+struct ShownSize {
+    imaging::TargetSize units;
+    imaging::TargetSize pixels;
+};
+
+ShownSize shownSize(const imaging::PictureInfo &header, QSize view, qreal ratio)
+{
+    return { imaging::fitInside(header, view.width(), view.height()),
+        imaging::fitInside(header,
+            static_cast<int>(std::floor(view.width() * ratio)),
+            static_cast<int>(std::floor(view.height() * ratio))) };
+}
+
+/// The image to draw `pixels` at the size of `units`.
+QImage atDevicePixels(QImage image, const imaging::TargetSize &units)
+{
+    if (!image.isNull() && units.width > 0)
+        image.setDevicePixelRatio(static_cast<qreal>(image.width()) / units.width);
+    return image;
+}
+
 } // namespace
 
 PreviewView::PreviewView(QWidget *parent)
@@ -66,7 +89,8 @@ QRect PreviewView::imageRect() const
 {
     if (m_shown.isNull())
         return {};
-    const QSize size = m_shown.size();
+    // In the view's own units: a picture drawn at device pixels is smaller than its pixel count.
+    const QSize size = m_shown.deviceIndependentSize().toSize();
     return QRect(QPoint((width() - size.width()) / 2, (height() - size.height()) / 2), size);
 }
 
@@ -142,17 +166,39 @@ void PreviewView::mouseReleaseEvent(QMouseEvent *event)
     setSelection(dragged);
 }
 
-QPoint previewPlacement(const QRect &mainFrame, QSize previewFrame, const QRect &screen, QPoint fallback)
+QPoint previewPlacement(const QRect &mainFrame, QSize previewFrame, const QRect &screen)
 {
     constexpr int kGap = 8;
-    const QPoint right(mainFrame.right() + 1 + kGap, mainFrame.top());
-    const QPoint left(mainFrame.left() - kGap - previewFrame.width(), mainFrame.top());
-    for (const QPoint &candidate : { right, left }) {
-        if (screen.contains(QRect(candidate, previewFrame)))
-            return candidate;
+    const int w = previewFrame.width();
+    const int h = previewFrame.height();
+    // Right, left, below, above the main window, each pulled back onto the screen; the title bar
+    // (the top left) stays on it whatever the size.
+    const QPoint sides[] = {
+        { mainFrame.right() + 1 + kGap, mainFrame.top() },
+        { mainFrame.left() - kGap - w, mainFrame.top() },
+        { mainFrame.left(), mainFrame.bottom() + 1 + kGap },
+        { mainFrame.left(), mainFrame.top() - kGap - h },
+    };
+    auto onScreen = [&](QPoint at) {
+        return QPoint(std::clamp(at.x(), screen.left(), std::max(screen.left(), screen.right() + 1 - w)),
+            std::clamp(at.y(), screen.top(), std::max(screen.top(), screen.bottom() + 1 - h)));
+    };
+    auto area
+        = [](const QRect &r) { return r.isEmpty() ? 0LL : static_cast<long long>(r.width()) * r.height(); };
+    // What shows of the preview: on the screen and not under the main window.
+    auto shown = [&](QPoint at) {
+        const QRect visible = QRect(at, previewFrame) & screen;
+        return area(visible) - area(visible & mainFrame);
+    };
+    QPoint best = onScreen(sides[0]);
+    for (const QPoint &side : sides) {
+        const QPoint at = onScreen(side);
+        if (shown(at) == area(QRect(at, previewFrame)))
+            return at;
+        if (shown(at) > shown(best))
+            best = at;
     }
-    // A screen too small for both side by side: the window's own start position.
-    return fallback;
+    return best;
 }
 
 TfrView::TfrView(QWidget *parent)
@@ -196,6 +242,12 @@ void TfrView::setViewSize(QSize size)
     }
     m_view->setGeometry(QRect(QPoint(0, 0), size));
     setFixedSize(size);
+    // A larger size that would run off the screen where the window stands moves it.
+    if (m_anchor && screen()) {
+        const QSize border = isVisible() ? frameGeometry().size() - geometry().size() : QSize();
+        if (!screen()->availableGeometry().contains(QRect(frameGeometry().topLeft(), size + border)))
+            placeBeside(*m_anchor);
+    }
     if (!m_edited.empty())
         drawEdited();
     else if (!m_path.isEmpty())
@@ -221,18 +273,18 @@ void TfrView::drawEdited()
     // Shrinking a photo of many megapixels takes a good part of a second: beside the window.
     // Starting drops a load still on its way, which would replace the edit with the file.
     m_loads.start(
-        [this, edited = m_edited, viewSize = m_view->size()](TaskChannel &) -> BackgroundTask::End {
+        [this, edited = m_edited, viewSize = m_view->size(), ratio = devicePixelRatioF()](
+            TaskChannel &) -> BackgroundTask::End {
             const QSize full(edited.width(), edited.height());
-            const imaging::TargetSize fitted = imaging::fitInside(
-                { full.width(), full.height(), 24 }, viewSize.width(), viewSize.height());
+            const ShownSize fitted = shownSize({ full.width(), full.height(), 24 }, viewSize, ratio);
             imaging::Picture shown;
-            if (fitted.width == full.width() && fitted.height == full.height())
+            if (fitted.pixels.width == full.width() && fitted.pixels.height == full.height())
                 shown = edited;
-            else if (!imaging::Resize(edited, shown, fitted.width, fitted.height))
+            else if (!imaging::Resize(edited, shown, fitted.pixels.width, fitted.pixels.height))
                 shown = {};
-            return [this, image = toQImage(shown), pictureSize = shown.empty() ? QSize() : full] {
-                setShown(image, pictureSize);
-            };
+            return [this,
+                       image = atDevicePixels(toQImage(shown), fitted.units),
+                       pictureSize = shown.empty() ? QSize() : full] { setShown(image, pictureSize); };
         },
         [this](const std::exception_ptr &) { setShown({}, {}); });
 }
@@ -272,15 +324,15 @@ QRect TfrView::selection() const
 void TfrView::load(const QString &path)
 {
     m_loads.start(
-        [this, path, viewSize = m_view->size()](TaskChannel &) -> BackgroundTask::End {
+        [this, path, viewSize = m_view->size(), ratio = devicePixelRatioF()](
+            TaskChannel &) -> BackgroundTask::End {
             imaging::PictureInfo header;
             const imaging::Picture picture = imaging::loadFitted(
                 toStdString(path),
-                [viewSize](const imaging::PictureInfo &h) {
-                    return imaging::fitInside(h, viewSize.width(), viewSize.height());
-                },
+                [viewSize, ratio](
+                    const imaging::PictureInfo &h) { return shownSize(h, viewSize, ratio).pixels; },
                 &header);
-            QImage image = toQImage(picture);
+            QImage image = atDevicePixels(toQImage(picture), shownSize(header, viewSize, ratio).units);
             const QSize pictureSize = image.isNull() ? QSize() : QSize(header.width, header.height);
             return [this, path, image = std::move(image), pictureSize] {
                 setShown(image, pictureSize);
@@ -302,6 +354,7 @@ void TfrView::closeEvent(QCloseEvent *event)
 
 void TfrView::placeBeside(const QWidget &mainWindow)
 {
+    m_anchor = &mainWindow;
     const QScreen *screen = mainWindow.screen();
     if (!screen)
         return;
@@ -310,7 +363,7 @@ void TfrView::placeBeside(const QWidget &mainWindow)
     const QRect mainFrame = mainWindow.frameGeometry();
     const QSize border = mainFrame.size() - mainWindow.size();
     const QSize frame = isVisible() ? frameGeometry().size() : size() + border;
-    move(previewPlacement(mainFrame, frame, screen->availableGeometry(), QPoint(50, 50)));
+    move(previewPlacement(mainFrame, frame, screen->availableGeometry()));
 }
 
 void TfrView::showEvent(QShowEvent *event)

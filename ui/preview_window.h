@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QImage>
+#include <QPointer>
 #include <QRect>
 #include <QSize>
 #include <QWidget>
@@ -51,10 +52,10 @@ private:
 };
 
 /// Where the preview window goes so that it does not cover the main window: to its right, else to
-/// its left, top edges level, where `screen` has room for the whole preview; else at `fallback`.
-/// All rectangles are frames (title bar and border included).
-[[nodiscard]] QPoint previewPlacement(
-    const QRect &mainFrame, QSize previewFrame, const QRect &screen, QPoint fallback);
+/// its left (top edges level), else below or above it, where `screen` has room for the whole
+/// preview; else where most of it shows, on the screen and not under the main window. Its top left
+/// corner is always on the screen. All rectangles are frames (title bar and border included).
+[[nodiscard]] QPoint previewPlacement(const QRect &mainFrame, QSize previewFrame, const QRect &screen);
 
 /// The preview window: shows the current picture whole at one of five sizes. Pictures are decoded,
 /// and edited ones shrunk, beside the window at the size the view needs; a newer request drops
@@ -113,6 +114,7 @@ private:
     QString m_path;
     imaging::Picture m_edited; ///< shown instead of m_path's file while it is not empty
     QSize m_pictureSize;
+    QPointer<const QWidget> m_anchor; ///< the window it was last placed beside
     BackgroundTask m_loads; ///< last, so that it goes first: a load in flight refers to this window
 };
 

@@ -2,6 +2,7 @@
 #include "ui/qt_chooser.h"
 
 #include "ui/qt_text.h"
+#include "ui/time_shift_dialog.h"
 
 #include <QColorDialog>
 #include <QFileDialog>
@@ -52,6 +53,7 @@ QtChooser::~QtChooser()
     delete m_openImage;
     delete m_openProject;
     delete m_saveProject;
+    delete m_shiftTime;
 }
 
 QFileDialog &QtChooser::dialog(QPointer<QFileDialog> &slot, int mode)
@@ -130,6 +132,14 @@ std::optional<std::uint32_t> QtChooser::pickColour(std::uint32_t preset)
     if (!chosen.isValid())
         return std::nullopt;
     return fromQColor(chosen);
+}
+
+std::optional<album::TimeShiftChoice> QtChooser::pickTimeShift(std::size_t count)
+{
+    // Made once, so that the offset of the last shift is offered again.
+    if (!m_shiftTime)
+        m_shiftTime = new TimeShiftDialog(m_parent);
+    return static_cast<TimeShiftDialog *>(m_shiftTime.data())->ask(count);
 }
 
 } // namespace pictora::ui

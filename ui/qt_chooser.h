@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QString>
 
+class QDialog;
 class QFileDialog;
 class QWidget;
 
@@ -31,6 +32,7 @@ public:
     std::optional<std::string> saveProject(const std::string &current) override;
     std::optional<std::string> pickFolder(const std::string &startFolder) override;
     std::optional<std::uint32_t> pickColour(std::uint32_t preset) override;
+    std::optional<album::TimeShiftChoice> pickTimeShift(std::size_t count) override;
 
 private:
     QFileDialog &dialog(QPointer<QFileDialog> &slot, int mode);
@@ -39,6 +41,7 @@ private:
     QPointer<QFileDialog> m_openImage;
     QPointer<QFileDialog> m_openProject;
     QPointer<QFileDialog> m_saveProject;
+    QPointer<QDialog> m_shiftTime;
 };
 
 } // namespace pictora::ui

@@ -21,6 +21,8 @@ const char *dialogName(ScriptedChooser::Dialog dialog)
         return "pick folder";
     case ScriptedChooser::Dialog::PickColour:
         return "pick colour";
+    case ScriptedChooser::Dialog::ShiftTime:
+        return "shift time";
     }
     return "?";
 }
@@ -94,6 +96,20 @@ std::optional<std::uint32_t> ScriptedChooser::pickColour(std::uint32_t preset)
     if (!answer)
         return std::nullopt;
     return static_cast<std::uint32_t>(std::stoul(*answer));
+}
+
+std::optional<album::TimeShiftChoice> ScriptedChooser::pickTimeShift(std::size_t count)
+{
+    shiftCounts.push_back(count);
+    const std::vector<std::string> answer = next(Dialog::ShiftTime);
+    if (answer.empty())
+        return std::nullopt;
+    const auto minutes = album::parseTimeOffset(answer.front());
+    if (!minutes) {
+        ADD_FAILURE() << "scripted offset is no offset: " << answer.front();
+        return std::nullopt;
+    }
+    return album::TimeShiftChoice { *minutes, answer.size() > 1 && answer[1] == "sort" };
 }
 
 } // namespace pictora::test

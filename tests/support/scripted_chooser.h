@@ -16,11 +16,12 @@ namespace pictora::test
 class ScriptedChooser final : public album::Chooser
 {
 public:
-    enum class Dialog { OpenPictures, OpenProject, SaveProject, PickFolder, PickColour };
+    enum class Dialog { OpenPictures, OpenProject, SaveProject, PickFolder, PickColour, ShiftTime };
     struct Step {
         Dialog dialog;
         /// Paths for OpenPictures; one path or none (cancel) for the others, a colour as
-        /// its decimal screen value for PickColour.
+        /// its decimal screen value for PickColour, for ShiftTime the offset ("+1h30m") and
+        /// "sort" when the list is to be sorted by time.
         std::vector<std::string> answer;
     };
 
@@ -35,6 +36,7 @@ public:
     std::optional<std::string> saveProject(const std::string &current) override;
     std::optional<std::string> pickFolder(const std::string &startFolder) override;
     std::optional<std::uint32_t> pickColour(std::uint32_t preset) override;
+    std::optional<album::TimeShiftChoice> pickTimeShift(std::size_t count) override;
 
     /// The start folders the folder browser was given, in order.
     std::vector<std::string> folderStarts;
@@ -42,6 +44,8 @@ public:
     std::vector<std::string> saveStarts;
     /// The presets the colour dialog was given, in order.
     std::vector<std::uint32_t> colourPresets;
+    /// The entry counts the time-shift dialog was given, in order.
+    std::vector<std::size_t> shiftCounts;
 
 private:
     std::vector<std::string> next(Dialog dialog);

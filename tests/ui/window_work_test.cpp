@@ -6,6 +6,7 @@
 #include "tests/support/pictures.h"
 
 #include "tests/ui/recording_opener.h"
+#include "ui/contrast.h"
 #include "ui/image_list_view.h"
 #include "ui/main_window.h"
 #include "ui/preview_window.h"
@@ -19,6 +20,8 @@
 #include "tests/support/temp_dir.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
@@ -110,15 +113,32 @@ TEST_F(WindowWork, ThePreviewGoesBesideTheMainWindowWhereTheScreenHasRoom)
 {
     const QRect screen(0, 0, 1920, 1080);
     const QRect mainFrame(250, 150, 515, 520);
-    const QPoint fallback(50, 50);
-    EXPECT_EQ(previewPlacement(mainFrame, QSize(650, 510), screen, fallback), QPoint(773, 150));
+    EXPECT_EQ(previewPlacement(mainFrame, QSize(650, 510), screen), QPoint(773, 150));
     // No room on the right: on the left.
-    EXPECT_EQ(
-        previewPlacement(QRect(1300, 100, 515, 520), QSize(650, 510), screen, fallback), QPoint(642, 100));
-    // A preview taller than the room below the main window's top stays out of the way too only
-    // where it fits whole; else the window's own start position.
-    EXPECT_EQ(previewPlacement(mainFrame, QSize(1290, 1050), screen, fallback), fallback);
-    EXPECT_EQ(previewPlacement(mainFrame, QSize(650, 510), QRect(0, 0, 1024, 768), fallback), fallback);
+    EXPECT_EQ(previewPlacement(QRect(1300, 100, 515, 520), QSize(650, 510), screen), QPoint(642, 100));
+
+    // Smaller screens: the main window at its start position, the preview at each of its sizes
+    // (frames 10 and 30 pixels larger than the view).
+    const QRect startFrame(250, 150, 515, 590);
+    for (const QRect &small : { QRect(0, 0, 1366, 768), QRect(0, 0, 1280, 1024), QRect(0, 0, 1024, 768) }) {
+        for (const QSize view :
+            { QSize(320, 240), QSize(640, 480), QSize(800, 600), QSize(1024, 768), QSize(1280, 1024) }) {
+            const QSize frame = view + QSize(10, 30);
+            const QRect placed(previewPlacement(startFrame, frame, small), frame);
+            SCOPED_TRACE(testing::Message() << small.width() << "x" << small.height() << " screen, "
+                                            << view.width() << "x" << view.height() << " view");
+            EXPECT_TRUE(small.contains(placed.topLeft())) << "the title bar stays on the screen";
+            if (frame.width() <= small.width() && frame.height() <= small.height()) {
+                EXPECT_TRUE(small.contains(placed)) << "a preview that fits the screen runs off nowhere";
+            }
+            const QRect under = placed & startFrame;
+            const double covered
+                = static_cast<double>(under.width()) * under.height() / (frame.width() * frame.height());
+            if (view.width() <= 640 && small.width() >= 1280) {
+                EXPECT_LT(covered, 1.0 / 3) << "most of the usual sizes shows beside the main window";
+            }
+        }
+    }
 
     window.showWindows();
     const QRect preview = window.preview().frameGeometry();
@@ -126,7 +146,10 @@ TEST_F(WindowWork, ThePreviewGoesBesideTheMainWindowWhereTheScreenHasRoom)
     if (available.contains(QRect(window.frameGeometry().topRight() + QPoint(9, 0), preview.size())))
         EXPECT_FALSE(preview.intersects(window.frameGeometry()));
     else
-        EXPECT_EQ(preview.topLeft(), fallback) << "the offscreen screen is too small for both";
+        EXPECT_TRUE(available.contains(preview.topLeft()));
+    // A size too large for where the window stands moves it back onto the screen.
+    window.preview().popupMenu()->findChild<QAction *>(QStringLiteral("N1280x1024"))->trigger();
+    EXPECT_TRUE(available.contains(window.preview().frameGeometry().topLeft()));
 }
 
 TEST_F(WindowWork, IndentedExplanationsStayIndentedAndOtherTextsStayPlain)
@@ -171,6 +194,22 @@ TEST_F(WindowWork, TheWindowIsFixedWithoutMaximiseOrEmptyBandAndOnlyAnEnabledAdd
     add.setEnabled(false);
     EXPECT_LT(textColour(), 30) << "disabled: greyed like every other button";
     add.setEnabled(true);
+
+    // Red that reads on the button in a light and in a dark theme.
+    const QPalette light = QApplication::palette();
+    QPalette dark = light;
+    dark.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+    dark.setColor(QPalette::ButtonText, Qt::white);
+    for (const QPalette &palette : { light, dark }) {
+        QApplication::setPalette(palette);
+        const QPalette shown = add.palette();
+        const QColor text = shown.color(QPalette::Active, QPalette::ButtonText);
+        EXPECT_GE(contrastRatio(text, shown.color(QPalette::Active, QPalette::Button)), 4.5)
+            << text.name().toStdString();
+        EXPECT_GT(text.red(), 2 * std::max(text.green(), text.blue())) << "still red";
+    }
+    QApplication::setPalette(light);
 }
 
 } // namespace pictora::ui
