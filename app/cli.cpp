@@ -5,6 +5,7 @@
 #include "album/image_list.h"
 #include "album/prompts.h"
 #include "album/settings.h"
+#include "album/time_shift.h"
 #include "app/picture_folder.h"
 #include "app/setting_values.h"
 #include "app/terminal_progress.h"
@@ -66,6 +67,13 @@ constexpr CliOption kOptions[] = {
         "PROJECT.pxa",
         Group::Command,
         "append the pictures and folders that follow to the project, as --new does" },
+    { "shift-time",
+        "PROJECT.pxa",
+        Group::Command,
+        "move the time stamps of the project's pictures by the OFFSET that follows, in days, hours "
+        "and minutes with a sign (+1h30m, -2d, +1d12h, -45m; a negative one after --, as in "
+        "--shift-time my.pxa -- -1h), across midnight, month and year ends; for a camera whose clock "
+        "was off. Stamps that are no date are left as they are and named" },
     { "make", "PROJECT.pxa", Group::Command, "make the album of the project" },
     { "rebuild",
         "PROJECT.pxa",
@@ -104,6 +112,15 @@ constexpr CliOption kOptions[] = {
         Group::Setting,
         "with --make or --rebuild: once the run is done, write the settings given back into the project; "
         "without it the project file is left as it is" },
+    { "only",
+        "PATTERN",
+        Group::Setting,
+        "with --shift-time: only the pictures whose file name matches the pattern (* and ?, as in "
+        "'DSC_*'; letter case counts)" },
+    { "sort-by-time",
+        nullptr,
+        Group::Setting,
+        "with --shift-time: then put the pictures in the order of their time stamps" },
     { "html-folder", nullptr, Group::Answer, "make the album in an html folder inside the output folder" },
     { "no-html-folder", nullptr, Group::Answer, "make the album directly in the output folder" },
     { "yes",
@@ -128,6 +145,7 @@ constexpr CliOption kOptions[] = {
 constexpr const char *kUsageLines[] = {
     "pictora --new PROJECT.pxa PICTURE|FOLDER... [--title TEXT] [--set NAME=VALUE]...",
     "pictora --add PROJECT.pxa PICTURE|FOLDER...",
+    "pictora --shift-time PROJECT.pxa OFFSET [--only PATTERN] [--sort-by-time]",
     "pictora --make PROJECT.pxa [options]",
     "pictora --rebuild PROJECT.pxa [options]",
     "pictora --list-options | --help | --version",
@@ -215,7 +233,17 @@ std::string versionText()
 }
 
 struct Options {
-    enum class Command { Make, Rebuild, New, Add, ListOptions, Help, Version } command = Command::Help;
+    enum class Command {
+        Make,
+        Rebuild,
+        New,
+        Add,
+        ShiftTime,
+        ListOptions,
+        Help,
+        Version
+    } command
+        = Command::Help;
     std::string project;
     std::vector<std::string> pictures;
     std::vector<SettingAssignment> settings; ///< in the order they are applied
@@ -226,6 +254,9 @@ struct Options {
     bool quiet = false;
     bool full = false;
     int workers = 0;
+    long long shiftMinutes = 0; ///< --shift-time's offset
+    std::string only; ///< --only's pattern
+    bool sortByTime = false;
 
     [[nodiscard]] bool runs() const { return command == Command::Make || command == Command::Rebuild; }
     [[nodiscard]] bool writesProject() const { return command == Command::New || command == Command::Add; }
@@ -302,6 +333,7 @@ void readCommand(const Arguments &line, Options &o)
     const std::pair<const char *, Options::Command> kCommands[] = {
         { "new", Options::Command::New },
         { "add", Options::Command::Add },
+        { "shift-time", Options::Command::ShiftTime },
         { "make", Options::Command::Make },
         { "rebuild", Options::Command::Rebuild },
         { "list-options", Options::Command::ListOptions },
@@ -318,13 +350,24 @@ void readCommand(const Arguments &line, Options &o)
         }
     }
     if (commands != 1)
-        throw UsageError { commands == 0 ? "nothing to do: give one of --new, --add, --make, --rebuild"
-                                         : "give only one of --new, --add, --make, --rebuild, "
-                                           "--list-options, --help, --version" };
-    if (o.runs() || o.writesProject())
+        throw UsageError { commands == 0
+                ? "nothing to do: give one of --new, --add, --make, --rebuild, --shift-time"
+                : "give only one of --new, --add, --shift-time, --make, --rebuild, "
+                  "--list-options, --help, --version" };
+    const bool shifts = o.command == Options::Command::ShiftTime;
+    if (o.runs() || o.writesProject() || shifts)
         o.project = line.single(commandName);
 
     o.pictures = line.positional();
+    if (shifts) {
+        const auto minutes
+            = o.pictures.size() == 1 ? album::parseTimeOffset(o.pictures.front()) : std::nullopt;
+        if (!minutes)
+            throw UsageError { "--shift-time needs one offset such as +1h30m, -2d or +45m "
+                               "(a negative one after --: --shift-time my.pxa -- -1h)" };
+        o.shiftMinutes = *minutes;
+        o.pictures.clear();
+    }
     if (o.writesProject() && o.pictures.empty())
         throw UsageError { (o.command == Options::Command::New ? "--new" : "--add")
             + std::string(" needs at least one picture or folder") };
@@ -388,6 +431,12 @@ void readRunFlags(const Arguments &line, Options &o)
     o.quiet = line.given("quiet");
     if ((o.htmlFolder || o.open || line.given("j")) && !o.runs())
         throw UsageError { "--html-folder, --no-html-folder, --open and -j go with --make or --rebuild" };
+    const bool shifts = o.command == Options::Command::ShiftTime;
+    if ((line.given("only") || line.given("sort-by-time")) && !shifts)
+        throw UsageError { "--only and --sort-by-time go with --shift-time" };
+    if (line.given("only"))
+        o.only = line.single("only");
+    o.sortByTime = line.given("sort-by-time");
     o.full = line.given("full");
     if (o.full && o.command != Options::Command::Make)
         throw UsageError { "--full goes with --make" };
@@ -659,6 +708,65 @@ int makeOrRebuild(const Options &o, std::ostream &out, std::ostream &err)
     return kExitSuccess;
 }
 
+/// Whether a file name matches a pattern of * and ?, letter case counting.
+bool nameMatches(std::string_view pattern, std::string_view name)
+{
+    std::size_t p = 0;
+    std::size_t n = 0;
+    std::size_t star = std::string_view::npos;
+    std::size_t resume = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            resume = n;
+        } else if (star != std::string_view::npos) {
+            p = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+int shiftTime(const Options &o, std::ostream &err)
+{
+    FlagPrompter prompts(o, err);
+    album::AlbumSettings settings;
+    std::vector<album::ImageEntry> entries;
+    if (!loadWholeProject(o.project, settings, entries, prompts))
+        return kExitError;
+    album::ImageList list;
+    list.assign(std::move(entries));
+    std::vector<std::size_t> chosen;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        if (o.only.empty() || nameMatches(o.only, album::fileNamePart(list[i].path)))
+            chosen.push_back(i);
+    }
+    if (chosen.empty()) {
+        err << "pictora: " << o.project << ": no picture"
+            << (o.only.empty() ? std::string() : " whose name matches " + o.only) << "; nothing written\n";
+        return kExitError;
+    }
+    NoChanges changes;
+    const std::vector<album::ImageEntry> before = list.entries();
+    const album::ShiftResult shifted
+        = list.shiftTimeStamps(chosen, o.shiftMinutes, o.sortByTime, prompts, changes);
+    if (list.entries() != before)
+        project::SaveProjectFile(o.project, settings, list.entries());
+    if (!o.quiet) {
+        err << o.project << ": " << shifted.shifted << (shifted.shifted == 1 ? " time stamp" : " time stamps")
+            << " moved by " << album::offsetText(o.shiftMinutes)
+            << (o.sortByTime ? ", the pictures sorted by time" : "") << "\n";
+    }
+    return kExitSuccess;
+}
+
 int writeProject(const Options &o, std::ostream &err)
 {
     FlagPrompter prompts(o, err);
@@ -724,6 +832,8 @@ int runCommandLine(const std::vector<std::string> &args, std::ostream &out, std:
         case Options::Command::New:
         case Options::Command::Add:
             return writeProject(o, err);
+        case Options::Command::ShiftTime:
+            return shiftTime(o, err);
         case Options::Command::Make:
         case Options::Command::Rebuild:
             return makeOrRebuild(o, out, err);

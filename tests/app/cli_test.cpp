@@ -635,6 +635,54 @@ TEST_F(Cli, AddAppendsAndKeepsEveryEntryOrLeavesAnUnreadableProjectAlone)
     EXPECT_EQ(test::readFile(project), broken);
 }
 
+TEST_F(Cli, ShiftTimeMovesTheChosenStampsAcrossYearAndLeapDayEndsAndSortsWhenAsked)
+{
+    const std::string project = dir.file("trip.pxa");
+    std::vector<album::ImageEntry> entries {
+        { dir.file("DSC_2.jpg"), "DSC_2.jpg\r\n", "2024年12月31日 23時30分" },
+        { dir.file("DSC_1.jpg"), "DSC_1.jpg\r\n", "2024年02月28日 23時00分" },
+        { dir.file("DSC_3.jpg"), "DSC_3.jpg\r\n", "手書きのメモ" },
+        { dir.file("IMG_4.jpg"), "IMG_4.jpg\r\n", "2024年03月01日 00時10分" },
+    };
+    for (const auto &entry : entries)
+        test::writeFile(entry.path, "");
+    project::SaveProjectFile(project, album::AlbumSettings {}, entries);
+    auto stamps = [&] {
+        std::vector<std::string> names;
+        for (const auto &entry : load(project).entries)
+            names.push_back(album::fileNamePart(entry.path) + " " + entry.timeStamp);
+        return names;
+    };
+
+    ASSERT_EQ(run({ "--shift-time", project, "+1h", "--only", "DSC_*" }), 0) << err.str();
+    EXPECT_EQ(stamps(),
+        (std::vector<std::string> { "DSC_2.jpg 2025年01月01日 00時30分",
+            "DSC_1.jpg 2024年02月29日 00時00分",
+            "DSC_3.jpg 手書きのメモ",
+            "IMG_4.jpg 2024年03月01日 00時10分" }));
+    EXPECT_NE(err.str().find("DSC_3.jpg"), std::string::npos) << "the stamp left as it was is named";
+
+    // A negative offset after "--", then the list in time order, free text last.
+    ASSERT_EQ(run({ "--shift-time", project, "--sort-by-time", "--only", "IMG_?.jpg", "--", "-1d" }), 0)
+        << err.str();
+    EXPECT_EQ(stamps(),
+        (std::vector<std::string> { "DSC_1.jpg 2024年02月29日 00時00分",
+            "IMG_4.jpg 2024年02月29日 00時10分",
+            "DSC_2.jpg 2025年01月01日 00時30分",
+            "DSC_3.jpg 手書きのメモ" }));
+
+    const std::string before = test::readFile(project);
+    for (const std::vector<std::string> &wrong :
+        { std::vector<std::string> { "--shift-time", project, "+1x" },
+            { "--shift-time", project },
+            { "--shift-time", project, "+1h", "+2h" },
+            { "--add", project, "--only", "a*" } }) {
+        EXPECT_EQ(run(wrong), 2) << wrong.back();
+    }
+    EXPECT_EQ(run({ "--shift-time", project, "+1h", "--only", "nothing*" }), 1);
+    EXPECT_EQ(test::readFile(project), before) << "nothing written";
+}
+
 TEST_F(Cli, SaveThatCannotWriteKeepsTheOldProject)
 {
     const std::string project = makeProject();
