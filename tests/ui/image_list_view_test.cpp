@@ -19,6 +19,7 @@
 #include <QDropEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -226,6 +227,120 @@ TEST_F(ImageListTab, DeletingTheLastEntriesEmptiesTheFieldsAndThePreview)
     EXPECT_EQ(stamp->text(), "");
     EXPECT_TRUE(preview.view()->shownImage().isNull());
     EXPECT_TRUE(preview.currentPicturePath().isEmpty());
+}
+
+TEST_F(ImageListTab, SelectAllDeleteIsTakenBackWithCtrlZInTheListWithItsComments)
+{
+    chooser.expect(ScriptedChooser::Dialog::SaveProject, { dir.file("album.pxa") });
+    window.findChild<QAction *>("mnSaveAs")->trigger();
+    addFour();
+    save->trigger();
+    list->setCurrentRow(2);
+    memo->setPlainText("a comment\nof two lines");
+    save->trigger();
+    ASSERT_FALSE(save->isEnabled());
+    QAction *undo = window.popupMenu()->findChild<QAction *>("ListUndo1");
+    ASSERT_NE(undo, nullptr);
+
+    QApplication::setActiveWindow(&window);
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(list, Qt::Key_Delete);
+    ASSERT_EQ(list->count(), 0);
+    EXPECT_TRUE(save->isEnabled());
+    EXPECT_TRUE(undo->isEnabled());
+
+    save->trigger();
+    QTest::keyClick(list, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(shownNames(), (QStringList { "e0.jpg", "e1.jpg", "e2.jpg", "e3.jpg" }));
+    EXPECT_EQ(window.imageList()[2].comment, "a comment\r\nof two lines");
+    EXPECT_EQ(window.imageList()[3].timeStamp, "stamp of e3.jpg");
+    EXPECT_EQ(selectedRows(), (std::vector<int> { 0, 1, 2, 3 }));
+    EXPECT_EQ(memo->toPlainText(), "a comment\nof two lines");
+    EXPECT_TRUE(save->isEnabled()) << "taking back is a change like any other";
+    EXPECT_FALSE(window.findChild<QPushButton *>("btReMakeHTML")->isEnabled());
+
+    // Typing in the comment keeps Ctrl+Z for the text.
+    undo->trigger(); // the add
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_FALSE(undo->isEnabled());
+    memo->setFocus();
+    QTest::keyClick(memo, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(list->count(), 0);
+}
+
+TEST_F(ImageListTab, ADropThatAddsNothingSaysWhyAndAFolderAddsItsPictures)
+{
+    addFour();
+    list->setCurrentRow(2);
+    fs::create_directory(dir.file("empty"));
+    fs::create_directory(dir.file("trip"));
+    test::writeTestJpeg(dir.file("trip/2.jpg"), 32, 24);
+    test::writeTestJpeg(dir.file("trip/1.jpg"), 32, 24);
+    std::ofstream(dir.file("trip/notes.txt")) << "x";
+    std::ofstream(dir.file("phone.heic")) << "x";
+
+    prompts.expect(album::kSortQuestion, Answer::No, PromptKind::Confirmation);
+    prompts.expect(
+        album::nothingDroppedMessage({ { dir.file("phone.heic"), "追加できない種類のファイルです" },
+            { dir.file("empty"), "フォルダに追加できる画像がありません" } }),
+        Answer::Ok,
+        PromptKind::Information);
+    drop({ QString::fromStdString(dir.file("phone.heic")), QString::fromStdString(dir.file("empty")) });
+    EXPECT_EQ(list->count(), 4);
+    EXPECT_EQ(list->currentRow(), 2) << "the current entry stays";
+    EXPECT_EQ(memo->toPlainText(), "e2.jpg");
+
+    prompts.expect(album::kSortQuestion, Answer::No, PromptKind::Confirmation);
+    drop({ QString::fromStdString(dir.file("trip")) });
+    EXPECT_EQ(shownNames(), (QStringList { "e0.jpg", "e1.jpg", "e2.jpg", "e3.jpg", "1.jpg", "2.jpg" }));
+}
+
+TEST_F(ImageListTab, TimeShiftMovesTheSelectedStampsAndSortsByTimeWhenAsked)
+{
+    view.setTimeStampReader([](const std::string &path) {
+        const std::string name = album::fileNamePart(path);
+        return name == "e0.jpg" ? std::string("2024年12月31日 23時30分")
+                                : "2025年01月01日 0" + name.substr(1, 1) + "時00分";
+    });
+    addFour();
+    QAction *shift = window.popupMenu()->findChild<QAction *>("ShiftTime1");
+    ASSERT_NE(shift, nullptr);
+    list->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+    chooser.expect(ScriptedChooser::Dialog::ShiftTime, { "+2h", "sort" });
+    shift->trigger();
+    EXPECT_EQ(chooser.shiftCounts, std::vector<std::size_t> { 1 });
+    EXPECT_EQ(shownNames(), (QStringList { "e1.jpg", "e0.jpg", "e2.jpg", "e3.jpg" }));
+    EXPECT_EQ(list->currentRow(), 1) << "the shifted picture stays current";
+    EXPECT_EQ(stamp->text(), "2025年01月01日 01時30分");
+
+    // Cancelled: nothing moves. Undone: the stamp and the order come back.
+    chooser.expect(ScriptedChooser::Dialog::ShiftTime, {});
+    shift->trigger();
+    EXPECT_EQ(stamp->text(), "2025年01月01日 01時30分");
+    window.popupMenu()->findChild<QAction *>("ListUndo1")->trigger();
+    EXPECT_EQ(shownNames(), (QStringList { "e0.jpg", "e1.jpg", "e2.jpg", "e3.jpg" }));
+    EXPECT_EQ(stamp->text(), "2024年12月31日 23時30分");
+}
+
+TEST_F(ImageListTab, AReopenedCommentShowsAsTypedAndEveryClickSelectsItAll)
+{
+    addFour();
+    memo->setPlainText("two\nlines");
+    chooser.expect(ScriptedChooser::Dialog::SaveProject, { dir.file("c.pxa") });
+    window.findChild<QAction *>("mnSaveAs")->trigger();
+    for (int round = 0; round < 10; ++round) {
+        chooser.expect(ScriptedChooser::Dialog::OpenProject, { dir.file("c.pxa") });
+        window.findChild<QAction *>("mnOpen")->trigger();
+        ASSERT_EQ(memo->toPlainText(), "two\nlines") << "round " << round;
+        window.findChild<QAction *>("mnSave")->setEnabled(true);
+        window.findChild<QAction *>("mnSave")->trigger();
+    }
+    for (int click = 0; click < 3; ++click) {
+        QTest::mouseClick(memo->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(memo->textCursor().selectedText(), QStringLiteral("two\u2029lines")) << "click " << click;
+    }
 }
 
 TEST(PreviewWindow, ShowsThePictureWholeWithItsOwnSizeForSelectAll)
