@@ -2,6 +2,7 @@
 #include "shell/desktop_integration.h"
 
 #include "album/prompts.h"
+#include "base/file_io.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +10,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <filesystem>
 #include <string_view>
 
 namespace pictora::shell
@@ -20,6 +22,11 @@ namespace
 constexpr std::string_view kExecReserved = " \t\n\"'\\><~|&;$*?#()`";
 constexpr int kToolTimeoutMs = 30000;
 constexpr qint64 kMaxIconBytes = 16 * 1024 * 1024;
+/// Marks the per-user entry as the registration's, followed by the program it names.
+constexpr std::string_view kProgramMark = "X-Pictora-Registered-Program=";
+/// The comment of the entries registered before they carried the mark.
+constexpr std::string_view kOlderEntryComment = "\nComment=Make an HTML photo album from your pictures\n";
+constexpr std::size_t kMaxEntryBytes = 64 * 1024;
 
 std::string iconExtension(const std::string &iconFile)
 {
@@ -40,6 +47,47 @@ void refreshDatabase(const char *tool, const std::string &folder)
     if (process.waitForStarted() && !process.waitForFinished(kToolTimeoutMs))
         process.kill();
     process.waitForFinished();
+}
+
+std::string desktopEntryRelative()
+{
+    return std::string("applications/") + kDesktopEntryName;
+}
+
+constexpr const char *kMimePackageRelative = "mime/packages/pictora.xml";
+
+/// The first system data folder holding `relative`; empty when none does.
+std::string systemFile(const Registration &registration, const std::string &relative)
+{
+    for (const auto &folder : registration.systemDataDirs) {
+        std::error_code ec;
+        const std::string path = folder + "/" + relative;
+        if (std::filesystem::is_regular_file(path, ec))
+            return path;
+    }
+    return {};
+}
+
+std::string readSmallFile(const std::string &path)
+{
+    const base::WholeFile file = base::readWholeFile(path, kMaxEntryBytes);
+    return file.ok ? file.bytes : std::string();
+}
+
+/// The program a registered entry names (empty for an older entry or another's).
+std::string registeredProgram(const std::string &entryText)
+{
+    const auto at = entryText.find("\n" + std::string(kProgramMark));
+    if (at == std::string::npos)
+        return {};
+    const auto begin = at + 1 + kProgramMark.size();
+    return unescapeText(entryText.substr(begin, entryText.find('\n', begin) - begin));
+}
+
+bool removeFile(const std::string &path)
+{
+    std::error_code ec;
+    return std::filesystem::remove(path, ec);
 }
 
 } // namespace
@@ -106,7 +154,37 @@ std::string desktopEntryText(const std::string &programPath)
                        "Comment[ja]=写真からHTMLアルバムを作成します\n"
                        "Exec=")
         + escapeText(execArgument(programPath)) + " %f\n" + "Icon=" + kIconName + "\n"
-        + "MimeType=" + kProjectMimeType + ";\n" + "Terminal=false\n" + "Categories=Graphics;Photography;\n";
+        + "MimeType=" + kProjectMimeType + ";\n" + "Terminal=false\n" + "Categories=Graphics;Photography;\n"
+        + std::string(kProgramMark) + escapeText(programPath) + "\n";
+}
+
+bool isRegisteredEntry(const std::string &entryText)
+{
+    return entryText.find("\n" + std::string(kProgramMark)) != std::string::npos
+        || entryText.find(kOlderEntryComment) != std::string::npos;
+}
+
+void tidyRegistration(const Registration &registration)
+{
+    const std::string entryPath = desktopEntryPath(registration);
+    const std::string entry = readSmallFile(entryPath);
+    if (!entry.empty() && isRegisteredEntry(entry)) {
+        bool changed = false;
+        if (!systemFile(registration, desktopEntryRelative()).empty()) {
+            changed = removeFile(entryPath);
+        } else {
+            const std::string named = registeredProgram(entry);
+            std::error_code ec;
+            if ((named.empty() || !std::filesystem::exists(named, ec)) && named != registration.programPath)
+                changed = writeFileWhole(entryPath, desktopEntryText(registration.programPath));
+        }
+        if (changed)
+            refreshDatabase("update-desktop-database", registration.dataHome + "/applications");
+    }
+    if (!systemFile(registration, kMimePackageRelative).empty()
+        && readSmallFile(mimePackagePath(registration)) == mimePackageText()
+        && removeFile(mimePackagePath(registration)))
+        refreshDatabase("update-mime-database", registration.dataHome + "/mime");
 }
 
 bool registerFileType(PreferencesStore &store, const Registration &registration, album::Prompter &prompts)
@@ -115,16 +193,25 @@ bool registerFileType(PreferencesStore &store, const Registration &registration,
         prompts.inform(album::PromptKind::Error, kStoreWriteError);
         return false;
     };
+    // An installed package's own files are not shadowed by per-user copies of the same name, which
+    // would outlive the package and keep naming whichever program registered first.
+    tidyRegistration(registration);
+    const bool systemMime = !systemFile(registration, kMimePackageRelative).empty();
+    const bool systemEntry = !systemFile(registration, desktopEntryRelative()).empty();
+    const std::string systemIcon = systemFile(registration, "icons/hicolor/scalable/apps/pictora.svg");
+    const std::string userEntry = readSmallFile(desktopEntryPath(registration));
+    const bool usersOwnEntry = !userEntry.empty() && !isRegisteredEntry(userEntry);
     // The desktop's files first: if they fail, the program's key is still missing and the next
     // start tries again.
-    if (!writeFileWhole(mimePackagePath(registration), mimePackageText()))
+    if (!systemMime && !writeFileWhole(mimePackagePath(registration), mimePackageText()))
         return failed();
-    if (!writeFileWhole(desktopEntryPath(registration), desktopEntryText(registration.programPath)))
+    if (!systemEntry && !usersOwnEntry
+        && !writeFileWhole(desktopEntryPath(registration), desktopEntryText(registration.programPath)))
         return failed();
     // The icon may be one of the program's resources, which only QFile reads; a FIFO or a device is
     // no icon (isFile() is true for regular files only) and would keep the read waiting.
     const QFileInfo icon(QString::fromStdString(registration.iconFile));
-    if (!registration.iconFile.empty() && icon.exists()) {
+    if (systemIcon.empty() && !registration.iconFile.empty() && icon.exists()) {
         QFile artwork(icon.filePath());
         if (!icon.isFile() || icon.size() > kMaxIconBytes || !artwork.open(QIODevice::ReadOnly))
             return failed();
@@ -140,7 +227,9 @@ bool registerFileType(PreferencesStore &store, const Registration &registration,
             { programKey, "", "Pictora・プロジェクトファイル" },
             { programKey + "/shell/open", "", "アルバムを開く(&O)" },
             { programKey + "/shell/open/command", "", registration.programPath + " \"%1\"" },
-            { programKey + "/DefaultIcon", "", installedIconPath(registration) },
+            { programKey + "/DefaultIcon",
+                "",
+                systemIcon.empty() ? installedIconPath(registration) : systemIcon },
         }))
         return failed();
 

@@ -4,6 +4,7 @@
 #include "shell/preferences.h"
 
 #include <string>
+#include <vector>
 
 namespace pictora::album
 {
@@ -24,6 +25,8 @@ struct Registration {
     std::string programPath; ///< absolute path of the program file
     std::string iconFile; ///< the program icon (SVG or PNG); a missing file installs no icon
     std::string dataHome = shell::dataHome(); ///< where the freedesktop files go
+    /// Where an installed package keeps its files: what is found there is not written per user.
+    std::vector<std::string> systemDataDirs = shell::systemDataDirs();
 };
 
 /// Where the registration puts its freedesktop files.
@@ -37,14 +40,24 @@ struct Registration {
 [[nodiscard]] std::string execArgument(const std::string &programPath);
 /// The shared-mime-info package declaring kProjectMimeType for "*.pxa".
 [[nodiscard]] std::string mimePackageText();
-/// The desktop entry opening project files with the program ("Exec=<program> %f").
+/// The desktop entry opening project files with the program ("Exec=<program> %f"), marked as the
+/// one this registration writes for the user, with the program it names.
 [[nodiscard]] std::string desktopEntryText(const std::string &programPath);
+/// Whether a desktop entry's text is one that the registration wrote (older ones had no mark).
+[[nodiscard]] bool isRegisteredEntry(const std::string &entryText);
+
+/// The registration's own per-user files that an installed package now provides, or whose program
+/// is gone: the package's menu entry and file type take over again, and a per-user entry names the
+/// running program. Run on every start; quiet, and a failure changes nothing.
+void tidyRegistration(const Registration &registration);
 
 /// Registers the project file type: the mime package, the desktop entry and the icon under the
-/// data folder, then the store's keys (".pxa", "PictoraDoc" with "shell/open", its "command" and
-/// "DefaultIcon"), then the desktop's databases are refreshed where their tools are installed.
-/// A write that fails shows kStoreWriteError and skips the remaining steps; since the program's
-/// key is then still missing, the next start tries again. True when everything was written.
+/// data folder, each only where neither the system (an installed package) nor the user has it
+/// already, so that the installed program's own entry is never shadowed; then the store's keys (".pxa",
+/// "PictoraDoc" with "shell/open", its "command" and "DefaultIcon"), then the desktop's databases are
+/// refreshed where their tools are installed. A write that fails shows kStoreWriteError and skips the
+/// remaining steps; since the program's key is then still missing, the next start tries again. True when
+/// everything was written.
 bool registerFileType(PreferencesStore &store, const Registration &registration, album::Prompter &prompts);
 
 /// Registering again on request: asks kReRegisterQuestion; on Yes removes the ".pxa" key and writes

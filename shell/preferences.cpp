@@ -135,6 +135,23 @@ std::string dataHome()
     return base::xdgUserFolder("XDG_DATA_HOME", ".local/share");
 }
 
+std::vector<std::string> systemDataDirs()
+{
+    std::vector<std::string> folders;
+    const char *listed = std::getenv("XDG_DATA_DIRS");
+    std::string_view rest = listed ? listed : "";
+    while (!rest.empty()) {
+        const auto colon = rest.find(':');
+        const std::string_view folder = rest.substr(0, colon);
+        if (folder.starts_with('/'))
+            folders.emplace_back(folder);
+        rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+    }
+    if (folders.empty())
+        folders = { "/usr/local/share", "/usr/share" };
+    return folders;
+}
+
 std::string PreferencesStore::defaultPath()
 {
     return configHome() + "/pictora/pictora.ini";

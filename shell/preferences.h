@@ -30,6 +30,9 @@ inline constexpr const char *kAuthorValue = "RevMade";
 [[nodiscard]] std::string configHome();
 /// $XDG_DATA_HOME, or ~/.local/share when it is unset or not absolute.
 [[nodiscard]] std::string dataHome();
+/// The system's data folders, where installed programs keep their menu entries: the absolute
+/// folders of $XDG_DATA_DIRS, or /usr/local/share and /usr/share when it names none.
+[[nodiscard]] std::vector<std::string> systemDataDirs();
 
 /// The preferences store: one INI file, UTF-8, a section per key ("[PictoraDoc/shell/open]") and a
 /// line per value ("RevMade=..."); a key's unnamed value is the name "" and is written "@".

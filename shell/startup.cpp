@@ -45,6 +45,7 @@ void startUp(project::Document &document,
         const std::string author = store.value(kProgramKey, kAuthorValue);
         if (!author.empty())
             document.setOption(album::OptionId::edRevMade, author);
+        tidyRegistration(registration);
         return;
     }
     registerFileType(store, registration, prompts);

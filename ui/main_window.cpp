@@ -54,6 +54,8 @@ DesktopSession DesktopSession::inFolder(const std::string &folder)
     DesktopSession session;
     session.preferencesPath = folder + "/config/pictora.ini";
     session.registration.dataHome = folder + "/data";
+    // What the machine has installed must not change what the window registers here.
+    session.registration.systemDataDirs = { folder + "/system" };
     return session;
 }
 

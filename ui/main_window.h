@@ -50,8 +50,9 @@ struct DesktopSession {
 
     /// The running program, its icon from the resources, the user's data folder.
     [[nodiscard]] static shell::Registration defaultRegistration();
-    /// Preferences in `folder`/config/pictora.ini, desktop files under `folder`/data: for tools and
-    /// tests that show the window without touching the user's own.
+    /// Preferences in `folder`/config/pictora.ini, desktop files under `folder`/data, the system's
+    /// under `folder`/system: for tools and tests that show the window without touching the user's
+    /// own.
     [[nodiscard]] static DesktopSession inFolder(const std::string &folder);
 };
 

@@ -34,12 +34,14 @@ struct Shell : ::testing::Test {
     test::ScriptedChooser chooser;
     std::string config = dir.file("config");
     std::string data = dir.file("data");
+    std::string system = dir.file("system"); ///< an installed package's data folder
     shell::Registration registration;
 
     void SetUp() override
     {
         ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
         ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+        ::setenv("XDG_DATA_DIRS", system.c_str(), 1);
         writeFile(dir.file("icon.svg"), "<svg xmlns=\"http://www.w3.org/2000/svg\"/>");
         registration = { "/opt/pictora/bin/pictora", dir.file("icon.svg"), shell::dataHome() };
     }
@@ -148,6 +150,50 @@ TEST_F(Shell, ReRegistrationAsksAndWritesTheCurrentProgramPath)
     EXPECT_NE(readFile(data + "/applications/org.example.pictora.desktop")
                   .find("\nExec=\"/home/u/My Apps/pictora\" %f\n"),
         std::string::npos);
+}
+
+TEST_F(Shell, AnInstalledPackagesMenuEntryIsNeverShadowedByAPerUserOne)
+{
+    // A build tree ran first, before the package was installed: its per-user entry names it.
+    registration.programPath = dir.file("build/app/pictora");
+    run("me@example.org");
+    const std::string userEntry = data + "/applications/org.example.pictora.desktop";
+    ASSERT_TRUE(shell::isRegisteredEntry(readFile(userEntry)));
+
+    // The package brings its own entry and file type: the next start takes the per-user ones away.
+    for (const char *folder : { "/applications", "/mime/packages", "/icons/hicolor/scalable/apps" })
+        fs::create_directories(system + folder);
+    writeFile(system + "/applications/org.example.pictora.desktop", "[Desktop Entry]\nExec=pictora %f\n");
+    writeFile(system + "/mime/packages/pictora.xml", shell::mimePackageText());
+    writeFile(system + "/icons/hicolor/scalable/apps/pictora.svg", "<svg/>");
+    registration.programPath = "/usr/bin/pictora";
+    project::Document doc { prompts };
+    shell::PreferencesStore store;
+    shell::startUp(doc, {}, store, registration, prompts);
+    EXPECT_FALSE(fs::exists(userEntry));
+    EXPECT_FALSE(fs::exists(data + "/mime/packages/pictora.xml"));
+
+    // A first start beside the package writes none of them; the store still knows the program.
+    ::setenv("XDG_CONFIG_HOME", dir.file("fresh").c_str(), 1);
+    run("");
+    EXPECT_FALSE(fs::exists(userEntry));
+    EXPECT_FALSE(fs::exists(data + "/mime/packages/pictora.xml"));
+    shell::PreferencesStore fresh;
+    EXPECT_EQ(fresh.value("PictoraDoc/shell/open/command"), "/usr/bin/pictora \"%1\"");
+    EXPECT_EQ(fresh.value("PictoraDoc/DefaultIcon"), system + "/icons/hicolor/scalable/apps/pictora.svg");
+
+    // An entry the user made (an install into ~/.local) is theirs: never replaced or removed.
+    fs::remove_all(system);
+    writeFile(userEntry, "[Desktop Entry]\nExec=/home/u/.local/bin/pictora %f\n");
+    prompts.expect(shell::kReRegisterQuestion, Answer::Yes, PromptKind::Confirmation);
+    EXPECT_TRUE(shell::reRegisterFileType(fresh, registration, prompts));
+    shell::startUp(doc, {}, fresh, registration, prompts);
+    EXPECT_EQ(readFile(userEntry), "[Desktop Entry]\nExec=/home/u/.local/bin/pictora %f\n");
+
+    // A registered entry whose program is gone (a removed build tree) names the running one.
+    writeFile(userEntry, shell::desktopEntryText(dir.file("gone/pictora")));
+    shell::startUp(doc, {}, fresh, registration, prompts);
+    EXPECT_NE(readFile(userEntry).find("\nExec=/usr/bin/pictora %f\n"), std::string::npos);
 }
 
 TEST_F(Shell, ArgumentsOpenOnlyExistingFilesEndingInPxa)
