@@ -45,6 +45,8 @@ struct Prompt {
     std::string text;
     std::vector<Answer> buttons { Answer::Ok };
     Question question = Question::None;
+    /// More for the user who asks (a box's "details"): which file, for instance.
+    std::string details {};
 
     /// A named question's box with this text.
     static Prompt asking(Question question, std::string text);

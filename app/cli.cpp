@@ -479,8 +479,11 @@ public:
     {
         if (prompt.buttons.size() == 1) {
             // Quiet runs keep what went wrong and drop what is only for information.
-            if (!m_options.quiet || prompt.kind != PromptKind::Information)
+            if (!m_options.quiet || prompt.kind != PromptKind::Information) {
                 printMessage(m_err, prompt.text);
+                if (!prompt.details.empty())
+                    printMessage(m_err, prompt.details);
+            }
             if (prompt.question == Question::HtmlFolderTrashed)
                 m_folderTrashed = true;
             return prompt.buttons.front();

@@ -340,8 +340,10 @@ std::size_t convertAll(
                 if (!outcome.unreadable)
                     ++readable;
                 if (outcome.needsMessage()) {
-                    c.prompts.ask(album::Prompt::asking(
-                        album::Question::Unreadable, unreadableMessage(static_cast<int>(i), outcome)));
+                    album::Prompt told = album::Prompt::asking(
+                        album::Question::Unreadable, unreadableMessage(static_cast<int>(i), outcome));
+                    told.details = unreadableDetails(c.entries[i].path);
+                    c.prompts.ask(told);
                 }
                 result.sizes[i] = outcome.sizes;
                 if (outcome.unreadable)

@@ -383,6 +383,11 @@ std::string unreadableMessage(int index, const PictureOutcome &outcome)
         + "\nimageY : " + std::to_string(outcome.workingHeight);
 }
 
+std::string unreadableDetails(const std::string &sourcePath)
+{
+    return "元の画像: " + sourcePath;
+}
+
 bool convertBackground(const std::string &backgroundPath,
     const AlbumLayout &layout,
     const ConversionOptions &options,

@@ -102,6 +102,8 @@ struct PictureOutcome {
 /// The message for a picture that could not be read ("img0003.jpg\nimageX : 0\nimageY : 0"), or
 /// whose size cannot be held ("img0003.jpg\nメイン画像のサイズ 100000 x 75000 が大きすぎます。…").
 [[nodiscard]] std::string unreadableMessage(int index, const PictureOutcome &outcome);
+/// The details of that message: the user's own file, which the numbered name does not tell.
+[[nodiscard]] std::string unreadableDetails(const std::string &sourcePath);
 
 /// Re-encodes the background picture as back.jpg in the album folder. Returns false with a
 /// message in *error when the picture cannot be read; throws base::UserError when back.jpg cannot

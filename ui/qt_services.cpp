@@ -117,6 +117,8 @@ Answer QtPrompter::ask(const album::Prompt &prompt)
     const QString text = messageBoxText(toQString(prompt.text), &format);
     box.setTextFormat(format);
     box.setText(text);
+    if (!prompt.details.empty())
+        box.setDetailedText(toQString(prompt.details));
     for (Answer answer : buttons)
         box.addButton(buttonFor(answer));
     box.setDefaultButton(buttonFor(buttons.front()));
