@@ -14,12 +14,47 @@
 #include <QTranslator>
 
 #include <memory>
+#include <string_view>
+#include <utility>
 
 namespace pictora::ui
 {
 
+namespace
+{
+
+/// The file dialog's texts that Qt's Japanese catalogue leaves out (a folder's type in the detail
+/// view); every other text goes on to the catalogue.
+class MissingQtTexts final : public QTranslator
+{
+public:
+    using QTranslator::QTranslator;
+    QString translate(const char *context, const char *sourceText, const char *, int) const override
+    {
+        static constexpr std::pair<const char *, const char *> kIconProvider[] = {
+            { "Folder", "フォルダ" },
+            { "File Folder", "フォルダ" },
+            { "Drive", "ドライブ" },
+            { "Shortcut", "ショートカット" },
+            { "Alias", "エイリアス" },
+            { "Unknown", "不明" },
+        };
+        if (context && sourceText && std::string_view(context) == "QAbstractFileIconProvider") {
+            for (const auto &[english, japanese] : kIconProvider) {
+                if (std::string_view(sourceText) == english)
+                    return QString::fromUtf8(japanese);
+            }
+        }
+        return {};
+    }
+    [[nodiscard]] bool isEmpty() const override { return false; }
+};
+
+} // namespace
+
 bool installQtTranslations(QCoreApplication &app)
 {
+    QCoreApplication::installTranslator(new MissingQtTexts(&app));
     auto *translator = new QTranslator(&app);
     if (!translator->load(QLocale(QLocale::Japanese),
             QStringLiteral("qtbase"),

@@ -412,6 +412,10 @@ TEST(Application, QtsOwnButtonsSpeakJapanese)
     ASSERT_TRUE(installQtTranslations(*QCoreApplication::instance())) << "qt6-translations-l10n";
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("はい(&Y)"));
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("キャンセル"));
+    // The file dialog's type column, which Qt's catalogue leaves in English.
+    EXPECT_EQ(QCoreApplication::translate("QAbstractFileIconProvider", "Folder"), QStringLiteral("フォルダ"));
+    EXPECT_EQ(QCoreApplication::translate("TfrMain", "Folder"), QStringLiteral("Folder"))
+        << "only that context";
     // Later suites see Qt's texts as they were.
     for (QTranslator *translator : QCoreApplication::instance()->findChildren<QTranslator *>()) {
         QCoreApplication::removeTranslator(translator);
