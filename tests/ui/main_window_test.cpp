@@ -377,7 +377,8 @@ TEST_F(MainWindowTest, PreviewFollowsItsMenuItemAndDroppedFilesReachTheList)
     window.preview().close();
     EXPECT_FALSE(action("mnPreView").isChecked());
 
-    // Local files dropped from the file manager, filtered by the list's rule.
+    // Local files dropped from the file manager, filtered by the list's rule; a folder stands for
+    // its pictures (here a.JPG once more), a link from a browser for nothing.
     const std::string kept = temp.file("a.JPG");
     test::writeTestJpeg(kept, 16, 16);
     test::writeFile(temp.path() / "b.jpeg", "x");
@@ -392,9 +393,10 @@ TEST_F(MainWindowTest, PreviewFollowsItsMenuItemAndDroppedFilesReachTheList)
     EXPECT_TRUE(enter.isAccepted());
     QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&window, &drop);
-    ASSERT_EQ(window.imageList().size(), 1u);
+    ASSERT_EQ(window.imageList().size(), 2u);
     EXPECT_EQ(window.imageList()[0].path, kept);
-    EXPECT_EQ(control<QListWidget>("lbFileList").count(), 1);
+    EXPECT_EQ(window.imageList()[1].path, kept);
+    EXPECT_EQ(control<QListWidget>("lbFileList").count(), 2);
 }
 
 TEST(QtChooser, FiltersKeepEveryPatternOfTheWindowsForm)
