@@ -258,7 +258,9 @@ TEST_F(ImageListTab, SelectAllDeleteIsTakenBackWithCtrlZInTheListWithItsComments
     EXPECT_EQ(selectedRows(), (std::vector<int> { 0, 1, 2, 3 }));
     EXPECT_EQ(memo->toPlainText(), "a comment\nof two lines");
     EXPECT_TRUE(save->isEnabled()) << "taking back is a change like any other";
-    EXPECT_FALSE(window.findChild<QPushButton *>("btReMakeHTML")->isEnabled());
+    const QPushButton *rebuild = window.findChild<QPushButton *>("btReMakeHTML");
+    EXPECT_FALSE(rebuild->isEnabled());
+    EXPECT_TRUE(rebuild->toolTip().contains(QStringLiteral("アルバム作成"))) << "a greyed button says why";
 
     // Typing in the comment keeps Ctrl+Z for the text.
     undo->trigger(); // the add
