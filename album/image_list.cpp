@@ -97,6 +97,7 @@ std::pair<bool, StampTime> sortKey(const ImageEntry &entry)
 std::string nothingDroppedMessage(const std::vector<SkippedDrop> &skipped)
 {
     std::vector<std::string> lines;
+    lines.reserve(skipped.size());
     for (const auto &drop : skipped)
         lines.push_back(fileNamePart(drop.name) + " : " + drop.reason);
     return "ドロップされたファイルから追加できる画像はありませんでした。" + nameLines(lines);
@@ -240,7 +241,7 @@ bool ImageList::addPictures(std::vector<std::string> paths,
     return true;
 }
 
-DropResult ImageList::addDropped(std::vector<std::string> names,
+DropResult ImageList::addDropped(const std::vector<std::string> &names,
     Prompter &prompts,
     const PathOrder &order,
     const TimeStampReader &timeStampOf,

@@ -100,7 +100,7 @@ public:
     /// Adds dropped files: the question first, then only names with an accepted extension; a folder
     /// stands for the pictures directly in it. A drop that adds nothing tells which names it
     /// skipped and changes nothing, the current entry included.
-    DropResult addDropped(std::vector<std::string> names,
+    DropResult addDropped(const std::vector<std::string> &names,
         Prompter &prompts,
         const PathOrder &order,
         const TimeStampReader &timeStampOf,

@@ -10,7 +10,7 @@ namespace pictora::album
 namespace
 {
 
-constexpr long long kMinutesPerDay = 24 * 60;
+constexpr long long kMinutesPerDay = 24LL * 60;
 /// Beyond any camera's clock error, and far from overflowing the day count.
 constexpr long long kMaxOffsetMinutes = 100LL * 366 * kMinutesPerDay;
 

@@ -26,7 +26,7 @@ constexpr qint64 kMaxIconBytes = 16 * 1024 * 1024;
 constexpr std::string_view kProgramMark = "X-Pictora-Registered-Program=";
 /// The comment of the entries registered before they carried the mark.
 constexpr std::string_view kOlderEntryComment = "\nComment=Make an HTML photo album from your pictures\n";
-constexpr std::size_t kMaxEntryBytes = 64 * 1024;
+constexpr std::size_t kMaxEntryBytes = std::size_t { 64 } * 1024;
 
 std::string iconExtension(const std::string &iconFile)
 {
@@ -61,7 +61,8 @@ std::string systemFile(const Registration &registration, const std::string &rela
 {
     for (const auto &folder : registration.systemDataDirs) {
         std::error_code ec;
-        const std::string path = folder + "/" + relative;
+        std::string path = folder;
+        path.append("/").append(relative);
         if (std::filesystem::is_regular_file(path, ec))
             return path;
     }

@@ -86,8 +86,7 @@ void ImageListView::dropFiles(const QStringList &localPaths)
     names.reserve(static_cast<std::size_t>(localPaths.size()));
     for (const QString &path : localPaths)
         names.push_back(toStdString(path));
-    const album::DropResult dropped
-        = m_list.addDropped(std::move(names), m_prompts, m_order, m_timeStampOf, m_changes);
+    const album::DropResult dropped = m_list.addDropped(names, m_prompts, m_order, m_timeStampOf, m_changes);
     if (dropped && dropped.added > 0)
         refresh();
 }
