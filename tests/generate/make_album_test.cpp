@@ -400,7 +400,10 @@ TEST_F(MakeAlbum, UnreadablePictureIsReportedBetweenItsNeighboursAndTheRunGoesOn
     EXPECT_EQ(progress.calls[3], "label [ 2 / 3 ]");
     EXPECT_TRUE(fs::exists(dir.file("out/images/img0002.jpg")));
     // The message names the album's file; its details the user's own.
-    EXPECT_EQ(prompts.asked().back().details, "元の画像: " + dir.file("broken.jpg"));
+    const auto told
+        = std::ranges::find(prompts.asked(), album::Question::Unreadable, &album::Prompt::question);
+    ASSERT_NE(told, prompts.asked().end());
+    EXPECT_EQ(told->details, "元の画像: " + dir.file("broken.jpg"));
 }
 
 TEST_F(MakeAlbum, OneAndManyWorkersWriteIdenticalAlbums)
