@@ -4,6 +4,7 @@
 #include "generate/cache_file.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -17,8 +18,8 @@ namespace
 
 namespace fs = std::filesystem;
 
-constexpr std::string_view kHeader = "pictora made pictures 1\n";
-// Far beyond two files for each of a very long album's pictures; anything bigger is not ours.
+constexpr std::string_view kHeader = "pictora made pictures 2\n";
+// Far beyond two files for each picture of a chunk; anything bigger is not ours.
 constexpr std::size_t kMaxFileBytes = 64u * 1024 * 1024;
 
 void readStamp(cache_file::Reader &in, FileStamp &stamp)
@@ -32,7 +33,7 @@ void readStamp(cache_file::Reader &in, FileStamp &stamp)
 
 /// The entries of a record of `album`, or nothing when it is damaged or another album's.
 std::optional<std::unordered_map<std::string, MadeFile>> parse(
-    std::string_view text, const std::string &album)
+    std::string_view text, const std::string &album, std::size_t chunk)
 {
     std::unordered_map<std::string, MadeFile> files;
     cache_file::Reader in(text);
@@ -40,6 +41,9 @@ std::optional<std::unordered_map<std::string, MadeFile>> parse(
     in.skip("album ");
     const auto albumLength = in.number<std::size_t>('\n');
     if (in.bytes(albumLength, '\n') != album || !in.ok())
+        return std::nullopt;
+    in.skip("chunk ");
+    if (in.number<std::size_t>('\n') != chunk || !in.ok())
         return std::nullopt;
     while (in.ok() && !in.atEnd() && !in.startsWith("end ")) {
         MadeFile made;
@@ -81,7 +85,8 @@ void appendStamp(std::string &out, const FileStamp &stamp)
     out.append(text, static_cast<std::size_t>(n));
 }
 
-std::string serialise(const std::string &album, const std::unordered_map<std::string, MadeFile> &files)
+std::string serialise(
+    const std::string &album, std::size_t chunk, const std::unordered_map<std::string, MadeFile> &files)
 {
     // In name order, so that the same record always reads the same.
     std::vector<const std::pair<const std::string, MadeFile> *> order;
@@ -92,6 +97,7 @@ std::string serialise(const std::string &album, const std::unordered_map<std::st
 
     std::string out(kHeader);
     out += "album " + std::to_string(album.size()) + "\n" + album + "\n";
+    out += "chunk " + std::to_string(chunk) + "\n";
     for (const auto *entry : order) {
         const auto &[name, made] = *entry;
         appendStamp(out, made.output);
@@ -111,6 +117,11 @@ std::string serialise(const std::string &album, const std::unordered_map<std::st
     return out;
 }
 
+std::string chunkName(std::size_t chunk)
+{
+    return std::to_string(chunk);
+}
+
 } // namespace
 
 MadeRecord::MadeRecord(const std::string &cacheFolder, const std::string &albumFolder)
@@ -121,17 +132,26 @@ MadeRecord::MadeRecord(const std::string &cacheFolder, const std::string &albumF
     const fs::path real = fs::canonical(albumFolder, ec);
     if (ec)
         return;
-    m_folder = cacheFolder + "/albums";
+    m_albums = cacheFolder + "/albums";
     m_album = real.string();
-    if (const auto text = cache_file::readSmall(filePath(), kMaxFileBytes)) {
-        if (auto files = parse(*text, m_album))
-            m_files = std::move(*files);
+    m_folder = m_albums + "/" + base::checksumName(m_album) + ".made";
+    for (const auto &entry : fs::directory_iterator(m_folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        std::size_t chunk = 0;
+        const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), chunk);
+        if (error != std::errc() || end != name.data() + name.size() || name != chunkName(chunk))
+            continue;
+        // A damaged chunk costs only its own pictures.
+        if (const auto text = cache_file::readSmall(entry.path().string(), kMaxFileBytes)) {
+            if (auto files = parse(*text, m_album, chunk))
+                m_files.merge(*files);
+        }
     }
 }
 
-std::string MadeRecord::filePath() const
+std::string MadeRecord::chunkPath(std::size_t picture) const
 {
-    return m_folder.empty() ? std::string() : m_folder + "/" + base::checksumName(m_album);
+    return m_folder.empty() ? std::string() : m_folder + "/" + chunkName(picture / kPicturesPerChunk);
 }
 
 const MadeFile *MadeRecord::current(const std::string &name,
@@ -151,9 +171,9 @@ const MadeFile *MadeRecord::current(const std::string &name,
     return output && *output == made.output ? &made : nullptr;
 }
 
-void MadeRecord::remember(const std::string &name, MadeFile made)
+void MadeRecord::remember(std::size_t picture, const std::string &name, MadeFile made)
 {
-    m_fresh[name] = std::move(made);
+    m_fresh[picture / kPicturesPerChunk][name] = std::move(made);
 }
 
 bool MadeRecord::save()
@@ -163,21 +183,31 @@ bool MadeRecord::save()
     std::error_code ec;
     fs::create_directories(m_folder, ec);
     const cache_file::FolderLock lock(m_folder, "lock");
+    // The single file of earlier versions would only take room.
+    fs::remove(m_albums + "/" + base::checksumName(m_album), ec);
 
-    // Another process may have made pictures of this album since this one read the record: every
-    // entry stays true as long as its file is unchanged, so theirs are kept beside this run's.
-    std::unordered_map<std::string, MadeFile> merged;
-    if (const auto text = cache_file::readSmall(filePath(), kMaxFileBytes)) {
-        if (auto files = parse(*text, m_album))
-            merged = std::move(*files);
+    bool saved = true;
+    for (auto &[chunk, fresh] : m_fresh) {
+        // Another process may have made pictures of this album since this one read the record:
+        // every entry stays true as long as its file is unchanged, so theirs are kept beside this
+        // run's.
+        std::unordered_map<std::string, MadeFile> merged;
+        const std::string name = chunkName(chunk);
+        if (const auto text = cache_file::readSmall(m_folder + "/" + name, kMaxFileBytes)) {
+            if (auto files = parse(*text, m_album, chunk))
+                merged = std::move(*files);
+        }
+        for (auto &[file, made] : fresh)
+            merged[file] = std::move(made);
+        if (!cache_file::replace(m_folder, name, serialise(m_album, chunk, merged))) {
+            saved = false;
+            continue;
+        }
+        for (auto &[file, made] : merged)
+            m_files[file] = std::move(made);
     }
-    for (auto &[name, made] : m_fresh)
-        merged[name] = std::move(made);
     m_fresh.clear();
-    if (!cache_file::replace(m_folder, base::checksumName(m_album), serialise(m_album, merged)))
-        return false;
-    m_files = std::move(merged);
-    return true;
+    return saved;
 }
 
 } // namespace pictora::generate

@@ -9,11 +9,11 @@
 #include "base/file_io.h"
 #include "base/file_messages.h"
 #include "generate/album_guard.h"
-#include "generate/made_record.h"
+#include "generate/memory_budget.h"
 #include "generate/ordered_pool.h"
 #include "generate/pages.h"
 #include "generate/picture_conversion.h"
-#include "generate/size_cache.h"
+#include "generate/run_records.h"
 #include "generate/style_sheet.h"
 #include "generate/visitor_report.h"
 #include "imaging/picture.h"
@@ -189,11 +189,90 @@ bool lockFolder(RunContext &c, FolderLock &lock, const std::string &folder)
     return false;
 }
 
-/// What a make already holds of one picture, as its record tells.
-struct HeldPicture {
-    bool mainCurrent = false; ///< the main picture need not be written (or is not written at all)
-    const MadeFile *thumbnail = nullptr; ///< the thumbnail is current too: nothing to decode
-};
+/// Picture i on a worker: nothing when the records say the album or the cache holds it already,
+/// otherwise converted (or, for a rebuild, checked) once its decoded pixels fit the memory budget.
+ConvertedPicture convertOne(const RunRecords &records,
+    MemoryBudget &budget,
+    const std::string &path,
+    std::size_t i,
+    const AlbumLayout &layout,
+    const ConversionOptions &options)
+{
+    const int index = static_cast<int>(i);
+    ConvertedPicture done;
+    try {
+        const std::optional<FileStamp> before = stampOf(path);
+        if (before) {
+            if (std::optional<PictureOutcome> known = records.remembered(path, *before)) {
+                done.outcome = std::move(*known);
+                done.stamp = before;
+                return done;
+            }
+        }
+        if (!options.writeFiles) {
+            done.outcome = checkPicture(path, options);
+            if (before && stampOf(path) == before)
+                done.stamp = before;
+            return done;
+        }
+        done.source = sourceKey(path);
+        const HeldPicture held = before ? records.held(i, done.source, *before) : HeldPicture {};
+        if (held.thumbnail) {
+            done.outcome
+                = outcomeFor({ true, held.thumbnail->sourceWidth, held.thumbnail->sourceHeight }, options);
+            done.stamp = before;
+            return done;
+        }
+        const bool writeMain = !held.mainCurrent && !options.useOriginal;
+        MemoryBudget::Lease lease;
+        done.outcome = convertPicture(path,
+            index,
+            layout,
+            options,
+            writeMain,
+            [&](const imaging::PictureInfo &header, const std::optional<imaging::TargetSize> &target) {
+                if (!lease.held())
+                    lease = budget.take(i, decodeBytes(header, target));
+            });
+        if (before && stampOf(path) == before) {
+            done.stamp = before;
+            if (!done.outcome.unreadable && done.outcome.writeError.empty()) {
+                if (writeMain)
+                    done.mainWritten = stampOf(layout.mainPicturePath(index));
+                done.thumbWritten = stampOf(layout.thumbnailPath(index));
+            }
+        }
+    } catch (const std::exception &e) {
+        done = {};
+        done.outcome.writeError = conversionFailure(layout.mainPicturePath(index), path, e);
+    }
+    return done;
+}
+
+/// A rebuild's pages show the pictures a make wrote: none may be missing. An unreadable source
+/// never had any.
+void checkAlbumPictures(
+    const AlbumLayout &layout, const ConversionOptions &options, std::size_t i, const PictureOutcome &outcome)
+{
+    if (options.writeFiles || outcome.unreadable || outcome.oversize)
+        return;
+    const int number = static_cast<int>(i);
+    if (!options.useOriginal && !isFile(layout.mainPicturePath(number)))
+        throw AlbumPictureMissing { layout.mainPicturePath(number) };
+    if (!isFile(layout.thumbnailPath(number)))
+        throw AlbumPictureMissing { layout.thumbnailPath(number) };
+}
+
+/// The progress after picture i of n, and the user's chance to stop the run there.
+void pictureDone(RunContext &c, std::size_t i, std::size_t n)
+{
+    char label[64];
+    std::snprintf(label, sizeof label, "[ %d / %d ]", static_cast<int>(i + 1), static_cast<int>(n));
+    c.progress.setLabel(label);
+    c.progress.setPosition(static_cast<int>(100.0 / static_cast<double>(n) * static_cast<double>(i)));
+    if (c.platform.cancelRequested())
+        throw RunCancelled {};
+}
 
 /// Converts every picture on the workers and consumes the outcomes in list order. A make leaves
 /// alone what its album already holds as it would write it, and records what it wrote.
@@ -207,136 +286,22 @@ std::size_t convertAll(
     if (workers == 0)
         throw base::UserError("メモリが足りないため、アルバムの作成を始められません。\n"
                               "ほかのプログラムを終了するか、使えるメモリを増やしてから再実行してください。");
+    RunRecords records(cacheFolderOf(c), layout, options, c.encodeAll);
+    MemoryBudget budget(pictureMemoryBudget());
     const std::size_t n = c.entries.size();
-    const std::string cacheFolder = cacheFolderOf(c);
-    SizeCache cache(cacheFolder);
-    const std::string plan = decodePlan(options);
-    std::optional<MadeRecord> made;
-    std::string mainRecipe;
-    std::string thumbRecipe;
-    if (options.writeFiles) {
-        made.emplace(cacheFolder, layout.folder());
-        mainRecipe = mainPictureRecipe(options);
-        thumbRecipe = thumbnailRecipe(options);
-    }
-    const bool reuse = made && !c.encodeAll;
-    auto mainName
-        = [](std::size_t i) { return "images/" + AlbumLayout::mainPictureName(static_cast<int>(i)); };
-    auto thumbName = [](std::size_t i) { return "thumb/" + AlbumLayout::thumbnailName(static_cast<int>(i)); };
-
-    struct Converted {
-        PictureOutcome outcome;
-        std::optional<FileStamp> stamp; ///< set when the file did not change while it was read
-        std::string source; ///< the source's key in the record of made pictures
-        std::optional<FileStamp> mainWritten; ///< the files as this run wrote them
-        std::optional<FileStamp> thumbWritten;
-    };
-
-    auto held = [&](std::size_t i, const std::string &source, const FileStamp &stamp) {
-        HeldPicture h;
-        const int index = static_cast<int>(i);
-        h.mainCurrent = options.useOriginal
-            || made->current(mainName(i), layout.mainPicturePath(index), source, stamp, mainRecipe);
-        // A thumbnail is made from its main picture: a main picture made again makes it again.
-        if (h.mainCurrent)
-            h.thumbnail
-                = made->current(thumbName(i), layout.thumbnailPath(index), source, stamp, thumbRecipe);
-        return h;
-    };
-
-    // Neither failing costs more than the time saved next run. Kept also when the run stops
-    // early, for the pictures made until then.
-    auto saveRecords = [&] {
-        (void)cache.save();
-        if (made)
-            (void)made->save();
-    };
     try {
-        runInOrder<Converted>(
+        runInOrder<ConvertedPicture>(
             n,
             workers,
-            [&](std::size_t i) {
-                const std::string &path = c.entries[i].path;
-                const int index = static_cast<int>(i);
-                Converted done;
-                try {
-                    const std::optional<FileStamp> before = stampOf(path);
-                    if (!options.writeFiles && before) {
-                        if (const std::optional<KnownPicture> known = cache.find(path, plan, *before)) {
-                            done.outcome = outcomeFor(*known, options);
-                            done.stamp = before;
-                            return done;
-                        }
-                    }
-                    if (!options.writeFiles) {
-                        done.outcome = checkPicture(path, options);
-                        if (before && stampOf(path) == before)
-                            done.stamp = before;
-                        return done;
-                    }
-                    done.source = sourceKey(path);
-                    const HeldPicture h = reuse && before ? held(i, done.source, *before) : HeldPicture {};
-                    if (h.thumbnail) {
-                        done.outcome = outcomeFor(
-                            { true, h.thumbnail->sourceWidth, h.thumbnail->sourceHeight }, options);
-                        done.stamp = before;
-                        return done;
-                    }
-                    const bool writeMain = !h.mainCurrent && !options.useOriginal;
-                    done.outcome = convertPicture(path, index, layout, options, writeMain);
-                    if (before && stampOf(path) == before) {
-                        done.stamp = before;
-                        if (!done.outcome.unreadable && done.outcome.writeError.empty()) {
-                            if (writeMain)
-                                done.mainWritten = stampOf(layout.mainPicturePath(index));
-                            done.thumbWritten = stampOf(layout.thumbnailPath(index));
-                        }
-                    }
-                } catch (const std::exception &e) {
-                    done.outcome = {};
-                    done.outcome.writeError = conversionFailure(layout.mainPicturePath(index), path, e);
-                    done.stamp.reset();
-                    done.mainWritten.reset();
-                    done.thumbWritten.reset();
-                }
-                return done;
-            },
-            [&](std::size_t i, Converted &converted) {
+            [&](std::size_t i) { return convertOne(records, budget, c.entries[i].path, i, layout, options); },
+            [&](std::size_t i, ConvertedPicture &converted) {
                 const PictureOutcome &outcome = converted.outcome;
                 if (!outcome.writeError.empty())
                     throw base::UserError(outcome.writeError);
                 if (outcome.unreadable && imaging::memoryRanShort())
                     throw base::UserError(outOfMemoryMessage(c.entries[i].path));
-                // An oversize target says nothing about the source.
-                if (converted.stamp && !outcome.oversize) {
-                    cache.remember(c.entries[i].path,
-                        plan,
-                        *converted.stamp,
-                        { !outcome.unreadable, outcome.sourceWidth, outcome.sourceHeight });
-                    auto record
-                        = [&](const std::string &name, const FileStamp &output, const std::string &recipe) {
-                              made->remember(name,
-                                  { output,
-                                      converted.source,
-                                      *converted.stamp,
-                                      recipe,
-                                      outcome.sourceWidth,
-                                      outcome.sourceHeight });
-                          };
-                    if (converted.mainWritten)
-                        record(mainName(i), *converted.mainWritten, mainRecipe);
-                    if (converted.thumbWritten)
-                        record(thumbName(i), *converted.thumbWritten, thumbRecipe);
-                }
-                // A rebuild's pages show the pictures a make wrote: none may be missing. An unreadable
-                // source never had any.
-                if (!options.writeFiles && !outcome.unreadable && !outcome.oversize) {
-                    const int number = static_cast<int>(i);
-                    if (!options.useOriginal && !isFile(layout.mainPicturePath(number)))
-                        throw AlbumPictureMissing { layout.mainPicturePath(number) };
-                    if (!isFile(layout.thumbnailPath(number)))
-                        throw AlbumPictureMissing { layout.thumbnailPath(number) };
-                }
+                records.record(i, c.entries[i].path, converted);
+                checkAlbumPictures(layout, options, i, outcome);
                 if (!outcome.unreadable)
                     ++readable;
                 if (outcome.needsMessage()) {
@@ -348,20 +313,14 @@ std::size_t convertAll(
                 result.sizes[i] = outcome.sizes;
                 if (outcome.unreadable)
                     result.unreadable.push_back(i);
-                char label[64];
-                std::snprintf(
-                    label, sizeof label, "[ %d / %d ]", static_cast<int>(i + 1), static_cast<int>(n));
-                c.progress.setLabel(label);
-                c.progress.setPosition(
-                    static_cast<int>(100.0 / static_cast<double>(n) * static_cast<double>(i)));
-                if (c.platform.cancelRequested())
-                    throw RunCancelled {};
+                pictureDone(c, i, n);
             });
     } catch (...) {
-        saveRecords();
+        // Kept also when the run stops early, for the pictures made until then.
+        records.save();
         throw;
     }
-    saveRecords();
+    records.save();
     return readable;
 }
 

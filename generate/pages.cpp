@@ -373,7 +373,8 @@ void writePages(const AlbumLayout &layout,
     const int n = static_cast<int>(entries.size());
     const bool slideshow = settings.checked(OptionId::cbMakeSlide);
 
-    // Opened first so that an unwritable album folder stops the run before any page is written.
+    // Opened first so that an unwritable album folder stops a first make before any page is written;
+    // a page that already holds its text is left as it is.
     const TextEncoding encoding = pageEncoding(settings);
     TextFile cover(layout.indexPath(), encoding);
     cover.write(coverHead(layout, settings));

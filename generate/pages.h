@@ -35,8 +35,8 @@ namespace pictora::generate
 /// Writes the cover page and, picture by picture before that picture's cell, its picture page and
 /// (when slideshows are made) its slideshow page. `sizes` holds one row per entry. A column count
 /// of 0 is taken as 1. With no entries the cover is still written. Each file is written whole or
-/// not at all; the cover is put in place last. Throws base::UserError naming a file that cannot
-/// be written (the pages written before it stay).
+/// not at all, and one that already holds its text is left as it is; the cover is put in place last. Throws
+/// base::UserError naming a file that cannot be written (the pages written before it stay).
 void writePages(const AlbumLayout &layout,
     const album::AlbumSettings &settings,
     const std::vector<album::ImageEntry> &entries,

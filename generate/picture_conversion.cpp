@@ -191,18 +191,22 @@ imaging::TargetFor decodeTarget(const ConversionOptions &options)
 }
 
 /// The decode target of the options, remembering the last size it asked for, so that a load that
-/// failed because that size cannot be held is told as such.
+/// failed because that size cannot be held is told as such. The caller hears of it before decoding.
 struct RecordedTarget {
     imaging::TargetFor target;
     std::optional<imaging::TargetSize> asked;
     bool thumbnail = false; ///< the target is the thumbnail's
+    BeforeDecode before;
 
-    explicit RecordedTarget(const ConversionOptions &options)
+    RecordedTarget(const ConversionOptions &options, BeforeDecode beforeDecode)
         : thumbnail(options.useOriginal)
+        , before(std::move(beforeDecode))
     {
         if (imaging::TargetFor inner = decodeTarget(options)) {
             target = [this, inner = std::move(inner)](const imaging::PictureInfo &header) {
                 asked = inner(header);
+                if (before)
+                    before(header, asked);
                 return *asked;
             };
         }
@@ -266,15 +270,33 @@ PictureOutcome writePictures(Held held,
 
 } // namespace
 
+std::size_t decodeBytes(const imaging::PictureInfo &header, const std::optional<imaging::TargetSize> &target)
+{
+    const double source = static_cast<double>(header.width) * header.height;
+    double bytes = 0;
+    if (!target) {
+        // The pixels, their RGB copy for the encoder and the encoder's output buffer.
+        bytes = source * 8.5;
+    } else {
+        // A decoder at a reduced scale holds at most about four times the target (twice each side),
+        // or a sixty-fourth of the source at its smallest scale; then the target and its encoding.
+        const double fitted = static_cast<double>(target->width) * target->height;
+        bytes = std::min(source, 4 * fitted + source / 64) * 4 + fitted * 8;
+    }
+    // A size no picture can be held at fails before decoding; it only must not overflow here.
+    return static_cast<std::size_t>(std::min(bytes, 1e15));
+}
+
 PictureOutcome convertPicture(const std::string &sourcePath,
     int index,
     const AlbumLayout &layout,
     const ConversionOptions &options,
-    bool writeMain)
+    bool writeMain,
+    const BeforeDecode &beforeDecode)
 {
     // Each path decodes the source once, at the size it needs; the header gives the sizes first.
     imaging::PictureInfo source;
-    RecordedTarget recorded(options);
+    RecordedTarget recorded(options, beforeDecode);
     const imaging::TargetFor &target = recorded.target;
     if (target) {
         // A plain JPEG stays in its planes from decoder to encoder; anything else, or any trouble,
@@ -287,6 +309,10 @@ PictureOutcome convertPicture(const std::string &sourcePath,
     if (target) {
         held = imaging::loadFitted(sourcePath, target, &source);
     } else {
+        if (beforeDecode) {
+            if (const imaging::PictureInfo header = imaging::probe(sourcePath); header.valid())
+                beforeDecode(header, std::nullopt);
+        }
         held = imaging::load(sourcePath);
         source = { held.width(), held.height(), held.bitsPerPixel() };
     }
@@ -308,7 +334,7 @@ PictureOutcome outcomeFor(const KnownPicture &known, const ConversionOptions &op
 
 PictureOutcome checkPicture(const std::string &sourcePath, const ConversionOptions &options)
 {
-    RecordedTarget recorded(options);
+    RecordedTarget recorded(options, {});
     const imaging::PictureInfo source = imaging::checkLoads(sourcePath, recorded.target);
     if (!source.valid() && recorded.askedTooMuch())
         return oversizeOutcome(options, recorded.thumbnail, *recorded.asked);

@@ -5,6 +5,8 @@
 #include "generate/size_cache.h"
 #include "imaging/picture.h"
 
+#include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -72,6 +74,17 @@ struct PictureOutcome {
     [[nodiscard]] bool needsMessage() const { return unreadable || zeroWorkingSize || oversize.has_value(); }
 };
 
+/// Told a source's header and the size it is to be decoded at (nothing: whole) before any of its
+/// pixels are decoded, so that the caller may wait until there is memory for them. May be told twice
+/// for one source, when its first decoder gives up.
+using BeforeDecode = std::function<void(
+    const imaging::PictureInfo &header, const std::optional<imaging::TargetSize> &target)>;
+
+/// About what the picture step holds at once for a source of this header decoded at `target`
+/// (nothing: whole): the decoded pixels and what the encoder and the thumbnail need beside them.
+[[nodiscard]] std::size_t decodeBytes(
+    const imaging::PictureInfo &header, const std::optional<imaging::TargetSize> &target);
+
 /// The picture step for picture `index`: loads the source, writes the main picture and the
 /// thumbnail (unless the options say otherwise) and works out the sizes. With `writeMain` false the
 /// main picture is made only for its thumbnail: the album already holds it as it would be written.
@@ -80,7 +93,8 @@ struct PictureOutcome {
     int index,
     const AlbumLayout &layout,
     const ConversionOptions &options,
-    bool writeMain = true);
+    bool writeMain = true,
+    const BeforeDecode &beforeDecode = {});
 
 /// The outcome convertPicture gives for a source known to load (or not) at this upright size,
 /// without touching any file.

@@ -5,6 +5,7 @@
 #include "generate/cache_file.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <sys/stat.h>
@@ -18,10 +19,30 @@ namespace
 
 namespace fs = std::filesystem;
 
-constexpr const char *kFileName = "sizes";
-constexpr std::string_view kHeader = "pictora size cache 1\n";
-// Far beyond kMaxEntries of long paths; anything bigger is not ours.
+constexpr const char *kFolderName = "sizes.d";
+// What earlier versions kept in one file.
+constexpr const char *kOldFileName = "sizes";
+constexpr std::string_view kHeader = "pictora size cache 2\n";
+// Far beyond a bucket's share of a very long album's sources; anything bigger is not ours.
 constexpr std::size_t kMaxFileBytes = 64u * 1024 * 1024;
+
+std::size_t bucketOf(const std::string &key)
+{
+    return static_cast<std::size_t>(base::checksum(key) % SizeCache::kBuckets);
+}
+
+std::string bucketName(std::size_t bucket)
+{
+    char name[8];
+    std::snprintf(name, sizeof name, "%02zx", bucket);
+    return name;
+}
+
+std::int64_t clockDay()
+{
+    using namespace std::chrono;
+    return duration_cast<hours>(system_clock::now().time_since_epoch()).count() / 24;
+}
 
 std::string keyOf(const std::string &path, const std::string &plan)
 {
@@ -36,7 +57,7 @@ std::optional<std::unordered_map<std::string, SizeCache::Entry>> parse(std::stri
     in.skip(kHeader);
     while (in.ok() && !in.atEnd() && !in.startsWith("end ")) {
         SizeCache::Entry e;
-        e.used = in.number<std::uint64_t>(' ');
+        e.used = in.number<std::int64_t>(' ');
         e.stamp.device = in.number<std::uint64_t>(' ');
         e.stamp.inode = in.number<std::uint64_t>(' ');
         e.stamp.size = in.number<std::int64_t>(' ');
@@ -68,8 +89,8 @@ std::string serialise(const std::vector<std::pair<const std::string *, const Siz
     for (const auto &[key, e] : entries) {
         const int n = std::snprintf(line,
             sizeof line,
-            "%llu %llu %llu %lld %lld %lld %d %d %d %zu\n",
-            static_cast<unsigned long long>(e->used),
+            "%lld %llu %llu %lld %lld %lld %d %d %d %zu\n",
+            static_cast<long long>(e->used),
             static_cast<unsigned long long>(e->stamp.device),
             static_cast<unsigned long long>(e->stamp.inode),
             static_cast<long long>(e->stamp.size),
@@ -93,14 +114,6 @@ std::string serialise(const std::vector<std::pair<const std::string *, const Siz
     return out;
 }
 
-std::uint64_t newestGeneration(const std::unordered_map<std::string, SizeCache::Entry> &entries)
-{
-    std::uint64_t newest = 0;
-    for (const auto &[key, e] : entries)
-        newest = std::max(newest, e.used);
-    return newest;
-}
-
 } // namespace
 
 std::string sourceKey(const std::string &path)
@@ -116,21 +129,24 @@ std::string SizeCache::defaultFolder()
     return cacheHome.empty() ? std::string() : cacheHome + "/pictora";
 }
 
-SizeCache::SizeCache(std::string folder)
-    : m_folder(std::move(folder))
+SizeCache::SizeCache(std::string folder, std::optional<std::int64_t> today)
+    : m_folder(folder.empty() ? std::string() : folder + "/" + kFolderName)
+    , m_today(today ? *today : clockDay())
 {
     if (m_folder.empty())
         return;
-    if (const auto text = cache_file::readSmall(filePath(), kMaxFileBytes)) {
-        if (auto entries = parse(*text))
-            m_entries = std::move(*entries);
+    for (std::size_t bucket = 0; bucket < kBuckets; ++bucket) {
+        // A damaged bucket costs only its own sources.
+        if (const auto text = cache_file::readSmall(m_folder + "/" + bucketName(bucket), kMaxFileBytes)) {
+            if (auto entries = parse(*text))
+                m_entries.merge(*entries);
+        }
     }
-    m_generation = newestGeneration(m_entries) + 1;
 }
 
-std::string SizeCache::filePath() const
+std::string SizeCache::filePath(const std::string &path, const std::string &plan) const
 {
-    return m_folder.empty() ? std::string() : m_folder + "/" + kFileName;
+    return m_folder.empty() ? std::string() : m_folder + "/" + bucketName(bucketOf(keyOf(path, plan)));
 }
 
 std::optional<KnownPicture> SizeCache::find(
@@ -147,51 +163,66 @@ std::optional<KnownPicture> SizeCache::find(
 void SizeCache::remember(
     const std::string &path, const std::string &plan, const FileStamp &stamp, const KnownPicture &known)
 {
-    m_fresh[keyOf(path, plan)] = Entry { stamp, known, 0 };
+    std::string key = keyOf(path, plan);
+    // Known already and used today: nothing to write.
+    const auto it = m_entries.find(key);
+    if (it != m_entries.end() && it->second.stamp == stamp && it->second.known == known
+        && it->second.used >= m_today)
+        return;
+    m_fresh[std::move(key)] = Entry { stamp, known, m_today };
 }
 
 bool SizeCache::save()
 {
-    if (m_folder.empty() || m_fresh.empty())
+    if (m_folder.empty())
         return false;
+    if (m_fresh.empty())
+        return true;
     std::error_code ec;
     fs::create_directories(m_folder, ec);
-    const cache_file::FolderLock lock(m_folder, "sizes.lock");
+    const cache_file::FolderLock lock(m_folder, "lock");
+    // The single file of earlier versions would only take room.
+    fs::remove(fs::path(m_folder).parent_path() / kOldFileName, ec);
 
-    // Another process may have written since this one read: keep its findings too.
-    std::unordered_map<std::string, Entry> merged;
-    if (const auto text = cache_file::readSmall(filePath(), kMaxFileBytes)) {
-        if (auto entries = parse(*text))
-            merged = std::move(*entries);
-    }
-    const std::uint64_t generation = std::max(m_generation, newestGeneration(merged) + 1);
-    for (auto &[key, e] : m_fresh) {
-        e.used = generation;
-        merged[key] = e;
-    }
-
-    std::vector<std::pair<const std::string *, const Entry *>> order;
-    order.reserve(merged.size());
-    for (const auto &[key, e] : merged)
-        order.emplace_back(&key, &e);
-    // Newest first, so that trimming keeps the files used most recently.
-    std::sort(order.begin(), order.end(), [](const auto &a, const auto &b) {
-        return a.second->used != b.second->used ? a.second->used > b.second->used : *a.first < *b.first;
-    });
-    if (order.size() > kMaxEntries)
-        order.resize(kMaxEntries);
-    const std::string text = serialise(order);
-
-    if (!cache_file::replace(m_folder, kFileName, text))
-        return false;
-
-    std::unordered_map<std::string, Entry> kept;
-    for (const auto &[key, e] : order)
-        kept.emplace(*key, *e);
-    m_entries = std::move(kept);
+    std::vector<std::unordered_map<std::string, Entry>> fresh(kBuckets);
+    for (auto &[key, e] : m_fresh)
+        fresh[bucketOf(key)].emplace(key, e);
     m_fresh.clear();
-    m_generation = generation + 1;
-    return true;
+    constexpr std::size_t kKeptPerBucket = kMaxEntries / kBuckets;
+    bool saved = true;
+    for (std::size_t bucket = 0; bucket < kBuckets; ++bucket) {
+        if (fresh[bucket].empty())
+            continue;
+        // Another process may have written since this one read: keep its findings too.
+        std::unordered_map<std::string, Entry> merged;
+        const std::string name = bucketName(bucket);
+        if (const auto text = cache_file::readSmall(m_folder + "/" + name, kMaxFileBytes)) {
+            if (auto entries = parse(*text))
+                merged = std::move(*entries);
+        }
+        for (auto &[key, e] : fresh[bucket])
+            merged[key] = e;
+
+        std::vector<std::pair<const std::string *, const Entry *>> order;
+        order.reserve(merged.size());
+        for (const auto &[key, e] : merged)
+            order.emplace_back(&key, &e);
+        // Newest first, so that trimming keeps the files used most recently.
+        std::sort(order.begin(), order.end(), [](const auto &a, const auto &b) {
+            return a.second->used != b.second->used ? a.second->used > b.second->used : *a.first < *b.first;
+        });
+        std::size_t kept = 0;
+        while (kept < order.size() && (kept < kKeptPerBucket || order[kept].second->used >= m_today))
+            ++kept;
+        order.resize(kept);
+        if (!cache_file::replace(m_folder, name, serialise(order))) {
+            saved = false;
+            continue;
+        }
+        for (const auto &[key, e] : order)
+            m_entries[*key] = *e;
+    }
+    return saved;
 }
 
 } // namespace pictora::generate

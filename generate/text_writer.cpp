@@ -3,6 +3,14 @@
 
 #include "album/settings.h"
 #include "base/cp932.h"
+#include "base/errors.h"
+#include "base/file_messages.h"
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace pictora::generate
 {
@@ -24,6 +32,21 @@ std::string withCrLf(std::string_view text)
     return out;
 }
 
+/// Reads exactly `count` bytes at `offset`; false on an error or an early end.
+bool readAt(int fd, char *into, std::size_t count, std::size_t offset)
+{
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t got = ::pread(fd, into + done, count - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
 } // namespace
 
 TextEncoding pageEncoding(const album::AlbumSettings &settings)
@@ -39,9 +62,19 @@ std::string encodeText(std::string_view utf8Text, TextEncoding encoding)
 }
 
 TextFile::TextFile(std::string path, TextEncoding encoding)
-    : m_file(std::move(path), kAlbumFile)
+    : m_path(std::move(path))
     , m_encoding(encoding)
 {
+    // Only a plain file is compared: a link there is replaced, never read through.
+    struct stat info {
+    };
+    if (::lstat(m_path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        m_old.emplace(m_path);
+        if (!m_old->isOpen())
+            m_old.reset();
+    }
+    if (!m_old)
+        m_file.emplace(m_path, kAlbumFile);
 }
 
 TextFile::~TextFile() = default;
@@ -53,23 +86,62 @@ void TextFile::write(std::string_view utf8Text)
         flush();
 }
 
+void TextFile::startWriting()
+{
+    std::unique_ptr<char[]> copy(new char[std::min(m_same, kFlushSize) + 1]);
+    const int fd = m_old->descriptor();
+    m_file.emplace(m_path, kAlbumFile);
+    for (std::size_t at = 0; at < m_same;) {
+        const std::size_t count = std::min(m_same - at, kFlushSize);
+        if (!readAt(fd, copy.get(), count, at))
+            throw base::UserError(base::cannotWriteMessage(m_path, errno != 0 ? errno : EIO));
+        m_file->write(std::string_view(copy.get(), count));
+        at += count;
+    }
+    m_old.reset();
+}
+
 void TextFile::flush()
 {
-    m_file.write(m_buffer);
+    if (!m_file) {
+        const std::size_t count = m_buffer.size();
+        if (m_old->size() >= m_same + count) {
+            std::unique_ptr<char[]> old(new char[count + 1]);
+            if (readAt(m_old->descriptor(), old.get(), count, m_same)
+                && std::memcmp(old.get(), m_buffer.data(), count) == 0) {
+                m_same += count;
+                m_buffer.clear();
+                return;
+            }
+        }
+        startWriting();
+    }
+    m_file->write(m_buffer);
     m_buffer.clear();
 }
 
-void TextFile::commit()
+bool TextFile::commit()
 {
     flush();
-    m_file.commit();
+    if (!m_file) {
+        // Equal so far: unchanged only when the file there ends here too.
+        char more = 0;
+        if (!readAt(m_old->descriptor(), &more, 1, m_same)) {
+            m_old.reset();
+            return false;
+        }
+        startWriting();
+    }
+    m_file->commit();
+    m_file.reset();
+    return true;
 }
 
-void writeTextFile(const std::string &path, std::string_view utf8Text, TextEncoding encoding)
+bool writeTextFile(const std::string &path, std::string_view utf8Text, TextEncoding encoding)
 {
     TextFile file(path, encoding);
     file.write(utf8Text);
-    file.commit();
+    return file.commit();
 }
 
 } // namespace pictora::generate

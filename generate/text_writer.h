@@ -3,6 +3,7 @@
 
 #include "base/file_io.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,11 +35,16 @@ inline constexpr base::AtomicFileOptions kAlbumFile { .syncEach = false, .follow
 /// A text file written through base::AtomicFile: it replaces an existing file on commit(), and
 /// one dropped without commit() (an error, an exception) leaves the final name untouched.
 ///
+/// A regular file already there that holds exactly these bytes is left as it is, so that an album
+/// made again writes only the pages that change: the text is compared with it as it comes, and
+/// only the first difference starts the temporary file.
+///
 /// Every failure throws base::UserError with the message "<path>\nに書き込めません。\n(<reason>)".
 class TextFile
 {
 public:
-    /// Creates the temporary file; throws when the folder cannot take it.
+    /// Opens the file already there for comparison, or else creates the temporary file (throws when
+    /// the folder cannot take it).
     explicit TextFile(std::string path, TextEncoding encoding = TextEncoding::Cp932);
     ~TextFile();
     TextFile(const TextFile &) = delete;
@@ -46,21 +52,27 @@ public:
 
     /// Appends text (encoded as encodeText does).
     void write(std::string_view utf8Text);
-    /// Writes out what is buffered, closes and puts the file in its place.
-    void commit();
+    /// Writes out what is buffered, closes and puts the file in its place, unless the file there
+    /// already held the same bytes. Returns whether the file was written.
+    bool commit();
 
-    [[nodiscard]] const std::string &path() const { return m_file.path(); }
+    [[nodiscard]] const std::string &path() const { return m_path; }
 
 private:
     void flush();
+    /// Stops comparing: the temporary file gets the bytes found equal so far.
+    void startWriting();
 
-    base::AtomicFile m_file;
+    std::string m_path;
+    std::optional<base::InputFile> m_old; ///< the file there, while it still matches
+    std::size_t m_same = 0; ///< bytes of it found equal so far
+    std::optional<base::AtomicFile> m_file;
     TextEncoding m_encoding;
     std::string m_buffer;
 };
 
-/// Writes a whole text file at once through TextFile.
-void writeTextFile(
+/// Writes a whole text file at once through TextFile; false when the file already held it.
+bool writeTextFile(
     const std::string &path, std::string_view utf8Text, TextEncoding encoding = TextEncoding::Cp932);
 
 } // namespace pictora::generate

@@ -338,7 +338,7 @@ TEST_F(IncrementalMake, PicturesEditedOrDeletedByHandAreMadeAgain)
 TEST_F(IncrementalMake, DamagedOrForeignRecordsAreIgnored)
 {
     ASSERT_TRUE(makeInto(out, cache));
-    const std::string record = generate::MadeRecord(cache, out).filePath();
+    const std::string record = generate::MadeRecord(cache, out).chunkPath(0);
     ASSERT_TRUE(fs::is_regular_file(record));
     const std::string good = test::readFile(record);
 
@@ -365,7 +365,7 @@ TEST_F(IncrementalMake, DamagedOrForeignRecordsAreIgnored)
     const std::string other = dir.file("other");
     fs::create_directory(other);
     ASSERT_TRUE(makeInto(other, cache));
-    const std::string otherRecord = generate::MadeRecord(cache, other).filePath();
+    const std::string otherRecord = generate::MadeRecord(cache, other).chunkPath(0);
     ASSERT_NE(otherRecord, record);
     fs::copy_file(otherRecord, record, fs::copy_options::overwrite_existing);
     EXPECT_EQ(remake(), everyPicture(3));
@@ -388,14 +388,14 @@ TEST_F(IncrementalMake, TheRecordLivesInTheCacheKeyedByTheAlbumsRealPathNeverInT
              "images/0002s.htm" })
         expected.insert(page);
     EXPECT_EQ(names, expected);
-    EXPECT_TRUE(fs::is_regular_file(generate::MadeRecord(cache, out).filePath()));
+    EXPECT_TRUE(fs::is_regular_file(generate::MadeRecord(cache, out).chunkPath(0)));
     EXPECT_EQ(
-        fs::path(generate::MadeRecord(cache, out).filePath()).parent_path(), fs::path(cache) / "albums");
+        fs::path(generate::MadeRecord(cache, out).folderPath()).parent_path(), fs::path(cache) / "albums");
 
     // The same folder reached through a link is the same album.
     const std::string link = dir.file("link");
     fs::create_directory_symlink(out, link);
-    EXPECT_EQ(generate::MadeRecord(cache, link).filePath(), generate::MadeRecord(cache, out).filePath());
+    EXPECT_EQ(generate::MadeRecord(cache, link).chunkPath(0), generate::MadeRecord(cache, out).chunkPath(0));
     const auto before = pictureStamps(out);
     ASSERT_TRUE(makeInto(link, cache));
     EXPECT_TRUE(changed(before, pictureStamps(out)).empty());

@@ -3,6 +3,7 @@
 #include "album/settings.h"
 #include "base/errors.h"
 #include "generate/make_album.h"
+#include "generate/size_cache.h"
 #include "generate/visitor_report.h"
 #include "imaging/picture.h"
 #include "tests/support/album_questions.h"
@@ -466,8 +467,9 @@ TEST_F(MakeAlbum, FifoAtTheSizeCachePathDoesNotStopTheRun)
 {
     addPictures(1);
     const std::string cache = dir.file("cache");
-    fs::create_directory(cache);
-    ASSERT_EQ(::mkfifo((cache + "/sizes").c_str(), 0600), 0);
+    const std::string fifo = generate::SizeCache(cache).filePath(entries[0].path, "whole");
+    fs::create_directories(fs::path(fifo).parent_path());
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     generate::RunContext context { settings, entries, prompts, progress, platform, 2 };
     context.sizeCacheFolder = cache;
     prompts.expect(test::kHtmlQuestion, Answer::No, PromptKind::Confirmation);
@@ -477,7 +479,7 @@ TEST_F(MakeAlbum, FifoAtTheSizeCachePathDoesNotStopTheRun)
     bool waited = false;
     while (run.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
         waited = true;
-        if (const int fd = ::open((cache + "/sizes").c_str(), O_WRONLY | O_NONBLOCK); fd >= 0)
+        if (const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK); fd >= 0)
             ::close(fd);
     }
     EXPECT_FALSE(waited) << "the run waited on the FIFO";

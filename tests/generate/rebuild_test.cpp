@@ -199,17 +199,30 @@ TEST(SizeCache, KeepsFindingsAcrossObjectsAndProcessesAndTrimsTheOldest)
     touched.changedNs += 1;
     EXPECT_FALSE(cache.find("/p/a.jpg", "whole", touched));
 
-    // Once it is full, the least recently used go first.
-    cache.remember("/p/a.jpg", "whole", stamp, { true, 10, 20 });
-    ASSERT_TRUE(cache.save());
-    SizeCache filler(folder);
-    for (std::size_t i = 0; i < SizeCache::kMaxEntries; ++i)
+    // Beyond the cap, the least recently used go first; whatever today's runs used stays, however
+    // many: a long album never finds its sizes forgotten.
+    const std::int64_t day = 20000;
+    {
+        SizeCache yesterday(folder, day - 1);
+        yesterday.remember("/p/old.jpg", "whole", stamp, { true, 10, 20 });
+        ASSERT_TRUE(yesterday.save());
+    }
+    SizeCache filler(folder, day);
+    const std::size_t many = 2 * SizeCache::kMaxEntries;
+    for (std::size_t i = 0; i < many; ++i)
         filler.remember("/q/" + std::to_string(i), "whole", stamp, { true, 1, 1 });
     ASSERT_TRUE(filler.save());
-    SizeCache full(folder);
-    EXPECT_EQ(full.size(), SizeCache::kMaxEntries);
-    EXPECT_FALSE(full.find("/p/a.jpg", "whole", stamp));
+    SizeCache full(folder, day);
+    EXPECT_FALSE(full.find("/p/old.jpg", "whole", stamp));
     EXPECT_TRUE(full.find("/q/0", "whole", stamp));
+    EXPECT_TRUE(full.find("/q/" + std::to_string(many - 1), "whole", stamp));
+
+    // Used again the same day: nothing to write, so no file changes.
+    const std::string bucket = full.filePath("/q/0", "whole");
+    const std::optional<FileStamp> before = generate::stampOf(bucket);
+    full.remember("/q/0", "whole", stamp, { true, 1, 1 });
+    EXPECT_TRUE(full.save());
+    EXPECT_EQ(generate::stampOf(bucket), before);
 }
 
 TEST(SizeCache, DamagedOrForeignFileIsIgnoredAndReplaced)
@@ -223,7 +236,7 @@ TEST(SizeCache, DamagedOrForeignFileIsIgnoredAndReplaced)
         cache.remember("/p/b.jpg", "whole", stamp, { true, 30, 40 });
         ASSERT_TRUE(cache.save());
     }
-    const std::string path = SizeCache(folder).filePath();
+    const std::string path = SizeCache(folder).filePath("/p/a.jpg", "whole");
     const std::string good = test::readFile(path);
     std::string flipped = good;
     flipped[good.find("10 20")] = '9'; // a changed size that still parses
@@ -233,7 +246,6 @@ TEST(SizeCache, DamagedOrForeignFileIsIgnoredAndReplaced)
     for (const std::string &bytes : bad) {
         test::writeFile(path, bytes);
         SizeCache cache(folder);
-        EXPECT_EQ(cache.size(), 0u);
         EXPECT_FALSE(cache.find("/p/a.jpg", "whole", stamp));
         cache.remember("/p/c.jpg", "whole", stamp, { true, 1, 2 });
         ASSERT_TRUE(cache.save());
