@@ -122,6 +122,106 @@ std::optional<FileBytes> fileBytes(const std::string &path, std::string_view sta
     return bytes;
 }
 
+std::optional<std::size_t> jpegEnd(const unsigned char *data, std::size_t size, std::size_t &state)
+{
+    // The state is the position, with the top bit set while inside a scan's entropy-coded data.
+    constexpr std::size_t kInScan = std::size_t(1) << (8 * sizeof(std::size_t) - 1);
+    constexpr std::size_t kLost = SIZE_MAX;
+    if (state == kLost)
+        return std::nullopt;
+    bool inScan = (state & kInScan) != 0;
+    std::size_t at = state & ~kInScan;
+    auto stop = [&](std::size_t where, bool scanning) {
+        state = where | (scanning ? kInScan : 0);
+        return std::nullopt;
+    };
+    while (at < size) {
+        if (inScan) {
+            const void *found = std::memchr(data + at, 0xFF, size - at);
+            if (!found)
+                return stop(size, true);
+            const std::size_t ff = static_cast<std::size_t>(static_cast<const unsigned char *>(found) - data);
+            if (ff + 1 >= size)
+                return stop(ff, true);
+            const unsigned char next = data[ff + 1];
+            // A stuffed zero, a restart marker or a fill byte belong to the scan.
+            if (next == 0x00 || (next >= 0xD0 && next <= 0xD7)) {
+                at = ff + 2;
+            } else if (next == 0xFF) {
+                at = ff + 1;
+            } else {
+                inScan = false;
+                at = ff;
+            }
+            continue;
+        }
+        if (data[at] != 0xFF) {
+            state = kLost;
+            return std::nullopt;
+        }
+        std::size_t marker = at + 1;
+        while (marker < size && data[marker] == 0xFF) // fill bytes
+            ++marker;
+        if (marker >= size)
+            return stop(at, false);
+        const unsigned char code = data[marker];
+        if (code == 0xD9)
+            return marker + 1;
+        if (code == 0xD8 || code == 0x01 || (code >= 0xD0 && code <= 0xD7)) {
+            at = marker + 1;
+            continue;
+        }
+        if (marker + 2 >= size)
+            return stop(at, false);
+        const std::size_t length = be16(data + marker + 1);
+        if (length < 2) {
+            state = kLost;
+            return std::nullopt;
+        }
+        at = marker + 1 + length;
+        inScan = code == 0xDA;
+    }
+    return stop(at, inScan);
+}
+
+std::optional<FileBytes> jpegBytes(const std::string &path)
+{
+    base::InputFile in(path);
+    if (!in.isOpen())
+        return std::nullopt;
+    // Read in pieces, so that bytes after the end marker stay on the disk.
+    constexpr std::size_t kPiece = 1 << 20;
+    FileBytes bytes;
+    std::size_t capacity = std::min(in.size(), kPiece) + 1;
+    bytes.data.reset(new unsigned char[capacity]);
+    std::size_t state = 0;
+    for (;;) {
+        if (bytes.size == capacity) {
+            const std::size_t larger = capacity + std::max(capacity, kPiece);
+            std::unique_ptr<unsigned char[]> grown(new unsigned char[larger]);
+            std::memcpy(grown.get(), bytes.data.get(), bytes.size);
+            bytes.data = std::move(grown);
+            capacity = larger;
+        }
+        const std::size_t wanted = std::min(capacity - bytes.size, kPiece);
+        const long got = in.read(reinterpret_cast<char *>(bytes.data.get() + bytes.size), wanted);
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            break;
+        bytes.size += static_cast<std::size_t>(got);
+        if (bytes.size >= 2 && (bytes.data[0] != 0xFF || bytes.data[1] != 0xD8))
+            return std::nullopt;
+        if (const std::optional<std::size_t> end = jpegEnd(bytes.data.get(), bytes.size, state)) {
+            bytes.size = *end;
+            break;
+        }
+    }
+    if (bytes.size < 2)
+        return std::nullopt;
+    return bytes;
+}
+
 bool swapsSides(int orientation)
 {
     return orientation >= 5 && orientation <= 8;
@@ -335,7 +435,7 @@ PlainPlanes plainJpegPlanes(
 {
     PlainPlanes plain;
     try {
-        const std::optional<FileBytes> file = fileBytes(path, "\xFF\xD8");
+        const std::optional<FileBytes> file = jpegBytes(path);
         if (!file)
             return plain;
         plain.jpeg = true;

@@ -25,6 +25,17 @@ struct FileBytes {
 /// The file's bytes; nothing when it cannot be read, is empty, or does not begin with `start`.
 [[nodiscard]] std::optional<FileBytes> fileBytes(const std::string &path, std::string_view start = {});
 
+/// The bytes of a JPEG up to its end marker: what follows (a phone's appended data, anything
+/// else) is not read. Nothing when the file cannot be read, is empty or is no JPEG. A stream whose
+/// end cannot be told is read whole, for the decoder to judge.
+[[nodiscard]] std::optional<FileBytes> jpegBytes(const std::string &path);
+
+/// Where a JPEG stream of `size` bytes ends (just after its end marker), scanning on from `state`
+/// (0 at first); nothing while the bytes so far hold no end. `state` is left where the scan
+/// stopped, or at SIZE_MAX when the stream is not laid out as a JPEG.
+[[nodiscard]] std::optional<std::size_t> jpegEnd(
+    const unsigned char *data, std::size_t size, std::size_t &state);
+
 /// Whether an Exif orientation turns the picture by a quarter, so width and height trade places.
 [[nodiscard]] bool swapsSides(int orientation);
 

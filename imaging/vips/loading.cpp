@@ -25,7 +25,7 @@ namespace pictora::imaging
 {
 
 using detail::FileBytes;
-using detail::fileBytes;
+using detail::jpegBytes;
 using detail::jpegShrink;
 using detail::swapsSides;
 using vips::VError;
@@ -301,7 +301,7 @@ std::optional<VImage> decodeScaledJpeg(const Source &source, const VImage &heade
 {
     if (header.bands() != 1 && header.bands() != 3)
         return std::nullopt;
-    const std::optional<FileBytes> file = fileBytes(source.path);
+    const std::optional<FileBytes> file = jpegBytes(source.path);
     if (!file)
         return std::nullopt;
     const unsigned char *data = file->data.get();
@@ -488,7 +488,7 @@ VImage checkScaleJpeg(const Source &source, const VImage &image)
 Picture checkedJpeg(const Source &source, const VImage &header)
 {
     if (plainJpeg(header)) {
-        if (const std::optional<FileBytes> bytes = fileBytes(source.path);
+        if (const std::optional<FileBytes> bytes = jpegBytes(source.path);
             bytes && jpegSurelyDecodes(bytes->data.get(), bytes->size)) {
             const std::uint8_t black = 0;
             return Picture::fromPixels(1, 1, 1, &black);
@@ -607,7 +607,7 @@ Picture loadAtSize(const std::string &path,
 /// target, upright, at TurboJPEG sampling `subsamp`; empty when its decoder reports any trouble.
 JpegPlanes decodePlanes(const Fitted &fitted, int subsamp)
 {
-    const std::optional<FileBytes> file = fileBytes(fitted.source.path);
+    const std::optional<FileBytes> file = jpegBytes(fitted.source.path);
     if (!file)
         return {};
     return detail::decodeFittedPlanes(*file,

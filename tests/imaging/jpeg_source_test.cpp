@@ -226,5 +226,43 @@ TEST(JpegDeclaredSize, AFileTooSmallForItsFrameIsRefusedBeforeDecoding)
     EXPECT_EQ(loadFitted(dir.file("real.jpg"), thumb).width(), 160);
 }
 
+TEST(JpegBytes, StopAtTheEndMarkerWhateverFollows)
+{
+    test::TempDir dir;
+    const vips::VImage image = test::imageOf(test::patternPixels(64, 48, 3), 64, 48, 3);
+    const std::string trailer = "\xFF\xD9 and more" + std::string(3 << 20, '\0');
+    struct Case {
+        const char *what;
+        std::string jpeg;
+        std::string after;
+        std::size_t expected; ///< bytes read
+    };
+    const std::string baseline = test::jpegBytes(image);
+    const std::string progressive = test::jpegBytes(image, 90, true);
+    const std::string cut = baseline.substr(0, baseline.size() / 2);
+    const std::vector<Case> cases = {
+        { "baseline, nothing after", baseline, "", baseline.size() },
+        { "baseline, a trailer of 3 MB", baseline, trailer, baseline.size() },
+        { "progressive: its later scans are read", progressive, trailer, progressive.size() },
+        { "cut short: all there is", cut, "", cut.size() },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        test::writeFile(dir.file("a.jpg"), c.jpeg + c.after);
+        const std::optional<detail::FileBytes> read = detail::jpegBytes(dir.file("a.jpg"));
+        ASSERT_TRUE(read);
+        EXPECT_EQ(read->size, c.expected);
+        EXPECT_EQ(std::string(reinterpret_cast<const char *>(read->data.get()), read->size),
+            (c.jpeg + c.after).substr(0, c.expected));
+    }
+    // What is read still decodes as the whole file would.
+    test::writeFile(dir.file("a.jpg"), progressive + trailer);
+    test::writeFile(dir.file("b.jpg"), progressive);
+    EXPECT_EQ(
+        loadResized(dir.file("a.jpg"), 32, 24).pixels(), loadResized(dir.file("b.jpg"), 32, 24).pixels());
+    test::writeFile(dir.file("c.png"), test::pngClaimingSize(10, 10));
+    EXPECT_FALSE(detail::jpegBytes(dir.file("c.png")));
+}
+
 } // namespace
 } // namespace pictora::imaging
