@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "base/errors.h"
 #include "generate/page_text.h"
+#include "generate/size_cache.h"
 #include "generate/text_writer.h"
 #include "tests/generate/byte_compare.h"
 #include "tests/support/temp_dir.h"
@@ -8,7 +9,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <set>
+#include <string>
+#include <vector>
 
 using namespace pictora;
 namespace fs = std::filesystem;
@@ -98,4 +102,45 @@ TEST(TextWriter, NameAtTheLengthLimit)
     generate::writeTextFile(path, "x\n");
     EXPECT_EQ(test::readFile(path), "x\r\n");
     EXPECT_EQ(test::namesIn(dir.path()).size(), 1u);
+}
+
+TEST(TextWriter, AFileThatHoldsTheTextAlreadyIsLeftAsItIsAnyOtherIsReplaced)
+{
+    test::TempDir dir;
+    const std::string path = dir.file("index.htm");
+    std::string big; // past the buffer, so that the bytes found equal are carried over
+    for (int i = 0; i < 20000; ++i)
+        big += "行" + std::to_string(i) + "\n";
+    std::string changedLate = big;
+    changedLate[changedLate.size() - 10] = 'x';
+    struct Case {
+        const char *what;
+        std::string before; ///< bytes on disk
+        std::string text;
+        bool written;
+    };
+    const std::vector<Case> cases = {
+        { "the same", generate::encodeText(big), big, false },
+        { "the same, empty", "", "", false },
+        { "longer on disk", generate::encodeText(big) + "tail", big, true },
+        { "shorter on disk", generate::encodeText(big.substr(0, 70000)), big, true },
+        { "one byte after the first buffer", generate::encodeText(big), changedLate, true },
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        test::writeFile(path, c.before);
+        const std::optional<generate::FileStamp> stamp = generate::stampOf(path);
+        EXPECT_EQ(generate::writeTextFile(path, c.text), c.written);
+        EXPECT_TRUE(test::sameBytes(generate::encodeText(c.text), test::readFile(path)));
+        EXPECT_EQ(generate::stampOf(path) == stamp, !c.written);
+        EXPECT_EQ(test::namesIn(dir.path()), std::set<std::string> { "index.htm" });
+    }
+
+    // A link to the very same bytes is replaced by a file all the same.
+    fs::remove(path);
+    test::writeFile(dir.file("elsewhere"), "x\r\n");
+    fs::create_symlink(dir.file("elsewhere"), path);
+    EXPECT_TRUE(generate::writeTextFile(path, "x\n"));
+    EXPECT_FALSE(fs::is_symlink(path));
+    EXPECT_EQ(test::readFile(path), "x\r\n");
 }
