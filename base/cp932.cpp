@@ -153,10 +153,12 @@ template <typename Fit, typename Unfit> bool walk(std::string_view utf8, Fit &&f
     std::size_t pos = 0;
     while (pos < utf8.size()) {
         // Runs of ASCII are the same in both encodings.
-        const auto c = static_cast<unsigned char>(utf8[pos]);
-        if (c < 0x80) {
-            fit(std::string_view(&utf8[pos], 1));
-            ++pos;
+        if (static_cast<unsigned char>(utf8[pos]) < 0x80) {
+            std::size_t end = pos + 1;
+            while (end < utf8.size() && static_cast<unsigned char>(utf8[end]) < 0x80)
+                ++end;
+            fit(utf8.substr(pos, end - pos));
+            pos = end;
             continue;
         }
         char32_t cp = 0xFFFD;

@@ -371,7 +371,7 @@ RunResult writeAlbum(
             c.prompts.inform(PromptKind::Warning, error);
     }
 
-    writePages(layout, c.settings, c.entries, result.sizes, values);
+    writePages(layout, c.settings, c.entries, result.sizes, values, workerCount(c.workers));
     writeStyleSheet(layout, c.settings, values);
     // The album's files were written without a sync each: one for all of them before the run is done.
     if (const int error = base::syncFileSystem(albumFolder); error != 0)

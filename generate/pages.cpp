@@ -3,10 +3,15 @@
 
 #include "album/image_list.h"
 #include "album/settings.h"
+#include "base/errors.h"
+#include "base/file_messages.h"
+#include "generate/ordered_pool.h"
 #include "generate/page_text.h"
 #include "generate/text_writer.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <new>
 #include <stdexcept>
 
 namespace pictora::generate
@@ -365,7 +370,8 @@ void writePages(const AlbumLayout &layout,
     const album::AlbumSettings &settings,
     const std::vector<album::ImageEntry> &entries,
     const PictureSizes &sizes,
-    const RunValues &)
+    const RunValues &,
+    int workers)
 {
     checkSizes(entries, sizes);
     // The column spin edit goes down to 0; a table needs at least one column.
@@ -380,21 +386,39 @@ void writePages(const AlbumLayout &layout,
     cover.write(coverHead(layout, settings));
     int row = 1;
     cover.write(rowStart(row));
-    for (int i = 0; i < n; ++i) {
-        writeTextFile(
-            layout.picturePagePath(i), picturePageText(layout, settings, entries, sizes, i), encoding);
-        if (slideshow)
-            writeTextFile(
-                layout.slidePagePath(i), slidePageText(layout, settings, entries, sizes, i), encoding);
-        cover.write(coverCell(
-            layout, settings, entries[static_cast<std::size_t>(i)], sizes[static_cast<std::size_t>(i)], i));
-        if ((i + 1) % columns == 0) {
-            ++row;
-            cover.write("</TR>\n\n");
-            if (i < n - 1)
-                cover.write(rowStart(row));
-        }
-    }
+    // The pages of the pictures on the workers, each cell of the cover once its pages are there.
+    runInOrder<std::string>(
+        entries.size(),
+        workers,
+        [&](std::size_t picture) -> std::string {
+            const int i = static_cast<int>(picture);
+            try {
+                writeTextFile(layout.picturePagePath(i),
+                    picturePageText(layout, settings, entries, sizes, i),
+                    encoding);
+                if (slideshow)
+                    writeTextFile(layout.slidePagePath(i),
+                        slidePageText(layout, settings, entries, sizes, i),
+                        encoding);
+            } catch (const base::UserError &e) {
+                return e.what();
+            } catch (const std::bad_alloc &) {
+                return base::cannotWriteMessage(layout.picturePagePath(i), base::systemReason(ENOMEM));
+            }
+            return {};
+        },
+        [&](std::size_t picture, std::string &failure) {
+            if (!failure.empty())
+                throw base::UserError(failure);
+            const int i = static_cast<int>(picture);
+            cover.write(coverCell(layout, settings, entries[picture], sizes[picture], i));
+            if ((i + 1) % columns == 0) {
+                ++row;
+                cover.write("</TR>\n\n");
+                if (i < n - 1)
+                    cover.write(rowStart(row));
+            }
+        });
     if (n % columns != 0)
         cover.write("\n</TR>\n\n");
     cover.write(coverTail(settings));

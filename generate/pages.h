@@ -33,14 +33,16 @@ namespace pictora::generate
     int i);
 
 /// Writes the cover page and, picture by picture before that picture's cell, its picture page and
-/// (when slideshows are made) its slideshow page. `sizes` holds one row per entry. A column count
-/// of 0 is taken as 1. With no entries the cover is still written. Each file is written whole or
-/// not at all, and one that already holds its text is left as it is; the cover is put in place last. Throws
-/// base::UserError naming a file that cannot be written (the pages written before it stay).
+/// (when slideshows are made) its slideshow page; the pictures' pages on `workers` threads. `sizes`
+/// holds one row per entry. A column count of 0 is taken as 1. With no entries the cover is still
+/// written. Each file is written whole or not at all, and one that already holds its text is left
+/// as it is; the cover is put in place last. Throws base::UserError naming the first file, in list
+/// order, that cannot be written (the pages written before it stay).
 void writePages(const AlbumLayout &layout,
     const album::AlbumSettings &settings,
     const std::vector<album::ImageEntry> &entries,
     const PictureSizes &sizes,
-    const RunValues &values);
+    const RunValues &values,
+    int workers = 1);
 
 } // namespace pictora::generate

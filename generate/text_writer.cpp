@@ -24,10 +24,12 @@ std::string withCrLf(std::string_view text)
 {
     std::string out;
     out.reserve(text.size() + text.size() / 16);
-    for (char c : text) {
-        if (c == '\n')
-            out += '\r';
-        out += c;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t line = std::min(text.find('\n', at), text.size());
+        out.append(text, at, line - at);
+        if (line < text.size())
+            out += "\r\n";
+        at = line + 1;
     }
     return out;
 }
