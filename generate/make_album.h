@@ -3,7 +3,6 @@
 
 #include "generate/layout.h"
 
-#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,8 +52,6 @@ struct RunContext {
     /// A make encodes every main picture and thumbnail, also those the album already holds as it
     /// would write them.
     bool encodeAll = false;
-    /// Bytes of decoded pictures the workers may hold at once; nothing = what the process may use.
-    std::optional<std::size_t> memoryBudget = std::nullopt;
 };
 
 struct RunResult {
