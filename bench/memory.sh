@@ -69,7 +69,8 @@ run_make() {
   ) >"$work/log.txt" 2>&1 || status=$?
   local made
   made=$(find "$work/out/images" -name 'img*.jpg' 2>/dev/null | wc -l)
-  read -r seconds rss <"$work/time.txt" || true
+  # GNU time puts "Command exited with non-zero status N" first when the command failed.
+  read -r seconds rss < <(tail -n 1 "$work/time.txt") || true
   echo "$label: exit $status, $made of $expected main pictures made, ${seconds:-?} s, peak $((${rss:-0} / 1024)) MB" | tee -a "$report"
   [ "$status" -eq 0 ] || sed 's/^/    /' "$work/log.txt" | head -5 | tee -a "$report"
 }
