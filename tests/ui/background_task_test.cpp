@@ -61,7 +61,7 @@ struct WindowRun {
     ui::BackgroundTask task;
     std::optional<ui::BackgroundRunResult> outcome;
     std::size_t callsAtEnd = 0; ///< progress calls arrived when the end did
-    int ticks = 0; ///< turns of the event loop while the run worked
+    int ticks = 0; ///< turns of the event loop between the run's first progress and its end
 
     bool run(ui::RunKind kind,
         const album::AlbumSettings &settings,
@@ -71,7 +71,10 @@ struct WindowRun {
     {
         QTimer ticker;
         ticker.setInterval(1);
-        QObject::connect(&ticker, &QTimer::timeout, [this] { ++ticks; });
+        QObject::connect(&ticker, &QTimer::timeout, [this] {
+            if (!outcome && !progress.calls.empty())
+                ++ticks;
+        });
         ticker.start();
         ui::startBackgroundRun(
             task, kind, settings, std::move(entries), prompts, progress, platform, workers, [this](auto out) {
@@ -112,7 +115,8 @@ TEST(BackgroundRun, TheWindowThreadKeepsTurningAndGetsEveryCallInOrder)
 
     EXPECT_FALSE(outcome.error);
     EXPECT_TRUE(outcome.result.completed);
-    EXPECT_GT(run.ticks, 10); // the loop went on turning while pictures were converted
+    // The loop went on turning while pictures were converted; how often depends on the machine's speed.
+    EXPECT_GT(run.ticks, 0);
     EXPECT_FALSE(run.progress.offThread);
     ASSERT_EQ(run.progress.calls.size(), 2u + 7u * 2u + 2u);
     EXPECT_EQ(run.callsAtEnd, run.progress.calls.size()) << "the end arrives after everything posted";
