@@ -75,15 +75,29 @@ TEST_F(ListOps, CancelAddsNothingAndDuplicatesAreIndependentEntries)
     EXPECT_EQ(list.size(), 2u);
 }
 
-TEST_F(ListOps, DroppingKeepsOnlyExactCaseExtensions)
+TEST_F(ListOps, DroppingKeepsPictureNamesWhateverTheirCase)
 {
     ScriptedPrompter prompts { { kSortQuestion, Answer::No, PromptKind::Confirmation } };
-    list.addDropped({ "/d/b.jpeg", "/d/a.JPG", "/d/c.Png", "/d/d.pcx", "/d/e.gif", "/d/f.FPX" },
+    list.addDropped({ "/d/b.jpeg",
+                        "/d/a.JPG",
+                        "/d/c.Png",
+                        "/d/d.pcx",
+                        "/d/e.gif",
+                        "/d/f.FPX",
+                        "/d/g.HEIC",
+                        "/d/h.Avif",
+                        "/d/i.webp",
+                        "/d/j.JXL",
+                        "/d/k.txt",
+                        "/d/jpg",
+                        "/d/.jpg" },
         prompts,
         byName,
         stampOf,
         sink);
-    EXPECT_EQ(names(list), (std::vector<std::string> { "a.JPG", "d.pcx", "f.FPX" }));
+    EXPECT_EQ(names(list),
+        (std::vector<std::string> {
+            "b.jpeg", "a.JPG", "c.Png", "d.pcx", "e.gif", "g.HEIC", "h.Avif", "i.webp", "j.JXL" }));
     EXPECT_EQ(list.current(), 0);
 }
 

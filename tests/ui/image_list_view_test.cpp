@@ -140,21 +140,22 @@ TEST_F(ImageListTab, AddAsksTheSortQuestionAndCancelAddsNothing)
     EXPECT_EQ(window.imageList().size(), 6u);
 }
 
-TEST_F(ImageListTab, DropTakesOnlyTheExactCaseExtensionsAndSkipsFolders)
+TEST_F(ImageListTab, DropTakesPictureNamesWhateverTheirCaseAndSkipsFolders)
 {
     fs::create_directory(dir.file("folder.jpg"));
     const QStringList dropped { QString::fromStdString(picture("b.jpeg")),
         QString::fromStdString(picture("a.JPG")),
         QString::fromStdString(picture("c.Png")),
+        QString::fromStdString(picture("d.txt")),
         QString::fromStdString(dir.file("folder.jpg")) };
     prompts.expect(album::kSortQuestion, Answer::Yes, PromptKind::Confirmation);
     drop(dropped);
-    EXPECT_EQ(shownNames(), QStringList { "a.JPG" });
+    EXPECT_EQ(shownNames(), (QStringList { "a.JPG", "b.jpeg", "c.Png" }));
     EXPECT_EQ(memo->toPlainText(), "a.JPG");
 
     prompts.expect(album::kSortQuestion, Answer::Cancel, PromptKind::Confirmation);
     drop({ QString::fromStdString(picture("d.jpg")) });
-    EXPECT_EQ(shownNames(), QStringList { "a.JPG" });
+    EXPECT_EQ(shownNames(), (QStringList { "a.JPG", "b.jpeg", "c.Png" }));
 }
 
 TEST_F(ImageListTab, MovingABlockDownKeepsItsMarksAndMakesTheUpperOneCurrent)
