@@ -4,7 +4,7 @@
 # the ringing each leaves at hard edges; then the time per picture of a 12-megapixel HEIC beside a
 # 12-megapixel JPEG, for pictora and the peer.
 #
-#   bench/sharpness.sh [--pictora PATH] [--corpus DIR] [-n PICTURES] [-r REPETITIONS]
+#   bench/sharpness.sh [--pictora PATH] [--corpus DIR] [-n PICTURES] [-r REPETITIONS] [--no-heic]
 #
 # Sharpness is the mean absolute Laplacian (4-neighbour) of the luma; ringing is how far the luma
 # overshoots the two levels (64 and 192) of a turned checkerboard chart. The HEIC timing makes the
@@ -19,6 +19,7 @@ pictora=${PICTORA:-$root/build/app/pictora}
 corpus=$here/corpus
 count=8
 reps=3
+heic=1
 
 while [ $# -gt 0 ]; do
   case $1 in
@@ -26,6 +27,7 @@ while [ $# -gt 0 ]; do
     --corpus) corpus=$2; shift 2 ;;
     -n) count=$2; shift 2 ;;
     -r) reps=$2; shift 2 ;;
+    --no-heic) heic=0; shift ;;
     -h|--help) sed -n '2,15p' "$0"; exit 0 ;;
     *) echo "sharpness.sh: unknown argument $1" >&2; exit 2 ;;
   esac
@@ -130,6 +132,8 @@ printf '%-28s %12s %12s %12s %12s\n' "mean of the photos" "$mom" "$mpm" "$mot" "
 awk -v a="$mom" -v b="$mpm" -v c="$mot" -v d="$mpt" 'BEGIN { printf "ours / peer: main pictures %.3f, thumbnails %.3f\n", a / b, c / d }'
 last=$(printf '%04d' $((${#sources[@]} - 1)))
 echo "ringing on the chart (levels beyond 64..192): main ours $(overshoot "$work/ours/images/img$last.jpg"), peer $(overshoot "$work/peer/main/chart.jpg"); thumbnails ours $(overshoot "$work/ours/thumb/img${last}_t.jpg"), peer $(overshoot "$work/peer/thumb/chart.jpg")"
+
+[ "$heic" -eq 1 ] || exit 0
 
 # The cost of a 12-megapixel HEIC beside the same picture as JPEG: main picture and thumbnail each.
 heics=()

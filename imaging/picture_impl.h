@@ -73,7 +73,7 @@ inline constexpr long long kMaxPixels = 100'000'000;
 /// ringing, and this gives back what it softens.
 inline constexpr double kSharpenedReduction = 1.5;
 /// The sharpening along each side: (1 + 2a)·sample − a·each neighbour, a = kSharpening.
-inline constexpr double kSharpening = 0.06;
+inline constexpr double kSharpening = 0.055;
 
 /// Whether a source of sourceWidth × sourceHeight shown at width × height is reduced enough to be
 /// sharpened.
