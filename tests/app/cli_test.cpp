@@ -251,15 +251,11 @@ TEST_F(Cli, UnreadablePicturesAreNamedByTheirOwnFileAndTheAlbumIsStillWrittenWit
             : run({ command, project, "--author", "a@x" });
         EXPECT_EQ(status, 3) << err.str();
         EXPECT_TRUE(fs::is_regular_file(dir.file("out/index.htm")));
-        // In name order (b, cut, IMG): the window's message, then the user's own file with the
-        // decoder's reason.
-        EXPECT_NE(err.str().find("img0002.jpg\nimageX : 0\nimageY : 0\n" + dir.file("IMG_0042.HEIC")
-                      + ": 読み込めない画像です (not a JPEG"),
+        // The user's own file with the decoder's reason, beside the window's message.
+        EXPECT_NE(err.str().find(dir.file("IMG_0042.HEIC") + ": 読み込めない画像です (not a JPEG"),
             std::string::npos)
             << err.str();
-        EXPECT_NE(err.str().find("img0001.jpg\nimageX : 0\nimageY : 0\n" + dir.file("cut.png")
-                      + ": 読み込めない画像です ("),
-            std::string::npos)
+        EXPECT_NE(err.str().find(dir.file("cut.png") + ": 読み込めない画像です ("), std::string::npos)
             << err.str();
         EXPECT_NE(err.str().find("読み込めなかった画像 (2):\n  " + dir.file("cut.png") + "\n  "
                       + dir.file("IMG_0042.HEIC") + "\n"),
