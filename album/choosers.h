@@ -11,11 +11,6 @@
 namespace pictora::album
 {
 
-/// The open-picture dialog's filter as "description|patterns|...": its first entry accepts every
-/// picture the program opens.
-inline constexpr const char *kOpenPictureFilter
-    = "すべての画像ファイル|*.jpg;*.jpeg;*.tif;*.tiff;*.png;*.bmp;*.gif"
-      "|JPEG|*.jpg;*.jpeg|TIFF|*.tif;*.tiff|PNG|*.png|BMP|*.bmp|GIF|*.gif";
 inline constexpr const char *kProjectFilter = "Pictora・プロジェクトファイル (*.pxa)|*.pxa";
 inline constexpr const char *kFolderBrowserTitle = "HTMLフォルダ出力先を選択してください";
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "album/image_list.h"
 
+#include "album/picture_files.h"
 #include "album/prompts.h"
 #include "album/settings.h"
 #include "album/time_shift.h"
@@ -56,7 +57,7 @@ std::vector<std::string> sortOutDropped(
         }
         std::error_code ec;
         if (!fs::is_directory(name, ec)) {
-            if (isDroppableName(name))
+            if (isPictureFileName(name))
                 pictures.push_back(name);
             else
                 skipped.push_back({ name, "追加できない種類のファイルです" });
@@ -67,7 +68,7 @@ std::vector<std::string> sortOutDropped(
         for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
             const std::string file = it->path().string();
             std::error_code kindError;
-            if (!fileNamePart(file).starts_with('.') && isDroppableName(file)
+            if (!fileNamePart(file).starts_with('.') && isPictureFileName(file)
                 && it->is_regular_file(kindError))
                 inFolder.push_back(file);
         }
@@ -112,17 +113,6 @@ std::string fileNamePart(const std::string &path)
 {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool isDroppableName(const std::string &path)
-{
-    static constexpr std::array<std::string_view, 12> kExtensions
-        = { ".jpg", ".JPG", ".bmp", ".BMP", ".png", ".PNG", ".tif", ".TIF", ".pcx", ".PCX", ".fpx", ".FPX" };
-    const std::string name = fileNamePart(path);
-    const auto dot = name.rfind('.');
-    if (dot == std::string::npos)
-        return false;
-    return std::ranges::find(kExtensions, std::string_view(name).substr(dot)) != kExtensions.end();
 }
 
 void ImageList::setCurrent(int index)

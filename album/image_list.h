@@ -33,9 +33,6 @@ using TimeStampReader = std::function<std::string(const std::string &path)>;
 /// The question asked before pictures are added.
 inline constexpr const char *kSortQuestion = "追加する画像を名前順に並べ替えますか!?";
 
-/// Whether a dropped file's name ends in one of the accepted extensions (compared with case).
-[[nodiscard]] bool isDroppableName(const std::string &path);
-
 /// A dropped name that added no picture, and why.
 struct SkippedDrop {
     std::string name;

@@ -47,6 +47,10 @@ struct Prompt {
     Question question = Question::None;
     /// More for the user who asks (a box's "details"): which file, for instance.
     std::string details {};
+    /// For a picture that cannot be read: the user's own file and why ("<path>: <cause>"), which the
+    /// command line names beside the box's text (the window's box keeps to the album's names).
+    std::string unreadableFile {};
+    std::string unreadableReason {};
 
     /// A named question's box with this text.
     static Prompt asking(Question question, std::string text);

@@ -3,6 +3,7 @@
 
 #include "album/branding.h"
 #include "album/image_list.h"
+#include "album/picture_files.h"
 #include "album/prompts.h"
 #include "album/settings.h"
 #include "album/time_shift.h"
@@ -156,6 +157,9 @@ constexpr std::pair<int, const char *> kExitStatuses[] = {
     { kExitError, "an error; its message is printed" },
     { kExitUnanswered,
         "a usage error, or a question without an answer among the options; nothing is written" },
+    { kExitUnreadable,
+        "--make or --rebuild wrote the album, but pictures could not be read: each is named with "
+        "its reason as it comes, and all of them again at the end" },
     { 128 + SIGINT,
         "--make or --rebuild stopped by SIGINT (143: SIGTERM) once the pictures in flight were "
         "written; a second signal ends it at once" },
@@ -200,6 +204,21 @@ std::string wrapped(const std::string &text, std::size_t indent, std::size_t wid
     return result;
 }
 
+/// The pictures the program reads, from the one table of picture files.
+std::string picturesRead()
+{
+    std::string text;
+    for (const album::PictureFileKind &kind : album::kPictureFileKinds) {
+        std::string extensions = kind.extensions;
+        std::ranges::replace(extensions, ';', ' ');
+        text += (text.empty() ? "" : ", ") + std::string(kind.description) + " (" + extensions + ")";
+    }
+    return "Pictures read: " + text
+        + ", the extension in any letter case; a HEIC's own rotation is applied, colours are turned "
+          "into sRGB, and of a sequence the first picture is taken. Main pictures, thumbnails and the "
+          "background are written as JPEG.";
+}
+
 std::string helpText()
 {
     std::string text = "Usage:\n";
@@ -213,6 +232,7 @@ std::string helpText()
             text += "  " + optionSynopsis(option) + "\n" + wrapped(option.help, 6, 100);
         }
     }
+    text += "\n" + wrapped(picturesRead(), 0, 100);
     text += "\nExit status:\n";
     for (const auto &[status, meaning] : kExitStatuses)
         text += "  " + std::to_string(status) + "  " + meaning + "\n";
@@ -458,6 +478,19 @@ Options parse(const std::vector<std::string> &args)
     return o;
 }
 
+/// "<path>: 読み込めない画像です (<cause>)", the cause on one line without the path that leads it.
+std::string unreadableLine(const std::string &path, const std::string &reason)
+{
+    std::string cause = reason.starts_with(path + ": ") ? reason.substr(path.size() + 2) : reason;
+    for (char &c : cause) {
+        if (c == '\n' || c == '\r' || c == '\t')
+            c = ' ';
+    }
+    while (!cause.empty() && cause.back() == ' ')
+        cause.pop_back();
+    return path + ": 読み込めない画像です" + (cause.empty() ? "" : " (" + cause + ")");
+}
+
 void printMessage(std::ostream &err, const std::string &text)
 {
     err << text;
@@ -484,6 +517,11 @@ public:
                 if (!prompt.details.empty())
                     printMessage(m_err, prompt.details);
             }
+            if (!prompt.unreadableFile.empty()) {
+                // The box names the album's picture; the user knows the picture by its own file.
+                m_err << unreadableLine(prompt.unreadableFile, prompt.unreadableReason) << "\n";
+                m_unreadable.push_back(prompt.unreadableFile);
+            }
             if (prompt.question == Question::HtmlFolderTrashed)
                 m_folderTrashed = true;
             return prompt.buttons.front();
@@ -495,7 +533,13 @@ public:
     }
 
     [[nodiscard]] bool folderTrashed() const { return m_folderTrashed; }
-    void clearTrashed() { m_folderTrashed = false; }
+    void clearTrashed()
+    {
+        m_folderTrashed = false;
+        m_unreadable.clear();
+    }
+    /// The user's files that could not be read, in the order they were told.
+    [[nodiscard]] const std::vector<std::string> &unreadable() const { return m_unreadable; }
 
 private:
     /// The options' answer to a question; nothing when the options leave it to the user.
@@ -520,6 +564,7 @@ private:
     const Options &m_options;
     std::ostream &m_err;
     bool m_folderTrashed = false;
+    std::vector<std::string> m_unreadable;
 };
 
 /// The signal that asked the running make or rebuild to stop; 0 while none has.
@@ -708,6 +753,13 @@ int makeOrRebuild(const Options &o, std::ostream &out, std::ostream &err)
     }
     if (o.save)
         project::SaveProjectFile(o.project, settings, kept);
+    // Told once more at the end, where a long run's output leaves them easy to find.
+    if (const std::vector<std::string> &unreadable = prompts.unreadable(); !unreadable.empty()) {
+        err << "読み込めなかった画像 (" << unreadable.size() << "):\n";
+        for (const std::string &path : unreadable)
+            err << "  " << path << "\n";
+        return kExitUnreadable;
+    }
     return kExitSuccess;
 }
 
@@ -897,6 +949,7 @@ void writeManPage(std::ostream &out)
             out << ".TP\n\\fB" << roff(optionSynopsis(option)) << "\\fR\n" << roff(option.help) << "\n";
         }
     }
+    out << ".SH PICTURES\n" << roff(picturesRead()) << "\n";
     out << ".SH FILES\n"
         << ".TP\n\\fI$XDG_CACHE_HOME/pictora/\\fR (\\fI~/.cache/pictora/\\fR when it is not set)\n"
         << roff(

@@ -13,6 +13,7 @@ enum ExitStatus : int {
     kExitSuccess = 0,
     kExitError = 1, ///< the run ended with an error message
     kExitUnanswered = 2, ///< a question had no answer among the options, or the usage was wrong
+    kExitUnreadable = 3, ///< the album was written without pictures that could not be read
 };
 
 /// Whether the arguments ask for the headless command line rather than the window.

@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "app/picture_folder.h"
 
+#include "album/picture_files.h"
 #include "base/errors.h"
 #include "base/file_messages.h"
 #include "project/project_writer.h"
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
-#include <string_view>
 
 namespace pictora::app
 {
@@ -17,29 +15,6 @@ namespace fs = std::filesystem;
 
 namespace
 {
-
-std::string lowerAscii(std::string_view text)
-{
-    std::string lower(text);
-    std::ranges::transform(lower, lower.begin(), [](unsigned char c) { return std::tolower(c); });
-    return lower;
-}
-
-/// The patterns of the filter's first entry, "*.jpg" ... in lower case.
-std::vector<std::string> firstEntryPatterns()
-{
-    const std::string_view filter(album::kOpenPictureFilter);
-    const auto begin = filter.find('|') + 1;
-    const auto end = filter.find('|', begin);
-    std::vector<std::string> patterns;
-    std::string_view rest = filter.substr(begin, end - begin);
-    while (!rest.empty()) {
-        const auto semicolon = rest.find(';');
-        patterns.push_back(lowerAscii(rest.substr(0, semicolon)));
-        rest = semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
-    }
-    return patterns;
-}
 
 std::string fullPath(const fs::path &path)
 {
@@ -58,16 +33,6 @@ std::string storablePath(const fs::path &path)
 }
 
 } // namespace
-
-bool isOpenablePictureName(const std::string &path)
-{
-    static const std::vector<std::string> patterns = firstEntryPatterns();
-    const std::string name = lowerAscii(fs::path(path).filename().string());
-    return std::ranges::any_of(patterns, [&name](const std::string &pattern) {
-        const std::string_view suffix = std::string_view(pattern).substr(1); // after "*"
-        return name.size() > suffix.size() && name.ends_with(suffix);
-    });
-}
 
 std::vector<std::string> picturesNamedBy(const std::vector<std::string> &arguments)
 {
@@ -91,7 +56,7 @@ std::vector<std::string> picturesNamedBy(const std::vector<std::string> &argumen
         for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
             const std::string name = it->path().filename().string();
             std::error_code kindError;
-            if (name.starts_with(".") || !isOpenablePictureName(name) || !it->is_regular_file(kindError))
+            if (name.starts_with(".") || !album::isPictureFileName(name) || !it->is_regular_file(kindError))
                 continue;
             pictures.push_back(storablePath(it->path()));
             ++found;

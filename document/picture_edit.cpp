@@ -3,7 +3,9 @@
 
 #include "base/file_messages.h"
 #include "document/document_listener.h"
+#include "generate/picture_conversion.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
@@ -99,6 +101,7 @@ void PictureEdit::showCurrent()
 {
     ++m_generation;
     m_picture = imaging::Picture();
+    m_tooLarge = {};
     m_fileLoaded = false;
     m_showsFile = currentEntry() != nullptr;
     m_edited = false;
@@ -111,6 +114,7 @@ void PictureEdit::erase()
 {
     ++m_generation;
     m_picture = imaging::Picture();
+    m_tooLarge = {};
     m_fileLoaded = false;
     m_showsFile = false;
     m_edited = false;
@@ -134,14 +138,43 @@ void PictureEdit::offThread(
     then(failure);
 }
 
-bool PictureEdit::adoptFile(unsigned generation, imaging::Picture loaded)
+bool PictureEdit::adoptFile(unsigned generation, imaging::Picture loaded, const imaging::PictureInfo &header)
 {
     // Another entry shown meanwhile is not this file's.
     if (generation != m_generation)
         return false;
     m_picture = std::move(loaded);
     m_fileLoaded = true;
+    if (m_picture.empty() && header.valid() && !imaging::sizeCanBeHeld(header.width, header.height))
+        m_tooLarge = header;
     return !m_picture.empty();
+}
+
+void PictureEdit::tellTooLarge()
+{
+    const auto *entry = currentEntry();
+    if (!entry || !m_tooLarge.valid())
+        return;
+    m_prompts.inform(album::PromptKind::Warning,
+        album::fileNamePart(entry->path) + "\nは " + std::to_string(m_tooLarge.width) + " x "
+            + std::to_string(m_tooLarge.height)
+            + " 画素と大きすぎるため、エフェクトをかけられません。\n(エフェクトをかけられるのは 1 "
+              "億画素までの画像です)");
+}
+
+int PictureEdit::mosaicBlock(imaging::TargetSize previewBox) const
+{
+    const double width = m_picture.width();
+    const double height = m_picture.height();
+    double scale = 1.0;
+    // As the picture will be applied: its pages show it at the main picture's size.
+    if (const auto page = generate::pageSize(m_settings, width, height); page && page->width > 0)
+        scale = std::min(scale, page->width / width);
+    const imaging::TargetSize shown = imaging::fitInside(
+        { m_picture.width(), m_picture.height(), 0 }, previewBox.width, previewBox.height);
+    if (shown.width > 0)
+        scale = std::min(scale, shown.width / width);
+    return imaging::mosaicBlockFor(scale);
 }
 
 bool PictureEdit::hasPicture()
@@ -162,29 +195,47 @@ void PictureEdit::withPicture(const Then &then)
     }
     const auto *entry = currentEntry();
     if (!m_showsFile || m_fileLoaded || !entry) {
+        tellTooLarge();
         then(false);
         return;
     }
     auto loaded = std::make_shared<imaging::Picture>();
-    offThread([path = entry->path, loaded](const EffectWorker::Post &) { *loaded = imaging::load(path); },
-        [this, generation = m_generation, loaded, then](const std::exception_ptr &failure) {
-            then(!failure && adoptFile(generation, std::move(*loaded)));
+    auto header = std::make_shared<imaging::PictureInfo>();
+    offThread(
+        [path = entry->path, loaded, header](const EffectWorker::Post &) {
+            *loaded = imaging::load(path);
+            if (loaded->empty())
+                *header = imaging::probe(path);
+        },
+        [this, generation = m_generation, loaded, header, then](const std::exception_ptr &failure) {
+            const bool has = !failure && adoptFile(generation, std::move(*loaded), *header);
+            if (!has && generation == m_generation)
+                tellTooLarge();
+            then(has);
         });
 }
 
-void PictureEdit::runEffect(Effect effect, bool enableCommands, const Then &then)
+void PictureEdit::runEffect(
+    Effect effect, bool enableCommands, const Then &then, int progressFrom, int progressTo)
 {
     album::ProgressSink *progress = m_progress;
     if (progress) {
         progress->show();
-        progress->setPosition(0);
+        progress->setPosition(progressFrom);
     }
     // The work gets its own copy of the picture (pixels are shared, never changed in place), so
     // nothing it reads changes under it.
     auto result = std::make_shared<imaging::Picture>();
     auto ok = std::make_shared<bool>(false);
-    offThread([effect = std::move(effect), input = m_picture, result, ok](
-                  const EffectWorker::Post &) { *ok = effect(input, *result); },
+    offThread(
+        [effect = std::move(effect), input = m_picture, result, ok, progress, progressFrom, progressTo](
+            const EffectWorker::Post &post) {
+            *ok = effect(input, *result, [&post, progress, progressFrom, progressTo](int percent) {
+                const int position = progressFrom + (progressTo - progressFrom) * percent / 100;
+                if (progress)
+                    post([progress, position] { progress->setPosition(position); });
+            });
+        },
         [this, progress, generation = m_generation, result, ok, enableCommands, then](
             const std::exception_ptr &failure) {
             if (progress)
@@ -217,7 +268,8 @@ void PictureEdit::rotate(int delta, const Then &then)
         if (angle == kFullTurn || angle == -kFullTurn)
             angle = 0;
         runEffect(
-            [path = entry->path, reload, angle](const imaging::Picture &shown, imaging::Picture &out) {
+            [path = entry->path, reload, angle](
+                const imaging::Picture &shown, imaging::Picture &out, const imaging::ProgressCallback &) {
                 const imaging::Picture fromFile = reload ? imaging::load(path) : shown;
                 return !fromFile.empty() && imaging::Rotation(fromFile, out, angle);
             },
@@ -255,16 +307,18 @@ bool PictureEdit::rotateRight()
     return whileBusy([this](const Then &then) { rotate(-kQuarterTurn, then); });
 }
 
-bool PictureEdit::mosaic(const imaging::Region &selection)
+bool PictureEdit::mosaic(const imaging::Region &selection, imaging::TargetSize previewBox)
 {
-    return whileBusy([this, selection](const Then &then) {
-        withPicture([this, selection, then](bool has) {
+    return whileBusy([this, selection, previewBox](const Then &then) {
+        withPicture([this, selection, previewBox, then](bool has) {
             if (!has) {
                 then(false);
                 return;
             }
-            runEffect([selection](const imaging::Picture &in,
-                          imaging::Picture &out) { return imaging::Mosaic(in, out, selection); },
+            runEffect(
+                [selection, block = mosaicBlock(previewBox)](const imaging::Picture &in,
+                    imaging::Picture &out,
+                    const imaging::ProgressCallback &) { return imaging::Mosaic(in, out, selection, block); },
                 true,
                 then);
         });
@@ -280,7 +334,8 @@ bool PictureEdit::emboss(const imaging::Region &selection)
                 return;
             }
             runEffect([selection](const imaging::Picture &in,
-                          imaging::Picture &out) { return imaging::Emboss(in, out, selection); },
+                          imaging::Picture &out,
+                          const imaging::ProgressCallback &) { return imaging::Emboss(in, out, selection); },
                 true,
                 then);
         });
@@ -297,8 +352,10 @@ bool PictureEdit::removeNoise()
             }
             // The picture's own size, so a turned picture is covered whole.
             runEffect(
-                [](const imaging::Picture &in, imaging::Picture &out) {
-                    return imaging::RemoveNoise(in, out, imaging::wholeRegion(in), kNoiseLevel);
+                [](const imaging::Picture &in,
+                    imaging::Picture &out,
+                    const imaging::ProgressCallback &progress) {
+                    return imaging::RemoveNoise(in, out, imaging::wholeRegion(in), kNoiseLevel, progress);
                 },
                 true,
                 then);
@@ -315,9 +372,12 @@ bool PictureEdit::sepia()
                 return;
             }
             // The grey step stays shown even if the tint fails; only the tint enables the commands.
+            // Each step moves the bar half of its way.
             runEffect(
-                [](const imaging::Picture &in, imaging::Picture &out) {
-                    return imaging::SetGray(in, out, imaging::wholeRegion(in));
+                [](const imaging::Picture &in,
+                    imaging::Picture &out,
+                    const imaging::ProgressCallback &progress) {
+                    return imaging::SetGray(in, out, imaging::wholeRegion(in), progress);
                 },
                 false,
                 [this, then](bool grey) {
@@ -326,12 +386,19 @@ bool PictureEdit::sepia()
                         return;
                     }
                     runEffect(
-                        [](const imaging::Picture &in, imaging::Picture &out) {
-                            return imaging::RGBLevel(in, out, imaging::wholeRegion(in), 10, -10, -35);
+                        [](const imaging::Picture &in,
+                            imaging::Picture &out,
+                            const imaging::ProgressCallback &progress) {
+                            return imaging::RGBLevel(
+                                in, out, imaging::wholeRegion(in), 10, -10, -35, progress);
                         },
                         true,
-                        then);
-                });
+                        then,
+                        50,
+                        100);
+                },
+                0,
+                50);
         });
     });
 }

@@ -89,7 +89,9 @@ public:
     bool rotateLeft();
     bool rotateRight();
     /// Region effects on the preview's selection, in picture pixels; an empty selection does nothing.
-    bool mosaic(const imaging::Region &selection);
+    /// The mosaic's blocks stay at least 10 pixels wide on the album's pages (the main picture's
+    /// size) and in a preview of `previewBox` (none when 0 × 0), however large the picture is.
+    bool mosaic(const imaging::Region &selection, imaging::TargetSize previewBox = {});
     bool emboss(const imaging::Region &selection);
     /// Whole-picture effects.
     bool removeNoise();
@@ -111,14 +113,24 @@ private:
     /// Runs one command unless another is working (the window keeps turning while one does).
     bool whileBusy(const std::function<void(Then)> &command);
     void rotate(int delta, const Then &then);
-    /// Decodes the current entry's file when no picture is held yet, then `then(hasPicture)`.
+    /// Decodes the current entry's file when no picture is held yet, then `then(hasPicture)`; a
+    /// picture too large to be edited is told why.
     void withPicture(const Then &then);
-    /// Takes the decoded file as the picture unless another entry was shown meanwhile.
-    bool adoptFile(unsigned generation, imaging::Picture loaded);
+    /// Takes the decoded file as the picture unless another entry was shown meanwhile; `header` is
+    /// what the file's header tells when it could not be decoded.
+    bool adoptFile(unsigned generation, imaging::Picture loaded, const imaging::PictureInfo &header = {});
+    /// Tells why a picture too large to hold takes no effect (it is shown, so silence would look
+    /// like a fault).
+    void tellTooLarge();
+    /// The mosaic's block side for the picture held now.
+    [[nodiscard]] int mosaicBlock(imaging::TargetSize previewBox) const;
     void applyNow(const Then &then);
     /// Runs one effect on the shown picture; on success the result is shown and the commands enabled.
-    using Effect = std::function<bool(const imaging::Picture &, imaging::Picture &)>;
-    void runEffect(Effect effect, bool enableCommands, const Then &then);
+    /// The effect's progress (0 to 100) moves the bar from `progressFrom` to `progressTo`.
+    using Effect = std::function<bool(
+        const imaging::Picture &, imaging::Picture &, const imaging::ProgressCallback &)>;
+    void runEffect(
+        Effect effect, bool enableCommands, const Then &then, int progressFrom = 0, int progressTo = 100);
     void setCommands(bool canApply, bool canUndo);
     /// Runs `work` through the worker, or here without one, then `then` here.
     void offThread(
@@ -138,6 +150,8 @@ private:
     unsigned m_generation = 0; ///< counts the pictures shown, so a late result of another is dropped
 
     imaging::Picture m_picture;
+    /// The size of a file that could not be loaded because a picture that large cannot be held.
+    imaging::PictureInfo m_tooLarge;
     bool m_fileLoaded = false; ///< m_picture holds what the current entry's file gave, if anything
     bool m_showsFile = false; ///< the picture is the current entry's (not erased)
     bool m_edited = false;

@@ -203,7 +203,9 @@ ConvertedPicture convertOne(const RunRecords &records,
     try {
         const std::optional<FileStamp> before = stampOf(path);
         if (before) {
-            if (std::optional<PictureOutcome> known = records.remembered(path, *before)) {
+            // A picture remembered as unreadable is looked at again, so that the run can say why.
+            if (std::optional<PictureOutcome> known = records.remembered(path, *before);
+                known && !known->unreadable) {
                 done.outcome = std::move(*known);
                 done.stamp = before;
                 return done;
@@ -308,6 +310,10 @@ std::size_t convertAll(
                     album::Prompt told = album::Prompt::asking(
                         album::Question::Unreadable, unreadableMessage(static_cast<int>(i), outcome));
                     told.details = unreadableDetails(c.entries[i].path);
+                    if (outcome.unreadable) {
+                        told.unreadableFile = c.entries[i].path;
+                        told.unreadableReason = outcome.unreadableReason;
+                    }
                     c.prompts.ask(told);
                 }
                 result.sizes[i] = outcome.sizes;
@@ -367,8 +373,16 @@ RunResult writeAlbum(
 
     if (writePictures && hasBackgroundPicture(c.settings)) {
         std::string error;
-        if (!convertBackground(c.settings.text(OptionId::edBGImage), layout, options, &error))
-            c.prompts.inform(PromptKind::Warning, error);
+        std::string reason;
+        const std::string background = c.settings.text(OptionId::edBGImage);
+        if (!convertBackground(background, layout, options, &error, &reason)) {
+            album::Prompt prompt { PromptKind::Warning, error };
+            if (!reason.empty()) {
+                prompt.unreadableFile = background;
+                prompt.unreadableReason = reason;
+            }
+            c.prompts.ask(prompt);
+        }
     }
 
     writePages(layout, c.settings, c.entries, result.sizes, values, workerCount(c.workers));

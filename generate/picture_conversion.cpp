@@ -101,6 +101,16 @@ FittedSize fitSize(double width, double height, double targetX, double targetY, 
     return { width * targetY / height, targetY };
 }
 
+std::optional<FittedSize> pageSize(const album::AlbumSettings &settings, double width, double height)
+{
+    try {
+        const RunValues values = fixRunValues(settings);
+        return fitSize(width, height, values.mainX, values.mainY, settings.number(OptionId::rbLmain) == 0);
+    } catch (const base::ConversionError &) {
+        return std::nullopt;
+    }
+}
+
 namespace
 {
 
@@ -306,20 +316,23 @@ PictureOutcome convertPicture(const std::string &sourcePath,
             return writePictures(std::move(planes), source, index, layout, options, writeMain);
     }
     imaging::Picture held;
+    std::string reason;
     if (target) {
-        held = imaging::loadFitted(sourcePath, target, &source);
+        held = imaging::loadFitted(sourcePath, target, &source, &reason);
     } else {
         if (beforeDecode) {
             if (const imaging::PictureInfo header = imaging::probe(sourcePath); header.valid())
                 beforeDecode(header, std::nullopt);
         }
-        held = imaging::load(sourcePath);
+        held = imaging::load(sourcePath, &reason);
         source = { held.width(), held.height(), held.bitsPerPixel() };
     }
     if (held.empty()) {
         if (recorded.askedTooMuch())
             return oversizeOutcome(options, recorded.thumbnail, *recorded.asked);
-        return unreadableOutcome(options);
+        PictureOutcome out = unreadableOutcome(options);
+        out.unreadableReason = std::move(reason);
+        return out;
     }
     return writePictures(std::move(held), source, index, layout, options, writeMain);
 }
@@ -335,10 +348,14 @@ PictureOutcome outcomeFor(const KnownPicture &known, const ConversionOptions &op
 PictureOutcome checkPicture(const std::string &sourcePath, const ConversionOptions &options)
 {
     RecordedTarget recorded(options, {});
-    const imaging::PictureInfo source = imaging::checkLoads(sourcePath, recorded.target);
+    std::string reason;
+    const imaging::PictureInfo source = imaging::checkLoads(sourcePath, recorded.target, &reason);
     if (!source.valid() && recorded.askedTooMuch())
         return oversizeOutcome(options, recorded.thumbnail, *recorded.asked);
-    return outcomeFor({ source.valid(), source.width, source.height }, options);
+    PictureOutcome out = outcomeFor({ source.valid(), source.width, source.height }, options);
+    if (out.unreadable)
+        out.unreadableReason = std::move(reason);
+    return out;
 }
 
 std::string decodePlan(const ConversionOptions &options)
@@ -417,9 +434,10 @@ std::string unreadableDetails(const std::string &sourcePath)
 bool convertBackground(const std::string &backgroundPath,
     const AlbumLayout &layout,
     const ConversionOptions &options,
-    std::string *error)
+    std::string *error,
+    std::string *reason)
 {
-    imaging::Picture picture = imaging::load(backgroundPath);
+    imaging::Picture picture = imaging::load(backgroundPath, reason);
     if (picture.empty()) {
         if (error)
             *error = backgroundPath + "\nを背景画像として読み込めません。";

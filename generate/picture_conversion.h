@@ -49,10 +49,18 @@ struct FittedSize {
 /// (a square counts as portrait for the long side and as landscape for the short side).
 [[nodiscard]] FittedSize fitSize(double width, double height, double targetX, double targetY, bool longSide);
 
+/// The size a picture of width × height is shown at on its page (the main picture's size) under
+/// the settings' main size options; nothing while a size option is no number.
+[[nodiscard]] std::optional<FittedSize> pageSize(
+    const album::AlbumSettings &settings, double width, double height);
+
 /// What the picture step gives for one picture.
 struct PictureOutcome {
     SizeRow sizes;
     bool unreadable = false; ///< the source could not be decoded
+    /// Why, as the decoder tells it ("<path>: <cause>"); empty when only a record of an earlier run
+    /// said that it could not be read.
+    std::string unreadableReason;
     int workingWidth = 0; ///< W0 and H0 as the message shows them
     int workingHeight = 0;
     std::string writeError; ///< a main picture or thumbnail could not be written
@@ -120,11 +128,13 @@ using BeforeDecode = std::function<void(
 [[nodiscard]] std::string unreadableDetails(const std::string &sourcePath);
 
 /// Re-encodes the background picture as back.jpg in the album folder. Returns false with a
-/// message in *error when the picture cannot be read; throws base::UserError when back.jpg cannot
-/// be written, since pages that declare it would then show another picture or none.
+/// message in *error when the picture cannot be read (and the decoder's words in *reason); throws
+/// base::UserError when back.jpg cannot be written, since pages that declare it would then show
+/// another picture or none.
 bool convertBackground(const std::string &backgroundPath,
     const AlbumLayout &layout,
     const ConversionOptions &options,
-    std::string *error);
+    std::string *error,
+    std::string *reason = nullptr);
 
 } // namespace pictora::generate

@@ -10,7 +10,8 @@ namespace pictora::imaging
 inline constexpr const char *kNoCaptureTime = "0000年00月00日 00時00分";
 
 /// The capture time stamp text of a picture file: from its Exif date ("2004年05月01日 13時05分")
-/// or else from the file's last-write time in local time.
+/// (a JPEG's first segment, or the Exif block of a HEIF, AVIF, WebP or JPEG XL file), or else, also
+/// for Exif without a date, from the file's last-write time in local time.
 [[nodiscard]] std::string captureTimeStamp(const std::string &path);
 
 } // namespace pictora::imaging

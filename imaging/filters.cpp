@@ -80,6 +80,25 @@ std::uint8_t fromColumns(const std::uint8_t *low,
 
 } // namespace
 
+RowProgress::RowProgress(int rows, const ProgressCallback &progress)
+    : m_rows(std::max(1, rows))
+    , m_owner(std::this_thread::get_id())
+    , m_progress(progress)
+{
+}
+
+void RowProgress::rowDone()
+{
+    const int done = m_done.fetch_add(1, std::memory_order_relaxed) + 1;
+    if (!m_progress || std::this_thread::get_id() != m_owner)
+        return;
+    const int percent = static_cast<int>(static_cast<long long>(done) * 100 / m_rows);
+    if (percent != m_reported) {
+        m_reported = percent;
+        m_progress(std::min(percent, 100));
+    }
+}
+
 void forEachRowShare(int begin, int end, int threads, const std::function<void(int first, int last)> &rows)
 {
     if (end <= begin)
@@ -115,7 +134,8 @@ void median3x3(const std::uint8_t *in,
     int height,
     int bands,
     const Region &area,
-    int threads)
+    int threads,
+    RowProgress *progress)
 {
     if (area.width <= 0 || area.height <= 0)
         return;
@@ -156,6 +176,8 @@ void median3x3(const std::uint8_t *in,
             i = innerEnd;
             for (; i < end; ++i)
                 target[i] = fromColumns(low, middle, high, i >= step ? i - step : i, i, i);
+            if (progress)
+                progress->rowDone();
         }
     });
 }

@@ -4,11 +4,31 @@
 
 #include "imaging/picture.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <thread>
 
 namespace pictora::imaging::detail
 {
+
+/// Counts the rows that several threads work off and passes the percentage on from the thread
+/// that made it only (forEachRowShare runs the first share there), so the callback need not be safe
+/// to call from several threads.
+class RowProgress
+{
+public:
+    RowProgress(int rows, const ProgressCallback &progress);
+    /// Called by any thread once per row done.
+    void rowDone();
+
+private:
+    std::atomic<int> m_done { 0 };
+    int m_rows;
+    int m_reported = -1; ///< touched by the owner only
+    std::thread::id m_owner;
+    const ProgressCallback &m_progress;
+};
 
 /// Calls `rows(first, last)` on contiguous shares of [begin, end), one share per thread, on up to
 /// `threads` threads (0 = one per core) including the calling one, and returns when all are done.
@@ -24,6 +44,7 @@ void median3x3(const std::uint8_t *in,
     int height,
     int bands,
     const Region &area,
-    int threads = 0);
+    int threads = 0,
+    RowProgress *progress = nullptr);
 
 } // namespace pictora::imaging::detail

@@ -282,7 +282,13 @@ JpegPlanes decodeFittedPlanes(const FileBytes &file,
     const bool swap = swapsSides(orientation);
     const int uprightWidth = swap ? storedHeight : storedWidth;
     const int uprightHeight = swap ? storedWidth : storedHeight;
-    return fitPlanes(source, orientation, uprightWidth, uprightHeight, subsamp);
+    // Sharpened by how much the whole picture shrinks, the decoder's scale included.
+    return fitPlanes(source,
+        orientation,
+        uprightWidth,
+        uprightHeight,
+        subsamp,
+        sharpensReduction(width, height, storedWidth, storedHeight));
 }
 
 std::optional<PlainJpegHeader> plainJpegHeader(const unsigned char *data, std::size_t size)

@@ -195,12 +195,13 @@ Picture loadResized(const std::string &path, int width, int height, std::string 
     return f ? f->loadResized(path, width, height, reason) : unavailable(reason, path);
 }
 
-Picture loadFitted(const std::string &path, const TargetFor &targetFor, PictureInfo *header)
+Picture loadFitted(
+    const std::string &path, const TargetFor &targetFor, PictureInfo *header, std::string *reason)
 {
     if (header)
         *header = {};
     const vips_module::Functions *f = functions();
-    return f ? f->loadFitted(path, targetFor, header) : Picture();
+    return f ? f->loadFitted(path, targetFor, header, reason) : unavailable(reason, path);
 }
 
 JpegPlanes loadPlanesFitted(
@@ -218,10 +219,14 @@ JpegPlanes loadPlanesFitted(
     return f ? f->loadPlanesFitted(path, targetFor, sampling, header) : JpegPlanes();
 }
 
-PictureInfo checkLoads(const std::string &path, const TargetFor &targetFor)
+PictureInfo checkLoads(const std::string &path, const TargetFor &targetFor, std::string *reason)
 {
     const vips_module::Functions *f = functions();
-    return f ? f->checkLoads(path, targetFor) : PictureInfo {};
+    if (!f) {
+        (void)unavailable(reason, path);
+        return {};
+    }
+    return f->checkLoads(path, targetFor, reason);
 }
 
 namespace
@@ -256,14 +261,15 @@ bool Rotation(const Picture &in, Picture &out, int angle)
     return apply(&vips_module::Functions::Rotation, in, out, angle);
 }
 
-bool Mosaic(const Picture &in, Picture &out, const Region &region)
+bool Mosaic(const Picture &in, Picture &out, const Region &region, int block)
 {
-    return apply(&vips_module::Functions::Mosaic, in, out, region);
+    return apply(&vips_module::Functions::Mosaic, in, out, region, block);
 }
 
-bool RemoveNoise(const Picture &in, Picture &out, const Region &region, int level)
+bool RemoveNoise(
+    const Picture &in, Picture &out, const Region &region, int level, const ProgressCallback &progress)
 {
-    return apply(&vips_module::Functions::RemoveNoise, in, out, region, level);
+    return apply(&vips_module::Functions::RemoveNoise, in, out, region, level, progress);
 }
 
 bool Emboss(const Picture &in, Picture &out, const Region &region)
@@ -271,19 +277,25 @@ bool Emboss(const Picture &in, Picture &out, const Region &region)
     return apply(&vips_module::Functions::Emboss, in, out, region);
 }
 
-bool SetGray(const Picture &in, Picture &out, const Region &region)
+bool SetGray(const Picture &in, Picture &out, const Region &region, const ProgressCallback &progress)
 {
-    return apply(&vips_module::Functions::SetGray, in, out, region);
+    return apply(&vips_module::Functions::SetGray, in, out, region, progress);
 }
 
-bool RGBLevel(const Picture &in, Picture &out, const Region &region, int red, int green, int blue)
+bool RGBLevel(const Picture &in,
+    Picture &out,
+    const Region &region,
+    int red,
+    int green,
+    int blue,
+    const ProgressCallback &progress)
 {
-    return apply(&vips_module::Functions::RGBLevel, in, out, region, red, green, blue);
+    return apply(&vips_module::Functions::RGBLevel, in, out, region, red, green, blue, progress);
 }
 
-bool Sepia(const Picture &in, Picture &out, const Region &region)
+bool Sepia(const Picture &in, Picture &out, const Region &region, const ProgressCallback &progress)
 {
-    return apply(&vips_module::Functions::Sepia, in, out, region);
+    return apply(&vips_module::Functions::Sepia, in, out, region, progress);
 }
 
 void initialise()

@@ -152,6 +152,14 @@ bool sizeCanBeHeld(long long width, long long height)
     return detail::saneSize(width, height);
 }
 
+int mosaicBlockFor(double smallestScale)
+{
+    if (!(smallestScale > 0.0) || smallestScale >= 1.0)
+        return kMosaicBlock;
+    // A block never needs to be wider than the widest picture.
+    return static_cast<int>(std::min(std::ceil(kMosaicBlock / smallestScale - 1e-9), 65535.0));
+}
+
 Region wholeRegion(const Picture &picture)
 {
     return { 0, 0, picture.width(), picture.height() };

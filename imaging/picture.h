@@ -83,13 +83,15 @@ enum class Sampling { S411, S422, S444 };
 /// "4:1:1" → S411, "4:4:4" → S444, anything else → S422.
 [[nodiscard]] Sampling samplingFromText(const std::string &text);
 
-/// Reads the header only (cheap). Never throws.
+/// Reads the header only (cheap): the upright size, also of a picture too large to be held
+/// (sizeCanBeHeld tells). Never throws.
 [[nodiscard]] PictureInfo probe(const std::string &path);
 
 /// Decodes a whole picture. Any failure (missing, empty, truncated, not a picture, absurd size)
 /// gives an empty Picture. Never throws.
 [[nodiscard]] Picture load(const std::string &path);
-/// The same; when the result is empty, *reason says why (for logs, not for the user's eyes).
+/// The same; when the result is empty, *reason says why: the path, ": " and the cause (in the
+/// decoder's words, for the command line and logs rather than a message box).
 [[nodiscard]] Picture load(const std::string &path, std::string *reason);
 
 /// Decodes a picture and resizes it to exactly width × height. When the target is at most half
@@ -121,9 +123,11 @@ using TargetFor = std::function<TargetSize(const PictureInfo &header)>;
 
 /// loadResized for a target that depends on the picture: reads the header once, gives it to
 /// `targetFor` (and to *header when given; all zero when the file is no readable picture), then
-/// decodes at that size. Empty on failure.
-[[nodiscard]] Picture loadFitted(
-    const std::string &path, const TargetFor &targetFor, PictureInfo *header = nullptr);
+/// decodes at that size. Empty on failure, with *reason as load gives it.
+[[nodiscard]] Picture loadFitted(const std::string &path,
+    const TargetFor &targetFor,
+    PictureInfo *header = nullptr,
+    std::string *reason = nullptr);
 
 /// A picture held as the planes a JPEG is coded in: luma and two chroma planes at a chroma sampling.
 /// A JPEG decodes to them at its DCT scale and the encoder takes them as they are, so a picture that is
@@ -161,8 +165,10 @@ private:
 
 /// Whether loadFitted (or load, when `targetFor` is empty) would give a picture, found at a fraction
 /// of the cost: the same checks, then the pixels decoded at the smallest scale the format allows
-/// and dropped. Gives the upright size the header tells; all zero when that load would fail.
-[[nodiscard]] PictureInfo checkLoads(const std::string &path, const TargetFor &targetFor = {});
+/// and dropped. Gives the upright size the header tells; all zero when that load would fail, with
+/// *reason as load gives it.
+[[nodiscard]] PictureInfo checkLoads(
+    const std::string &path, const TargetFor &targetFor = {}, std::string *reason = nullptr);
 
 // Operations below leave their input unchanged and write their result to `out`; they return
 // false (leaving `out` empty) on failure and never throw. `in` and `out` may be the same object.
@@ -175,19 +181,32 @@ bool Resize(const Picture &in, Picture &out, int width, int height);
 bool ConvertColor(const Picture &in, Picture &out);
 /// Turns by quarter turns; angle in hundredths of a degree, positive turns left (9000 = a quarter turn).
 bool Rotation(const Picture &in, Picture &out, int angle);
-/// 10 × 10 blocks inside the region, each filled with its mean colour.
-bool Mosaic(const Picture &in, Picture &out, const Region &region);
+/// The side of a mosaic's blocks where the picture is shown at its own size.
+inline constexpr int kMosaicBlock = 10;
+/// The side of a mosaic's blocks, in picture pixels, that keeps every block at least kMosaicBlock
+/// pixels wide where the picture is shown at `smallestScale` (shown pixels per picture pixel): on a
+/// photo shown much smaller, 10-pixel blocks would shrink to a pixel or two and hide nothing.
+[[nodiscard]] int mosaicBlockFor(double smallestScale);
+/// block × block squares inside the region, each filled with its mean colour.
+bool Mosaic(const Picture &in, Picture &out, const Region &region, int block = kMosaicBlock);
 /// Median filter with a level × level window inside the region (level 1 to 99; an even level
 /// takes the next odd window, which has a centre).
-bool RemoveNoise(const Picture &in, Picture &out, const Region &region, int level);
+bool RemoveNoise(
+    const Picture &in, Picture &out, const Region &region, int level, const ProgressCallback &progress = {});
 /// Emboss inside the region: a grey relief lit from the top left, flat areas mid grey (128).
 bool Emboss(const Picture &in, Picture &out, const Region &region);
 /// Grey scale (kept as three channels).
-bool SetGray(const Picture &in, Picture &out, const Region &region);
+bool SetGray(const Picture &in, Picture &out, const Region &region, const ProgressCallback &progress = {});
 /// Adds the given amounts to red, green and blue inside the region, clamped to 0..255.
-bool RGBLevel(const Picture &in, Picture &out, const Region &region, int red, int green, int blue);
+bool RGBLevel(const Picture &in,
+    Picture &out,
+    const Region &region,
+    int red,
+    int green,
+    int blue,
+    const ProgressCallback &progress = {});
 /// SetGray, then RGBLevel(+10, −10, −35): the sepia tint.
-bool Sepia(const Picture &in, Picture &out, const Region &region);
+bool Sepia(const Picture &in, Picture &out, const Region &region, const ProgressCallback &progress = {});
 
 /// Resize for planes: each plane scaled to exactly what width × height needs at the same sampling.
 bool Resize(const JpegPlanes &in, JpegPlanes &out, int width, int height);

@@ -68,6 +68,21 @@ inline constexpr long long kMaxPixels = 100'000'000;
 
 [[nodiscard]] bool saneSize(long long width, long long height);
 
+/// A picture reduced to two thirds or less of its source (over all steps: a decoder's reduced scale
+/// and the resampling) is sharpened a little afterwards: the bicubic kernel keeps edges free of
+/// ringing, and this gives back what it softens.
+inline constexpr double kSharpenedReduction = 1.5;
+/// The sharpening along each side: (1 + 2a)·sample − a·each neighbour, a = kSharpening.
+inline constexpr double kSharpening = 0.055;
+
+/// Whether a source of sourceWidth × sourceHeight shown at width × height is reduced enough to be
+/// sharpened.
+[[nodiscard]] inline bool sharpensReduction(
+    double sourceWidth, double sourceHeight, double width, double height)
+{
+    return sourceWidth >= kSharpenedReduction * width || sourceHeight >= kSharpenedReduction * height;
+}
+
 /// A Picture that owns a copy of the buffer's pixels. Throws std::bad_alloc only.
 [[nodiscard]] Picture fromBuffer(const PixelBuffer &buffer);
 /// The same, taking the buffer's pixels over instead of copying them.
@@ -86,10 +101,10 @@ struct SourcePlanes {
 };
 
 /// Planes of exactly width × height, upright, at TurboJPEG sampling `subsamp`, resampled from the
-/// source's stored planes and turned by its Exif orientation; grey gets neutral chroma. Throws
-/// std::bad_alloc only.
+/// source's stored planes and turned by its Exif orientation, then sharpened when `sharpen` (see
+/// sharpensReduction); grey gets neutral chroma. Throws std::bad_alloc only.
 [[nodiscard]] JpegPlanes fitPlanes(
-    const SourcePlanes &source, int orientation, int width, int height, int subsamp);
+    const SourcePlanes &source, int orientation, int width, int height, int subsamp, bool sharpen);
 
 /// Makes the plane resampler use its plain line filter instead of the machine's widest one, so that
 /// the two can be compared; both give the same samples.

@@ -51,62 +51,100 @@ double cubic(double x)
     return 0.0;
 }
 
-Taps tapsFor(int in, int out)
+/// Fixed-point taps from weights in doubles that add up to 1, each row of `count` from first[i].
+Taps quantised(int count, std::vector<int> first, const std::vector<double> &weights)
 {
-    const double scale = static_cast<double>(in) / out;
-    const double stretch = std::max(1.0, scale); // a reduction widens the filter to cover its inputs
-    const double support = 2.0 * stretch;
     Taps taps;
-    // No more inputs lie inside the filter's open span of 2 × support.
-    taps.count = std::min(in, static_cast<int>(std::floor(2.0 * support)) + 1);
-    taps.first.resize(static_cast<std::size_t>(out));
-    taps.weights.assign(static_cast<std::size_t>(out) * taps.count, 0);
-    std::vector<double> raw(static_cast<std::size_t>(taps.count));
-    for (int i = 0; i < out; ++i) {
-        const double centre = (i + 0.5) * scale - 0.5;
-        const int lo = static_cast<int>(std::ceil(centre - support));
-        const int first = std::clamp(lo, 0, in - taps.count);
-        std::fill(raw.begin(), raw.end(), 0.0);
-        double sum = 0.0;
-        for (int j = lo; j < lo + taps.count; ++j) {
-            const double w = cubic((j - centre) / stretch);
-            raw[static_cast<std::size_t>(std::clamp(j, 0, in - 1) - first)] += w; // edges repeat
-            sum += w;
-        }
-        std::int16_t *w = &taps.weights[static_cast<std::size_t>(i) * taps.count];
+    taps.count = count;
+    taps.first = std::move(first);
+    const std::size_t out = taps.first.size();
+    taps.weights.assign(out * static_cast<std::size_t>(count), 0);
+    for (std::size_t i = 0; i < out; ++i) {
+        std::int16_t *w = &taps.weights[i * static_cast<std::size_t>(count)];
+        const double *raw = &weights[i * static_cast<std::size_t>(count)];
         int total = 0;
         int largest = 0;
-        for (int k = 0; k < taps.count; ++k) {
-            w[k] = static_cast<std::int16_t>(
-                std::lround(raw[static_cast<std::size_t>(k)] / sum * (1 << kWeightBits)));
+        for (int k = 0; k < count; ++k) {
+            w[k] = static_cast<std::int16_t>(std::lround(raw[k] * (1 << kWeightBits)));
             total += w[k];
             if (w[k] > w[largest])
                 largest = k;
         }
         w[largest] = static_cast<std::int16_t>(w[largest] + (1 << kWeightBits) - total);
-        taps.first[static_cast<std::size_t>(i)] = first;
     }
     return taps;
 }
 
+Taps tapsFor(int in, int out, bool sharpen)
+{
+    const double scale = static_cast<double>(in) / out;
+    const double stretch = std::max(1.0, scale); // a reduction widens the filter to cover its inputs
+    const double support = 2.0 * stretch;
+    // No more inputs lie inside the filter's open span of 2 × support.
+    const int count = std::min(in, static_cast<int>(std::floor(2.0 * support)) + 1);
+    std::vector<int> first(static_cast<std::size_t>(out));
+    std::vector<double> weights(static_cast<std::size_t>(out) * count, 0.0);
+    for (int i = 0; i < out; ++i) {
+        const double centre = (i + 0.5) * scale - 0.5;
+        const int lo = static_cast<int>(std::ceil(centre - support));
+        first[static_cast<std::size_t>(i)] = std::clamp(lo, 0, in - count);
+        double *raw = &weights[static_cast<std::size_t>(i) * count];
+        double sum = 0.0;
+        for (int j = lo; j < lo + count; ++j) {
+            const double w = cubic((j - centre) / stretch);
+            raw[std::clamp(j, 0, in - 1) - first[static_cast<std::size_t>(i)]] += w; // edges repeat
+            sum += w;
+        }
+        for (int k = 0; k < count; ++k)
+            raw[k] /= sum;
+    }
+    if (!sharpen)
+        return quantised(count, std::move(first), weights);
+
+    // A large reduction leaves the picture softer than the peers' (whose kernels ring more): a light
+    // sharpening of the result, (1 + 2a)·r[i] − a·r[i − 1] − a·r[i + 1], folded into the taps.
+    const auto at = [&](int i) { return first[static_cast<std::size_t>(std::clamp(i, 0, out - 1))]; };
+    int wide = 0;
+    for (int i = 0; i < out; ++i)
+        wide = std::max(wide, at(i + 1) - at(i - 1) + count);
+    wide = std::min(wide, in);
+    std::vector<int> sharpFirst(static_cast<std::size_t>(out));
+    std::vector<double> sharp(static_cast<std::size_t>(out) * wide, 0.0);
+    for (int i = 0; i < out; ++i) {
+        const int start = std::clamp(at(i - 1), 0, in - wide);
+        sharpFirst[static_cast<std::size_t>(i)] = start;
+        double *target = &sharp[static_cast<std::size_t>(i) * wide];
+        const std::pair<int, double> parts[]
+            = { { i - 1, -kSharpening }, { i, 1.0 + 2.0 * kSharpening }, { i + 1, -kSharpening } };
+        for (const auto &[neighbour, factor] : parts) {
+            const int n = std::clamp(neighbour, 0, out - 1);
+            const double *raw = &weights[static_cast<std::size_t>(n) * count];
+            for (int k = 0; k < count; ++k)
+                target[at(n) + k - start] += factor * raw[k];
+        }
+    }
+    return quantised(wide, std::move(sharpFirst), sharp);
+}
+
 /// The taps of a recent reduction: an album's pictures mostly share their sizes, and each picture
 /// needs a dozen sets.
-std::shared_ptr<const Taps> cachedTaps(int in, int out)
+std::shared_ptr<const Taps> cachedTaps(int in, int out, bool sharpen)
 {
     struct Entry {
         int in;
         int out;
+        bool sharpen;
         std::shared_ptr<const Taps> taps;
     };
     constexpr std::size_t kKept = 16;
     thread_local std::vector<Entry> recent;
     for (const Entry &entry : recent) {
-        if (entry.in == in && entry.out == out)
+        if (entry.in == in && entry.out == out && entry.sharpen == sharpen)
             return entry.taps;
     }
     if (recent.size() == kKept)
         recent.erase(recent.begin());
-    recent.push_back({ in, out, std::make_shared<const Taps>(tapsFor(in, out)) });
+    recent.push_back({ in, out, sharpen, std::make_shared<const Taps>(tapsFor(in, out, sharpen)) });
     return recent.back().taps;
 }
 
@@ -295,25 +333,29 @@ void resamplePlane(const std::uint8_t *src,
     std::uint8_t *dst,
     int dw,
     int dh,
-    std::ptrdiff_t dstride)
+    std::ptrdiff_t dstride,
+    bool sharpen)
 {
     // The picture after the vertical pass, column by column: sw lines of dh samples.
     std::vector<std::uint8_t> columns(static_cast<std::size_t>(sw) * dh);
     std::uint8_t *t = columns.data();
-    if (sh == dh) {
+    if (sh == dh && !sharpen) {
         for (int y = 0; y < dh; ++y)
             storeTransposed(src + y * sstride, 1, sw, t, y, dh);
     } else {
-        filterLines(src, sstride, sw, *cachedTaps(sh, dh), dh, [&](int y0, int n, const std::uint8_t *block) {
-            storeTransposed(block, n, sw, t, y0, dh);
-        });
+        filterLines(src,
+            sstride,
+            sw,
+            *cachedTaps(sh, dh, sharpen),
+            dh,
+            [&](int y0, int n, const std::uint8_t *block) { storeTransposed(block, n, sw, t, y0, dh); });
     }
-    if (sw == dw) {
+    if (sw == dw && !sharpen) {
         for (int x = 0; x < dw; ++x)
             storeTransposed(t + static_cast<std::size_t>(x) * dh, 1, dh, dst, x, dstride);
         return;
     }
-    filterLines(t, dh, dh, *cachedTaps(sw, dw), dw, [&](int x0, int n, const std::uint8_t *block) {
+    filterLines(t, dh, dh, *cachedTaps(sw, dw, sharpen), dw, [&](int x0, int n, const std::uint8_t *block) {
         storeTransposed(block, n, dh, dst, x0, dstride);
     });
 }
@@ -412,17 +454,18 @@ void fillPlane(Plane &target,
     int sw,
     int sh,
     std::ptrdiff_t sstride,
-    int orientation)
+    int orientation,
+    bool sharpen)
 {
     if (orientation <= 1 || orientation > 8) {
-        resamplePlane(src, sw, sh, sstride, target.data.get(), w, h, target.width);
+        resamplePlane(src, sw, sh, sstride, target.data.get(), w, h, target.width, sharpen);
         return;
     }
     const bool swap = swapsSides(orientation);
     const int storedW = swap ? h : w;
     const int storedH = swap ? w : h;
     Plane stored = newPlane(storedW, storedH);
-    resamplePlane(src, sw, sh, sstride, stored.data.get(), storedW, storedH, storedW);
+    resamplePlane(src, sw, sh, sstride, stored.data.get(), storedW, storedH, storedW, sharpen);
     orientPlane(stored.data.get(), storedW, storedH, storedW, orientation, target.data.get(), target.width);
 }
 
@@ -433,7 +476,8 @@ void usePlainLineFilter(bool plain)
     g_plainLineFilter.store(plain, std::memory_order_relaxed);
 }
 
-JpegPlanes fitPlanes(const SourcePlanes &source, int orientation, int width, int height, int subsamp)
+JpegPlanes fitPlanes(
+    const SourcePlanes &source, int orientation, int width, int height, int subsamp, bool sharpen)
 {
     auto impl = std::make_shared<JpegPlanes::Impl>();
     impl->width = width;
@@ -451,7 +495,7 @@ JpegPlanes fitPlanes(const SourcePlanes &source, int orientation, int width, int
         const int h = c == 0 ? height : plane.height;
         const int sw = c == 0 ? source.width : source.planeWidth[c];
         const int sh = c == 0 ? source.height : source.planeHeight[c];
-        fillPlane(plane, w, h, source.data[c], sw, sh, source.planeWidth[c], orientation);
+        fillPlane(plane, w, h, source.data[c], sw, sh, source.planeWidth[c], orientation, sharpen);
         if (c == 0)
             padPlane(plane, w, h);
     }
@@ -525,7 +569,12 @@ bool Resize(const JpegPlanes &in, JpegPlanes &out, int width, int height)
             source.planeWidth[c] = from.planes[c].width;
             source.planeHeight[c] = from.planes[c].height;
         }
-        out = detail::fitPlanes(source, 1, width, height, from.subsamp);
+        out = detail::fitPlanes(source,
+            1,
+            width,
+            height,
+            from.subsamp,
+            detail::sharpensReduction(from.width, from.height, width, height));
         return true;
     } catch (...) {
         out = {};

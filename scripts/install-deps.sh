@@ -8,6 +8,9 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
   # libraries
   qt6-base-dev qt6-image-formats-plugins qt6-svg-dev qt6-translations-l10n libvips-dev libturbojpeg0-dev libjpeg62-turbo-dev
+  # HEIF's colour profile read directly (libvips's loader loses it) and phone-like HEICs in the tests;
+  # HEIF, AVIF, WebP and JPEG XL themselves are decoded through libvips (its libheif, libwebp, libjxl)
+  libheif-dev
   # tests
   libgtest-dev googletest fonts-ipafont-gothic xvfb xauth chromium libvips-tools python3
   # the window driven under Xvfb (keys and mouse; screenshots of a step that times out)

@@ -427,7 +427,9 @@ void TfrMain::btRotRClick()
 
 void TfrMain::btMosaicClick()
 {
-    m_document.pictureEdit().mosaic(previewSelection());
+    // The blocks stay visible in the preview at the size it shows the picture.
+    const QWidget *view = m_preview->view();
+    m_document.pictureEdit().mosaic(previewSelection(), { view->width(), view->height() });
 }
 
 void TfrMain::btNRClick()

@@ -4,6 +4,8 @@
 #include "ui/qt_text.h"
 #include "ui/time_shift_dialog.h"
 
+#include "album/picture_files.h"
+
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -67,7 +69,7 @@ QFileDialog &QtChooser::dialog(QPointer<QFileDialog> &slot, int mode)
     case OpenPictures:
         box.setFileMode(QFileDialog::ExistingFiles);
         box.setAcceptMode(QFileDialog::AcceptOpen);
-        box.setNameFilter(toQtFilter(toQString(album::kOpenPictureFilter)));
+        box.setNameFilter(toQtFilter(toQString(album::openPictureFilter())));
         break;
     case OpenProject:
         box.setFileMode(QFileDialog::ExistingFile);

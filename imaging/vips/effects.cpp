@@ -96,17 +96,21 @@ Picture filterRegion(const Picture &in, const Region &region, int margin, bool n
 }
 
 /// A region effect done pixel by pixel on the colour bands (alpha is left alone).
-template <typename Change> Picture changeRegion(const Picture &in, const Region &region, Change &&change)
+template <typename Change>
+Picture changeRegion(
+    const Picture &in, const Region &region, const ProgressCallback &progress, Change &&change)
 {
     const Region area = clip(region, in.width(), in.height());
     if (area.width == 0)
         return {};
     PixelBuffer buffer = colourBuffer(in);
+    detail::RowProgress rows(area.height, progress);
     detail::forEachRowShare(area.y, area.y + area.height, 0, [&](int first, int last) {
         for (int y = first; y < last; ++y) {
             std::uint8_t *p = buffer.at(area.x, y);
             for (int x = 0; x < area.width; ++x, p += buffer.bands)
                 change(p);
+            rows.rowDone();
         }
     });
     return detail::fromBuffer(std::move(buffer));
@@ -133,8 +137,12 @@ bool Resize(const Picture &in, Picture &out, int width, int height)
     return run(in, out, [&] {
         if (!detail::saneSize(width, height))
             return Picture();
-        return detail::fromMemoryImage(
-            detail::computeLocked([&] { return detail::resample(detail::imageOf(in), width, height); }));
+        return detail::fromMemoryImage(detail::computeLocked([&] {
+            return detail::resample(detail::imageOf(in),
+                width,
+                height,
+                detail::sharpensReduction(in.width(), in.height(), width, height));
+        }));
     });
 }
 
@@ -163,27 +171,26 @@ bool Rotation(const Picture &in, Picture &out, int angle)
     });
 }
 
-bool Mosaic(const Picture &in, Picture &out, const Region &region)
+bool Mosaic(const Picture &in, Picture &out, const Region &region, int block)
 {
     return run(in, out, [&] {
         const Region area = clip(region, in.width(), in.height());
-        if (area.width == 0)
+        if (area.width == 0 || block < 1)
             return Picture();
         PixelBuffer buffer = detail::toBuffer(in);
-        constexpr int block = 10;
         const int bands = buffer.bands;
         // Blocks start at the region's corner; those cut by its right or bottom edge average what is inside.
         for (int by = area.y; by < area.y + area.height; by += block) {
             const int bh = std::min(block, area.y + area.height - by);
             for (int bx = area.x; bx < area.x + area.width; bx += block) {
                 const int bw = std::min(block, area.x + area.width - bx);
-                unsigned sum[4] = {};
+                std::uint64_t sum[4] = {}; // large blocks of a large picture overflow 32 bits
                 for (int y = by; y < by + bh; ++y) {
                     const std::uint8_t *p = buffer.at(bx, y);
                     for (int i = 0; i < bw * bands; ++i)
                         sum[i % bands] += p[i];
                 }
-                const unsigned count = static_cast<unsigned>(bw * bh);
+                const auto count = static_cast<std::uint64_t>(bw) * static_cast<std::uint64_t>(bh);
                 std::uint8_t mean[4];
                 for (int c = 0; c < bands; ++c)
                     mean[c] = static_cast<std::uint8_t>((sum[c] + count / 2) / count);
@@ -198,7 +205,8 @@ bool Mosaic(const Picture &in, Picture &out, const Region &region)
     });
 }
 
-bool RemoveNoise(const Picture &in, Picture &out, const Region &region, int level)
+bool RemoveNoise(
+    const Picture &in, Picture &out, const Region &region, int level, const ProgressCallback &progress)
 {
     return run(in, out, [&] {
         if (level < 1 || level > 99)
@@ -210,8 +218,15 @@ bool RemoveNoise(const Picture &in, Picture &out, const Region &region, int leve
             if (area.width == 0)
                 return Picture();
             PixelBuffer buffer = detail::toBuffer(in);
-            detail::median3x3(
-                in.impl()->data, buffer.bytes.data(), buffer.width, buffer.height, buffer.bands, area);
+            detail::RowProgress rows(area.height, progress);
+            detail::median3x3(in.impl()->data,
+                buffer.bytes.data(),
+                buffer.width,
+                buffer.height,
+                buffer.bands,
+                area,
+                0,
+                &rows);
             return detail::fromBuffer(std::move(buffer));
         }
         return filterRegion(in, region, window / 2, false, [&](VImage area) {
@@ -240,17 +255,23 @@ bool Emboss(const Picture &in, Picture &out, const Region &region)
     });
 }
 
-bool SetGray(const Picture &in, Picture &out, const Region &region)
+bool SetGray(const Picture &in, Picture &out, const Region &region, const ProgressCallback &progress)
 {
     return run(in, out, [&] {
-        return changeRegion(in, region, [](std::uint8_t *p) { p[0] = p[1] = p[2] = luma(p); });
+        return changeRegion(in, region, progress, [](std::uint8_t *p) { p[0] = p[1] = p[2] = luma(p); });
     });
 }
 
-bool RGBLevel(const Picture &in, Picture &out, const Region &region, int red, int green, int blue)
+bool RGBLevel(const Picture &in,
+    Picture &out,
+    const Region &region,
+    int red,
+    int green,
+    int blue,
+    const ProgressCallback &progress)
 {
     return run(in, out, [&] {
-        return changeRegion(in, region, [&](std::uint8_t *p) {
+        return changeRegion(in, region, progress, [&](std::uint8_t *p) {
             p[0] = clamp8(p[0] + red);
             p[1] = clamp8(p[1] + green);
             p[2] = clamp8(p[2] + blue);
@@ -258,10 +279,10 @@ bool RGBLevel(const Picture &in, Picture &out, const Region &region, int red, in
     });
 }
 
-bool Sepia(const Picture &in, Picture &out, const Region &region)
+bool Sepia(const Picture &in, Picture &out, const Region &region, const ProgressCallback &progress)
 {
     return run(in, out, [&] {
-        return changeRegion(in, region, [](std::uint8_t *p) {
+        return changeRegion(in, region, progress, [](std::uint8_t *p) {
             const int y = luma(p);
             p[0] = clamp8(y + 10);
             p[1] = clamp8(y - 10);

@@ -15,11 +15,13 @@
 #include <cstring>
 #include <fcntl.h>
 #include <jpeglib.h>
+#include <libheif/heif.h>
 #include <memory>
 #include <optional>
 #include <sys/stat.h>
 #include <turbojpeg.h>
 #include <unistd.h>
+#include <vector>
 
 namespace pictora::imaging
 {
@@ -34,7 +36,7 @@ using vips::VImage;
 namespace
 {
 
-enum class Kind { None, Jpeg, Png, Tiff, Gif, Bmp, Pcx };
+enum class Kind { None, Jpeg, Png, Tiff, Gif, Bmp, Pcx, Heif, Webp, Jxl };
 
 /// A file opened for decoding: its kind, and for the ImageMagick formats the whole file, which is
 /// handed over as a buffer so that ImageMagick never interprets the file name.
@@ -75,6 +77,24 @@ Kind sniff(const unsigned char *b, std::size_t n)
         return Kind::Bmp;
     if (n >= 12 && b[0] == 0x0A && b[1] <= 5 && b[2] == 1)
         return Kind::Pcx;
+    if (n >= 12 && std::memcmp(b, "RIFF", 4) == 0 && std::memcmp(b + 8, "WEBP", 4) == 0)
+        return Kind::Webp;
+    if ((n >= 2 && b[0] == 0xFF && b[1] == 0x0A)
+        || (n >= 12 && std::memcmp(b, "\0\0\0\x0CJXL \r\n\x87\n", 12) == 0))
+        return Kind::Jxl;
+    if (n >= 12 && std::memcmp(b + 4, "ftyp", 4) == 0) {
+        // HEIC from phones, AVIF, and the general HEIF brands, major or among the first compatible ones.
+        static constexpr const char *kBrands[]
+            = { "heic", "heix", "heim", "heis", "hevc", "hevx", "mif1", "msf1", "avif", "avis" };
+        for (std::size_t at = 8; at + 4 <= n; at += 4) {
+            if (at == 12)
+                continue; // the minor version
+            for (const char *brand : kBrands) {
+                if (std::memcmp(b + at, brand, 4) == 0)
+                    return Kind::Heif;
+            }
+        }
+    }
     return Kind::None;
 }
 
@@ -153,7 +173,7 @@ bool openSource(const std::string &path, Source &source, std::string &reason)
     source.kind = sniff(head, n);
     bool ok = source.kind != Kind::None;
     if (!ok)
-        reason = path + ": not a JPEG, PNG, TIFF, GIF, BMP or PCX picture";
+        reason = path + ": not a JPEG, HEIF, AVIF, WebP, JPEG XL, PNG, TIFF, GIF, BMP or PCX picture";
     if (ok && source.kind == Kind::Jpeg && !jpegHoldsItsFrame(in.descriptor())) {
         // Decoding would invent the missing pixels at the cost of the whole declared size.
         reason = path + ": the JPEG declares a picture larger than its data can hold";
@@ -181,6 +201,34 @@ bool openSource(const std::string &path, Source &source, std::string &reason)
     return ok;
 }
 
+/// The HEIF loader of this libvips hands on its colour profile in memory that it has already let go
+/// (the first bytes come out overwritten, and the profile is then refused as corrupt, leaving an
+/// iPhone's Display P3 colours unconverted). The profile is read again here through libheif itself.
+VImage withHeifProfile(VImage image, const std::string &path)
+{
+    if (image.get_typeof(VIPS_META_ICC_NAME) == 0)
+        return image;
+    std::vector<unsigned char> profile;
+    heif_context *context = heif_context_alloc();
+    heif_image_handle *handle = nullptr;
+    if (context && heif_context_read_from_file(context, path.c_str(), nullptr).code == heif_error_Ok
+        && heif_context_get_primary_image_handle(context, &handle).code == heif_error_Ok) {
+        profile.resize(heif_image_handle_get_raw_color_profile_size(handle));
+        if (profile.empty()
+            || heif_image_handle_get_raw_color_profile(handle, profile.data()).code != heif_error_Ok)
+            profile.clear();
+    }
+    if (handle)
+        heif_image_handle_release(handle);
+    if (context)
+        heif_context_free(context);
+    VImage copy = image.copy();
+    copy.remove(VIPS_META_ICC_NAME);
+    if (!profile.empty())
+        vips_image_set_blob_copy(copy.get_image(), VIPS_META_ICC_NAME, profile.data(), profile.size());
+    return copy;
+}
+
 struct BlobRef {
     VipsBlob *blob;
     ~BlobRef() { vips_area_unref(VIPS_AREA(blob)); }
@@ -204,6 +252,16 @@ VImage open(const Source &source, int shrink = 1)
         return VImage::tiffload(path, options);
     case Kind::Gif:
         return VImage::gifload(path, options);
+    case Kind::Heif:
+        // libheif turns the picture by its own rotation and mirror and drops the Exif orientation,
+        // so the picture is turned once.
+        return withHeifProfile(VImage::heifload(path, options), path);
+    case Kind::Webp:
+        if (shrink > 1)
+            options->set("scale", 1.0 / shrink);
+        return VImage::webpload(path, options);
+    case Kind::Jxl:
+        return VImage::jxlload(path, options);
     case Kind::Bmp:
     case Kind::Pcx: {
         BlobRef blob { vips_blob_copy(source.bytes.data(), source.bytes.size()) };
@@ -375,12 +433,19 @@ bool checkSize(const VImage &image, const Source &source, std::string &reason)
     return checkSize(image.width(), image.height(), source, reason);
 }
 
-/// The size check before a picture is decoded at a reduced scale. A JPEG is decoded at its DCT
-/// scale, so only what is held at that scale must be sane (its sides are limited by the format);
-/// other formats are read whole first, so their full size must be.
+/// Whether the decoder itself gives the picture at a reduced scale: JPEG at its DCT scale, WebP by
+/// its own scaler. HEIF and JPEG XL decode whole in this libvips.
+bool shrinksOnLoad(Kind kind)
+{
+    return kind == Kind::Jpeg || kind == Kind::Webp;
+}
+
+/// The size check before a picture is decoded at a reduced scale. A JPEG or WebP is decoded at its
+/// reduced scale, so only what is held at that scale must be sane (their sides are limited by the
+/// format); other formats are read whole first, so their full size must be.
 bool checkSourceSize(const VImage &image, const Source &source, std::string &reason)
 {
-    if (source.kind != Kind::Jpeg)
+    if (!shrinksOnLoad(source.kind))
         return checkSize(image, source, reason);
     if (image.width() > 0 && image.height() > 0 && image.width() <= detail::kMaxSide
         && image.height() <= detail::kMaxSide)
@@ -522,7 +587,7 @@ struct Fitted {
     VImage image;
     int storedWidth = 0; ///< the target in the source's stored orientation
     int storedHeight = 0;
-    int shrink = 1; ///< the JPEG DCT scale that still covers the target
+    int shrink = 1; ///< the reduced scale (JPEG DCT, WebP) that still covers the target
 };
 
 bool openFitted(const std::string &path,
@@ -551,7 +616,7 @@ bool openFitted(const std::string &path,
     const bool swap = swapsSides(orientationOf(image));
     fitted.storedWidth = swap ? height : width;
     fitted.storedHeight = swap ? width : height;
-    if (source.kind == Kind::Jpeg) {
+    if (shrinksOnLoad(source.kind)) {
         fitted.shrink = jpegShrink(image.width(), image.height(), fitted.storedWidth, fitted.storedHeight);
         // What the decoder holds at that scale.
         const int shrink = fitted.shrink;
@@ -581,6 +646,9 @@ Picture loadAtSize(const std::string &path,
             return detail::finish(*planar);
     }
     VImage image = fitted.image;
+    // By how much the whole picture shrinks, a decoder's reduced scale included.
+    const bool sharpen
+        = detail::sharpensReduction(image.width(), image.height(), fitted.storedWidth, fitted.storedHeight);
     fitted.image = VImage();
     if (source.kind == Kind::Jpeg) {
         if (purpose == Purpose::Check)
@@ -591,12 +659,14 @@ Picture loadAtSize(const std::string &path,
             else
                 image = open(source, fitted.shrink);
         }
+    } else if (fitted.shrink > 1) {
+        image = open(source, fitted.shrink);
     }
     // Four-band CMYK must not be taken for RGB with alpha while resampling.
     if (isCmyk(image))
         image = toSrgb8(image);
     VImage resampled = detail::computeLocked([&] {
-        VImage result = detail::resample(image, fitted.storedWidth, fitted.storedHeight);
+        VImage result = detail::resample(image, fitted.storedWidth, fitted.storedHeight, sharpen);
         image = VImage();
         return result;
     });
@@ -708,9 +778,9 @@ Picture finish(VImage image)
     return fromMemoryImage(memory);
 }
 
-VImage resample(VImage image, int width, int height)
+VImage resample(VImage image, int width, int height, bool sharpen)
 {
-    if (image.width() == width && image.height() == height)
+    if (image.width() == width && image.height() == height && !sharpen)
         return image;
     const VipsBandFormat format = image.format();
     const bool alpha = image.has_alpha();
@@ -718,10 +788,12 @@ VImage resample(VImage image, int width, int height)
         image = image.premultiply();
     const double hshrink = static_cast<double>(image.width()) / width;
     const double vshrink = static_cast<double>(image.height()) / height;
-    if (hshrink >= 1.0 && vshrink >= 1.0) {
+    if (hshrink == 1.0 && vshrink == 1.0) {
+        // Already at its size (a decoder's reduced scale gave it): only the sharpening is left.
+    } else if (hshrink >= 1.0 && vshrink >= 1.0) {
         // reduce alone is fastest up to about 8×; beyond it an integer box average first takes the bulk
-        // off cheaply and leaves at least 2× for the filter. The bicubic filter keeps reductions sharp
-        // at well under half the cost of lanczos3 in this libvips.
+        // off cheaply and leaves at least 2× for the filter. The bicubic filter rings less than
+        // lanczos3 at well under half its cost in this libvips; the sharpening below makes up for it.
         const int hbox = hshrink >= 8.0 ? static_cast<int>(hshrink / 2.0) : 1;
         const int vbox = vshrink >= 8.0 ? static_cast<int>(vshrink / 2.0) : 1;
         if (hbox > 1 || vbox > 1)
@@ -740,8 +812,16 @@ VImage resample(VImage image, int width, int height)
         image = image.crop(0, 0, std::min(width, image.width()), std::min(height, image.height()));
     if (image.width() < width || image.height() < height)
         image = image.embed(0, 0, width, height, VImage::option()->set("extend", VIPS_EXTEND_COPY));
+    if (sharpen) {
+        // The same light sharpening as the plane resampler's after a large reduction.
+        const double a = detail::kSharpening;
+        image = image.convsep(VImage::new_matrixv(3, 1, -a, 1.0 + 2.0 * a, -a),
+            VImage::option()->set("precision", VIPS_PRECISION_FLOAT));
+    }
     if (alpha)
         image = image.unpremultiply().round(VIPS_OPERATION_ROUND_RINT).cast(format);
+    else if (sharpen)
+        image = image.round(VIPS_OPERATION_ROUND_RINT).cast(format);
     return image;
 }
 
@@ -764,8 +844,9 @@ PictureInfo probe(const std::string &path)
             const Picture picture = loadWhole(path, nullptr);
             return { picture.width(), picture.height(), picture.bitsPerPixel() };
         }
+        // Also the size of a picture too large to hold, so that a caller can say so.
         const VImage image = open(source);
-        if (!checkSourceSize(image, source, why))
+        if (image.width() <= 0 || image.height() <= 0)
             return {};
         return headerInfo(image);
     } catch (const std::exception &e) {
@@ -789,12 +870,12 @@ Picture loadResized(const std::string &path, int width, int height, std::string 
     return guarded(reason, path, [&] { return loadAtSize(path, fixed, nullptr, reason); });
 }
 
-PictureInfo checkLoads(const std::string &path, const TargetFor &targetFor)
+PictureInfo checkLoads(const std::string &path, const TargetFor &targetFor, std::string *reason)
 {
     PictureInfo header;
-    const Picture picture = guarded(nullptr, path, [&] {
-        return targetFor ? loadAtSize(path, targetFor, &header, nullptr, Purpose::Check)
-                         : loadWhole(path, nullptr, &header, Purpose::Check);
+    const Picture picture = guarded(reason, path, [&] {
+        return targetFor ? loadAtSize(path, targetFor, &header, reason, Purpose::Check)
+                         : loadWhole(path, reason, &header, Purpose::Check);
     });
     if (picture.empty())
         return {};
@@ -820,11 +901,12 @@ JpegPlanes loadPlanesFitted(
     }
 }
 
-Picture loadFitted(const std::string &path, const TargetFor &targetFor, PictureInfo *header)
+Picture loadFitted(
+    const std::string &path, const TargetFor &targetFor, PictureInfo *header, std::string *reason)
 {
     if (header)
         *header = {};
-    return guarded(nullptr, path, [&] { return loadAtSize(path, targetFor, header, nullptr); });
+    return guarded(reason, path, [&] { return loadAtSize(path, targetFor, header, reason); });
 }
 
 } // namespace vips_module

@@ -16,19 +16,28 @@ namespace pictora::imaging::vips_module
 [[nodiscard]] PictureInfo probe(const std::string &path);
 [[nodiscard]] Picture load(const std::string &path, std::string *reason);
 [[nodiscard]] Picture loadResized(const std::string &path, int width, int height, std::string *reason);
-[[nodiscard]] Picture loadFitted(const std::string &path, const TargetFor &targetFor, PictureInfo *header);
+[[nodiscard]] Picture loadFitted(
+    const std::string &path, const TargetFor &targetFor, PictureInfo *header, std::string *reason);
 [[nodiscard]] JpegPlanes loadPlanesFitted(
     const std::string &path, const TargetFor &targetFor, Sampling sampling, PictureInfo *header);
-[[nodiscard]] PictureInfo checkLoads(const std::string &path, const TargetFor &targetFor);
+[[nodiscard]] PictureInfo checkLoads(
+    const std::string &path, const TargetFor &targetFor, std::string *reason);
 bool Resize(const Picture &in, Picture &out, int width, int height);
 bool ConvertColor(const Picture &in, Picture &out);
 bool Rotation(const Picture &in, Picture &out, int angle);
-bool Mosaic(const Picture &in, Picture &out, const Region &region);
-bool RemoveNoise(const Picture &in, Picture &out, const Region &region, int level);
+bool Mosaic(const Picture &in, Picture &out, const Region &region, int block);
+bool RemoveNoise(
+    const Picture &in, Picture &out, const Region &region, int level, const ProgressCallback &progress);
 bool Emboss(const Picture &in, Picture &out, const Region &region);
-bool SetGray(const Picture &in, Picture &out, const Region &region);
-bool RGBLevel(const Picture &in, Picture &out, const Region &region, int red, int green, int blue);
-bool Sepia(const Picture &in, Picture &out, const Region &region);
+bool SetGray(const Picture &in, Picture &out, const Region &region, const ProgressCallback &progress);
+bool RGBLevel(const Picture &in,
+    Picture &out,
+    const Region &region,
+    int red,
+    int green,
+    int blue,
+    const ProgressCallback &progress);
+bool Sepia(const Picture &in, Picture &out, const Region &region, const ProgressCallback &progress);
 /// False when libvips could not be started.
 bool initialise();
 /// Whether a load since the last call failed for want of memory (or libvips started without a

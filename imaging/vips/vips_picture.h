@@ -35,8 +35,9 @@ namespace pictora::imaging::detail
 /// vips::VError for an empty picture.
 [[nodiscard]] vips::VImage imageOf(const Picture &picture);
 
-/// Scales to exactly width × height; alpha is premultiplied while resampling.
-[[nodiscard]] vips::VImage resample(vips::VImage image, int width, int height);
+/// Scales to exactly width × height, then sharpens when `sharpen` (see sharpensReduction); alpha is
+/// premultiplied while resampling.
+[[nodiscard]] vips::VImage resample(vips::VImage image, int width, int height, bool sharpen);
 
 /// Forgets libvips' error text after a failure has been turned into a return value.
 void clearVipsError();

@@ -75,15 +75,29 @@ TEST_F(ListOps, CancelAddsNothingAndDuplicatesAreIndependentEntries)
     EXPECT_EQ(list.size(), 2u);
 }
 
-TEST_F(ListOps, DroppingKeepsOnlyExactCaseExtensions)
+TEST_F(ListOps, DroppingKeepsPictureNamesWhateverTheirCase)
 {
     ScriptedPrompter prompts { { kSortQuestion, Answer::No, PromptKind::Confirmation } };
-    list.addDropped({ "/d/b.jpeg", "/d/a.JPG", "/d/c.Png", "/d/d.pcx", "/d/e.gif", "/d/f.FPX" },
+    list.addDropped({ "/d/b.jpeg",
+                        "/d/a.JPG",
+                        "/d/c.Png",
+                        "/d/d.pcx",
+                        "/d/e.gif",
+                        "/d/f.FPX",
+                        "/d/g.HEIC",
+                        "/d/h.Avif",
+                        "/d/i.webp",
+                        "/d/j.JXL",
+                        "/d/k.txt",
+                        "/d/jpg",
+                        "/d/.jpg" },
         prompts,
         byName,
         stampOf,
         sink);
-    EXPECT_EQ(names(list), (std::vector<std::string> { "a.JPG", "d.pcx", "f.FPX" }));
+    EXPECT_EQ(names(list),
+        (std::vector<std::string> {
+            "b.jpeg", "a.JPG", "c.Png", "d.pcx", "e.gif", "g.HEIC", "h.Avif", "i.webp", "j.JXL" }));
     EXPECT_EQ(list.current(), 0);
 }
 
@@ -226,15 +240,15 @@ TEST_F(ListOps, ADropThatAddsNothingSaysWhatItSkippedAndChangesNothing)
     fill({ "/p/0.jpg", "/p/1.jpg" });
     list.setCurrent(1);
     sink = {};
-    const std::string skipped = nothingDroppedMessage({ { "/d/a.heic", "追加できない種類のファイルです" },
+    const std::string skipped = nothingDroppedMessage({ { "/d/a.txt", "追加できない種類のファイルです" },
         { "https://example.org/b.jpg", "ローカルのファイルではありません" } });
     ScriptedPrompter prompts { { kSortQuestion, Answer::No, PromptKind::Confirmation },
         { skipped, Answer::Ok, PromptKind::Information } };
     const DropResult result
-        = list.addDropped({ "/d/a.heic", "https://example.org/b.jpg" }, prompts, byName, stampOf, sink);
+        = list.addDropped({ "/d/a.txt", "https://example.org/b.jpg" }, prompts, byName, stampOf, sink);
     EXPECT_EQ(result.added, 0u);
     EXPECT_EQ(result.skipped.size(), 2u);
-    EXPECT_NE(skipped.find("a.heic : 追加できない種類のファイルです"), std::string::npos) << skipped;
+    EXPECT_NE(skipped.find("a.txt : 追加できない種類のファイルです"), std::string::npos) << skipped;
     EXPECT_EQ(list.size(), 2u);
     EXPECT_EQ(list.current(), 1);
     EXPECT_EQ(sink.marked + sink.withdrawn, 0);

@@ -76,6 +76,8 @@ TEST_F(Cli, HelpVersionAndUsageErrors)
 {
     EXPECT_EQ(run({ "--help" }), 0);
     EXPECT_NE(out.str().find("--make PROJECT.pxa"), std::string::npos);
+    EXPECT_NE(out.str().find("HEIF (heic heif)"), std::string::npos) << "the formats read, from their table";
+    EXPECT_NE(out.str().find("  3  --make or --rebuild wrote the album"), std::string::npos);
     EXPECT_EQ(run({ "--list-options" }), 0);
     EXPECT_NE(out.str().find("0 to 320, at most edThumbX"), std::string::npos)
         << "the cell limit, from the table";
@@ -221,6 +223,46 @@ TEST_F(Cli, RunEndingWithAnErrorExitsOneWithTheMessage)
     fs::create_directory(dir.file("out"));
     EXPECT_EQ(run({ "--make", project, "--no-html-folder", "--author", "a@x" }), 1);
     EXPECT_NE(err.str().find("タイトルを入力してください。(HTMLオプション)"), std::string::npos);
+}
+
+TEST_F(Cli, UnreadablePicturesAreNamedByTheirOwnFileAndTheAlbumIsStillWrittenWithStatusThree)
+{
+    writePicture(dir.file("b.jpg"), 320, 240);
+    test::writeFile(dir.file("IMG_0042.HEIC"), "not a picture");
+    writePicture(dir.file("whole.png"), 64, 48);
+    const std::string cut = test::readFile(dir.file("whole.png"));
+    test::writeFile(dir.file("cut.png"), cut.substr(0, cut.size() / 2));
+    const std::string project = dir.file("album.pxa");
+    ASSERT_EQ(run({ "--new",
+                  project,
+                  dir.file("IMG_0042.HEIC"),
+                  dir.file("b.jpg"),
+                  dir.file("cut.png"),
+                  "--title",
+                  "題",
+                  "--out",
+                  dir.file("out") }),
+        0)
+        << err.str();
+    for (const char *command : { "--make", "--rebuild" }) {
+        SCOPED_TRACE(command);
+        const int status = std::string(command) == "--make"
+            ? run({ command, project, "--no-html-folder", "--yes", "--author", "a@x" })
+            : run({ command, project, "--author", "a@x" });
+        EXPECT_EQ(status, 3) << err.str();
+        EXPECT_TRUE(fs::is_regular_file(dir.file("out/index.htm")));
+        // The user's own file with the decoder's reason, beside the window's message.
+        EXPECT_NE(err.str().find(dir.file("IMG_0042.HEIC") + ": 読み込めない画像です (not a JPEG"),
+            std::string::npos)
+            << err.str();
+        EXPECT_NE(err.str().find(dir.file("cut.png") + ": 読み込めない画像です ("), std::string::npos)
+            << err.str();
+        EXPECT_NE(err.str().find("読み込めなかった画像 (2):\n  " + dir.file("cut.png") + "\n  "
+                      + dir.file("IMG_0042.HEIC") + "\n"),
+            std::string::npos)
+            << err.str();
+    }
+    EXPECT_TRUE(fs::is_regular_file(dir.file("out/images/img0000.jpg")));
 }
 
 TEST_F(Cli, RebuildRewritesPagesOnly)
@@ -591,7 +633,8 @@ TEST_F(Cli, WrongSettingsAreUsageErrorsNamingWhatTheOptionAcceptsAndWriteNothing
 TEST_F(Cli, FoldersGiveTheirPicturesInNameOrder)
 {
     fs::create_directories(dir.file("photos/sub"));
-    for (const char *name : { "c.PNG", "a.jpeg", "B.Jpg", "d.tiff", ".hidden.jpg", "sub/e.jpg" })
+    for (const char *name :
+        { "c.PNG", "a.jpeg", "B.Jpg", "d.tiff", "f.HEIC", "g.webp", ".hidden.jpg", "sub/e.jpg" })
         writePicture(dir.file(std::string("photos/") + name), 32, 24);
     test::writeFile(dir.file("photos/notes.txt"), "not a picture");
     writePicture(dir.file("z.gif"), 32, 24);
@@ -602,8 +645,13 @@ TEST_F(Cli, FoldersGiveTheirPicturesInNameOrder)
         paths.push_back(e.path);
     const std::string photos = (dir.path() / "photos").string() + "/";
     EXPECT_EQ(paths,
-        (std::vector<std::string> {
-            photos + "a.jpeg", photos + "B.Jpg", photos + "c.PNG", photos + "d.tiff", dir.file("z.gif") }));
+        (std::vector<std::string> { photos + "a.jpeg",
+            photos + "B.Jpg",
+            photos + "c.PNG",
+            photos + "d.tiff",
+            photos + "f.HEIC",
+            photos + "g.webp",
+            dir.file("z.gif") }));
     EXPECT_EQ(entries[1].comment, "B.Jpg\r\n");
     EXPECT_FALSE(entries[1].timeStamp.empty());
 

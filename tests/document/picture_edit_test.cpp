@@ -171,6 +171,41 @@ TEST_F(PictureEdits, AFailedApplyNamesTheFileAndLeavesEntryListAndSource)
         << "no half-written file";
 }
 
+TEST_F(PictureEdits, MosaicBlocksStayTenPixelsWideOnThePageAndInThePreview)
+{
+    // A grey ramp: every block's mean differs from its neighbour's, so a run of equal pixels is a block.
+    constexpr int kWidth = 2000;
+    constexpr int kHeight = 1500;
+    std::vector<std::uint8_t> ramp(static_cast<std::size_t>(kWidth) * kHeight);
+    for (std::size_t i = 0; i < ramp.size(); ++i)
+        ramp[i] = static_cast<std::uint8_t>(i % kWidth * 255 / (kWidth - 1));
+    const std::string path = dir.file("ramp.png");
+    test::imageOf(ramp, kWidth, kHeight, 1).pngsave(path.c_str());
+    const struct {
+        const char *mainSize;
+        imaging::TargetSize preview;
+        int block;
+    } cases[] = {
+        { "640", {}, 32 }, // the page shows it at 0.32: 10 / 0.32 = 31.25
+        { "640", { 320, 240 }, 63 }, // the preview shows it at 0.16
+        { "640", { 1280, 1024 }, 32 },
+        { "4000", {}, 10 }, // enlarged on the page: blocks of the picture's own 10 pixels
+    };
+    show(path);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.mainSize) + " " + std::to_string(c.preview.width));
+        doc.setOption(OptionId::edMainX, std::string(c.mainSize));
+        doc.setOption(OptionId::edMainY, std::string(c.mainSize));
+        edit.undo();
+        ASSERT_TRUE(edit.mosaic(imaging::wholeRegion(imaging::load(path)), c.preview));
+        const imaging::Picture &done = edit.picture();
+        int run = 1;
+        while (run < kWidth && done.sample(run, 0, 0) == done.sample(0, 0, 0))
+            ++run;
+        EXPECT_EQ(run, c.block);
+    }
+}
+
 TEST_F(PictureEdits, WithoutAPictureOrAnEntryNothingHappens)
 {
     const std::string a = dir.file("a.png");

@@ -105,8 +105,8 @@ def main():
             desktop.wait(lambda: cover in map(urllib.parse.unquote, desktop.opened()),
                          f"the browser to be asked for {cover}", timeout=90)
             print(f"  the browser was asked for {desktop.opened()}", flush=True)
-            # The generated JPEGs carry Exif without a date: the make says they have no time stamp.
-            desktop.answer("情報", "Return", "アルバムを作成しました。閲覧する人のために…")
+            # The generated JPEGs carry Exif without a date, so their time stamps are the files' times
+            # and the make has nothing to tell a visitor about.
 
             site = Site(work)
             try:

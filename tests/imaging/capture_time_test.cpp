@@ -20,6 +20,15 @@ namespace
 
 constexpr const char *kNoDateText = "0000年00月00日 00時00分";
 
+/// Exif without a date-shaped text counts as no Exif: the file's time, set by writeDateless.
+constexpr const char *kFileTimeText = "2004年12月03日 09時07分";
+
+void writeDateless(const std::string &path, const std::string &bytes)
+{
+    test::writeFile(path, bytes);
+    test::setLocalFileTime(path, 2004, 12, 3, 9, 7, 0);
+}
+
 /// A file that counts as Exif: the signature at offset 6, then whatever the case needs.
 std::string exifFile(const std::string &rest)
 {
@@ -64,13 +73,13 @@ TEST(CaptureTimeStamp, ExifDateIsRewritten)
     EXPECT_EQ(captureTimeStamp(path), "2004年05月01日 13時05分");
 }
 
-TEST(CaptureTimeStamp, ExifWithoutADateGivesZeros)
+TEST(CaptureTimeStamp, ExifWithoutADateGivesTheFileTime)
 {
     test::TempDir dir;
     const std::string path = dir.file("no-date.jpg");
     test::writeTestJpeg(path, 64, 48, 90, std::nullopt, 1);
     test::setLocalFileTime(path, 2004, 12, 3, 9, 7, 0);
-    EXPECT_EQ(captureTimeStamp(path), kNoDateText);
+    EXPECT_EQ(captureTimeStamp(path), kFileTimeText);
 }
 
 TEST(CaptureTimeStamp, OtherFilesGiveTheirLocalFileTimeWithoutSeconds)
@@ -104,8 +113,8 @@ TEST(CaptureTimeStamp, ScanReachesOffset65534AndNoFurther)
 
     std::string beyond = exifFile("");
     beyond.resize(65535, 'x');
-    test::writeFile(path, beyond + date);
-    EXPECT_EQ(captureTimeStamp(path), kNoDateText);
+    writeDateless(path, beyond + date);
+    EXPECT_EQ(captureTimeStamp(path), kFileTimeText);
 }
 
 TEST(CaptureTimeStamp, OnlyTheFourColonsAreChecked)
@@ -121,12 +130,12 @@ TEST(CaptureTimeStamp, OnlyTheFourColonsAreChecked)
     EXPECT_EQ(captureTimeStamp(path), "日    年  月     時  分");
 
     // A zero byte ends the window's text before position 17.
-    test::writeFile(path, exifFile(std::string("2004:05:01 13:05\0:42", 20)));
-    EXPECT_EQ(captureTimeStamp(path), kNoDateText);
+    writeDateless(path, exifFile(std::string("2004:05:01 13:05\0:42", 20)));
+    EXPECT_EQ(captureTimeStamp(path), kFileTimeText);
 
     // A date cut off by the end of the file does not match.
-    test::writeFile(path, exifFile("2004:05:01 13:05"));
-    EXPECT_EQ(captureTimeStamp(path), kNoDateText);
+    writeDateless(path, exifFile("2004:05:01 13:05"));
+    EXPECT_EQ(captureTimeStamp(path), kFileTimeText);
     test::writeFile(path, exifFile("2004:05:01 13:05:"));
     EXPECT_EQ(captureTimeStamp(path), "2004年05月01日 13時05分");
 }
@@ -144,8 +153,8 @@ TEST(CaptureTimeStamp, SignatureMustBeExactlyExifUpToAZero)
     test::setLocalFileTime(path, 2005, 6, 7, 8, 9, 10);
     EXPECT_EQ(captureTimeStamp(path), "2005年06月07日 08時09分") << "a file ending inside the signature";
 
-    test::writeFile(path, std::string("\xFF\xD8\xFF\xE1\x00\x10", 6) + "Exif");
-    EXPECT_EQ(captureTimeStamp(path), kNoDateText) << "signature exactly at the end of the file";
+    writeDateless(path, std::string("\xFF\xD8\xFF\xE1\x00\x10", 6) + "Exif");
+    EXPECT_EQ(captureTimeStamp(path), kFileTimeText) << "signature exactly at the end of the file";
 }
 
 TEST(CaptureTimeStamp, AgreesWithASeekingReaderOnShortAndRandomFiles)
@@ -162,8 +171,12 @@ TEST(CaptureTimeStamp, AgreesWithASeekingReaderOnShortAndRandomFiles)
             rest += alphabet[random() % alphabet.size()];
         if (round % 3 == 0 && length > 20)
             rest.replace(random() % (length - 19), 19, "1999:12:31 23:59:58");
-        test::writeFile(path, exifFile(rest));
+        writeDateless(path, exifFile(rest));
         const std::string expected = seekingReader(path);
+        if (expected == "0000:00:00 00:00:") {
+            ASSERT_EQ(captureTimeStamp(path), kFileTimeText) << "round " << round;
+            continue;
+        }
         std::string rewritten = expected;
         // The same five rewrites on the reference's 17 characters.
         auto replaceFirst = [&](const std::string &with) {

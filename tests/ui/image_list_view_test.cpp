@@ -140,21 +140,22 @@ TEST_F(ImageListTab, AddAsksTheSortQuestionAndCancelAddsNothing)
     EXPECT_EQ(window.imageList().size(), 6u);
 }
 
-TEST_F(ImageListTab, DropTakesOnlyTheExactCaseExtensionsAndSkipsFolders)
+TEST_F(ImageListTab, DropTakesPictureNamesWhateverTheirCaseAndSkipsFolders)
 {
     fs::create_directory(dir.file("folder.jpg"));
     const QStringList dropped { QString::fromStdString(picture("b.jpeg")),
         QString::fromStdString(picture("a.JPG")),
         QString::fromStdString(picture("c.Png")),
+        QString::fromStdString(picture("d.txt")),
         QString::fromStdString(dir.file("folder.jpg")) };
     prompts.expect(album::kSortQuestion, Answer::Yes, PromptKind::Confirmation);
     drop(dropped);
-    EXPECT_EQ(shownNames(), QStringList { "a.JPG" });
+    EXPECT_EQ(shownNames(), (QStringList { "a.JPG", "b.jpeg", "c.Png" }));
     EXPECT_EQ(memo->toPlainText(), "a.JPG");
 
     prompts.expect(album::kSortQuestion, Answer::Cancel, PromptKind::Confirmation);
     drop({ QString::fromStdString(picture("d.jpg")) });
-    EXPECT_EQ(shownNames(), QStringList { "a.JPG" });
+    EXPECT_EQ(shownNames(), (QStringList { "a.JPG", "b.jpeg", "c.Png" }));
 }
 
 TEST_F(ImageListTab, MovingABlockDownKeepsItsMarksAndMakesTheUpperOneCurrent)
@@ -280,15 +281,15 @@ TEST_F(ImageListTab, ADropThatAddsNothingSaysWhyAndAFolderAddsItsPictures)
     test::writeTestJpeg(dir.file("trip/2.jpg"), 32, 24);
     test::writeTestJpeg(dir.file("trip/1.jpg"), 32, 24);
     std::ofstream(dir.file("trip/notes.txt")) << "x";
-    std::ofstream(dir.file("phone.heic")) << "x";
+    std::ofstream(dir.file("notes.odt")) << "x";
 
     prompts.expect(album::kSortQuestion, Answer::No, PromptKind::Confirmation);
     prompts.expect(
-        album::nothingDroppedMessage({ { dir.file("phone.heic"), "追加できない種類のファイルです" },
+        album::nothingDroppedMessage({ { dir.file("notes.odt"), "追加できない種類のファイルです" },
             { dir.file("empty"), "フォルダに追加できる画像がありません" } }),
         Answer::Ok,
         PromptKind::Information);
-    drop({ QString::fromStdString(dir.file("phone.heic")), QString::fromStdString(dir.file("empty")) });
+    drop({ QString::fromStdString(dir.file("notes.odt")), QString::fromStdString(dir.file("empty")) });
     EXPECT_EQ(list->count(), 4);
     EXPECT_EQ(list->currentRow(), 2) << "the current entry stays";
     EXPECT_EQ(memo->toPlainText(), "e2.jpg");

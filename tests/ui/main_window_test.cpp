@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The picture helpers reach glib, whose headers must come before Qt's "signals" keyword.
+#include "album/picture_files.h"
 #include "tests/support/pictures.h"
 
 #include "ui/main_window.h"
@@ -381,10 +382,10 @@ TEST_F(MainWindowTest, PreviewFollowsItsMenuItemAndDroppedFilesReachTheList)
     // its pictures (here a.JPG once more), a link from a browser for nothing.
     const std::string kept = temp.file("a.JPG");
     test::writeTestJpeg(kept, 16, 16);
-    test::writeFile(temp.path() / "b.jpeg", "x");
+    test::writeFile(temp.path() / "b.txt", "x");
     QMimeData files;
     files.setUrls({ QUrl::fromLocalFile(QString::fromStdString(kept)),
-        QUrl::fromLocalFile(QString::fromStdString(temp.file("b.jpeg"))),
+        QUrl::fromLocalFile(QString::fromStdString(temp.file("b.txt"))),
         QUrl::fromLocalFile(QString::fromStdString(temp.path().string())),
         QUrl(QStringLiteral("https://example.org/c.jpg")) });
     prompts.expect(album::kSortQuestion, Answer::No, PromptKind::Confirmation);
@@ -401,10 +402,12 @@ TEST_F(MainWindowTest, PreviewFollowsItsMenuItemAndDroppedFilesReachTheList)
 
 TEST(QtChooser, FiltersKeepEveryPatternOfTheWindowsForm)
 {
-    EXPECT_EQ(toQtFilter(QString::fromUtf8(album::kOpenPictureFilter)),
+    EXPECT_EQ(toQtFilter(QString::fromStdString(album::openPictureFilter())),
         QStringLiteral(
-            "すべての画像ファイル (*.jpg *.jpeg *.tif *.tiff *.png *.bmp *.gif);;JPEG (*.jpg *.jpeg);;"
-            "TIFF (*.tif *.tiff);;PNG (*.png);;BMP (*.bmp);;GIF (*.gif)"));
+            "すべての画像ファイル (*.jpg *.jpeg *.heic *.heif *.avif *.webp *.jxl *.tif *.tiff *.png "
+            "*.bmp *.gif *.pcx);;JPEG (*.jpg *.jpeg);;HEIF (*.heic *.heif);;AVIF (*.avif);;"
+            "WebP (*.webp);;JPEG XL (*.jxl);;TIFF (*.tif *.tiff);;PNG (*.png);;BMP (*.bmp);;"
+            "GIF (*.gif);;PCX (*.pcx)"));
     EXPECT_EQ(toQtFilter(QString::fromUtf8(album::kProjectFilter)),
         QStringLiteral("Pictora・プロジェクトファイル (*.pxa)"));
 }
