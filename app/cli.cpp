@@ -514,7 +514,8 @@ public:
             // Quiet runs keep what went wrong and drop what is only for information.
             if (!m_options.quiet || prompt.kind != PromptKind::Information) {
                 printMessage(m_err, prompt.text);
-                if (!prompt.details.empty())
+                // An unreadable picture's details name its source, which the line below says too.
+                if (!prompt.details.empty() && prompt.unreadableFile.empty())
                     printMessage(m_err, prompt.details);
             }
             if (!prompt.unreadableFile.empty()) {
