@@ -284,9 +284,8 @@ TEST_F(ImageListTab, ADropThatAddsNothingSaysWhyAndAFolderAddsItsPictures)
     std::ofstream(dir.file("notes.odt")) << "x";
 
     prompts.expect(album::kSortQuestion, Answer::No, PromptKind::Confirmation);
-    prompts.expect(
-        album::nothingDroppedMessage({ { dir.file("notes.odt"), "追加できない種類のファイルです" },
-            { dir.file("empty"), "フォルダに追加できる画像がありません" } }),
+    prompts.expect(album::nothingDroppedMessage({ { dir.file("notes.odt"), "追加できない種類のファイルです" },
+                       { dir.file("empty"), "フォルダに追加できる画像がありません" } }),
         Answer::Ok,
         PromptKind::Information);
     drop({ QString::fromStdString(dir.file("notes.odt")), QString::fromStdString(dir.file("empty")) });
