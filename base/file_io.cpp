@@ -471,4 +471,19 @@ std::string checksumName(std::string_view bytes)
     return text;
 }
 
+bool readExactlyAt(int fd, void *into, std::size_t count, std::uint64_t offset)
+{
+    auto *bytes = static_cast<char *>(into);
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t got = ::pread(fd, bytes + done, count - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            return false;
+        done += static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
 } // namespace pictora::base

@@ -79,6 +79,10 @@ std::size_t removeStaleTemporaries(const std::string &folder);
 
 /// A file opened for reading only when it is a regular file (or a link to one), so that a FIFO, a
 /// device or a socket never makes the program wait.
+/// Reads exactly `count` bytes at `offset` of an open file, retrying when interrupted; false on an
+/// error or when the file ends first.
+[[nodiscard]] bool readExactlyAt(int fd, void *into, std::size_t count, std::uint64_t offset);
+
 class InputFile
 {
 public:

@@ -34,21 +34,6 @@ std::string withCrLf(std::string_view text)
     return out;
 }
 
-/// Reads exactly `count` bytes at `offset`; false on an error or an early end.
-bool readAt(int fd, char *into, std::size_t count, std::size_t offset)
-{
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t got = ::pread(fd, into + done, count - done, static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return false;
-        done += static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
 } // namespace
 
 TextEncoding pageEncoding(const album::AlbumSettings &settings)
@@ -95,7 +80,7 @@ void TextFile::startWriting()
     m_file.emplace(m_path, kAlbumFile);
     for (std::size_t at = 0; at < m_same;) {
         const std::size_t count = std::min(m_same - at, kFlushSize);
-        if (!readAt(fd, copy.get(), count, at))
+        if (!base::readExactlyAt(fd, copy.get(), count, at))
             throw base::UserError(base::cannotWriteMessage(m_path, errno != 0 ? errno : EIO));
         m_file->write(std::string_view(copy.get(), count));
         at += count;
@@ -109,7 +94,7 @@ void TextFile::flush()
         const std::size_t count = m_buffer.size();
         if (m_old->size() >= m_same + count) {
             std::unique_ptr<char[]> old(new char[count + 1]);
-            if (readAt(m_old->descriptor(), old.get(), count, m_same)
+            if (base::readExactlyAt(m_old->descriptor(), old.get(), count, m_same)
                 && std::memcmp(old.get(), m_buffer.data(), count) == 0) {
                 m_same += count;
                 m_buffer.clear();
@@ -128,7 +113,7 @@ bool TextFile::commit()
     if (!m_file) {
         // Equal so far: unchanged only when the file there ends here too.
         char more = 0;
-        if (!readAt(m_old->descriptor(), &more, 1, m_same)) {
+        if (!base::readExactlyAt(m_old->descriptor(), &more, 1, m_same)) {
             m_old.reset();
             return false;
         }

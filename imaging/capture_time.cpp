@@ -145,17 +145,7 @@ public:
     {
         if (offset > m_size || count > m_size - offset)
             return false;
-        std::size_t done = 0;
-        auto *bytes = static_cast<char *>(into);
-        while (done < count) {
-            const ssize_t got = ::pread(m_fd, bytes + done, count - done, static_cast<off_t>(offset + done));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                return false;
-            done += static_cast<std::size_t>(got);
-        }
-        return true;
+        return base::readExactlyAt(m_fd, into, count, offset);
     }
 
 private:

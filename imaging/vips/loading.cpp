@@ -139,16 +139,7 @@ bool jpegHoldsItsFrame(int fd)
         return true;
     return detail::jpegDataCanHoldFrame(
         [fd](std::uint64_t offset, unsigned char *into, std::size_t count) {
-            std::size_t done = 0;
-            while (done < count) {
-                const ssize_t got = ::pread(fd, into + done, count - done, static_cast<off_t>(offset + done));
-                if (got < 0 && errno == EINTR)
-                    continue;
-                if (got <= 0)
-                    return false;
-                done += static_cast<std::size_t>(got);
-            }
-            return true;
+            return base::readExactlyAt(fd, into, count, offset);
         },
         static_cast<std::uint64_t>(info.st_size));
 }
