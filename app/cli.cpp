@@ -239,17 +239,19 @@ std::string helpText()
     return text;
 }
 
-std::string projectFileVersion()
+std::string projectFileVersion(project::ProjectVersion version)
 {
     // "[PictoraProject 0.2.13.0]" names its version after the blank.
-    const std::string_view header = project::versionHeader(project::kCurrentVersion);
+    const std::string_view header = project::versionHeader(version);
     const auto blank = header.find(' ');
     return std::string(header.substr(blank + 1, header.size() - blank - 2));
 }
 
 std::string versionText()
 {
-    return std::string("Pictora ") + branding::kVersion + " (project files " + projectFileVersion() + ")\n";
+    return std::string("Pictora ") + branding::kVersion + " (project files "
+        + projectFileVersion(project::kCurrentVersion) + ", " + projectFileVersion(project::kNewestVersion)
+        + " with the screen options)\n";
 }
 
 struct Options {

@@ -82,7 +82,7 @@ TEST_F(Cli, HelpVersionAndUsageErrors)
     EXPECT_NE(out.str().find("0 to 320, at most edThumbX"), std::string::npos)
         << "the cell limit, from the table";
     EXPECT_EQ(run({ "--version" }), 0);
-    EXPECT_EQ(out.str(), "Pictora 0.3.2.0 (project files 0.2.13.0)\n");
+    EXPECT_EQ(out.str(), "Pictora 0.3.2.0 (project files 0.2.13.0, 0.3.3.0 with the screen options)\n");
     EXPECT_EQ(run({ "--make" }), 2);
     EXPECT_EQ(run({ "--frobnicate" }), 2);
     EXPECT_EQ(run({ "--make", "x.pxa", "-j", "0" }), 2);
