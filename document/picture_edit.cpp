@@ -297,6 +297,18 @@ bool PictureEdit::whileBusy(const std::function<void(Then)> &command)
     return m_busy || m_succeeded;
 }
 
+bool PictureEdit::onHeldPicture(const std::function<void(const Then &)> &step)
+{
+    return whileBusy([this, step](const Then &then) {
+        withPicture([step, then](bool has) {
+            if (has)
+                step(then);
+            else
+                then(false);
+        });
+    });
+}
+
 bool PictureEdit::rotateLeft()
 {
     return whileBusy([this](const Then &then) { rotate(kQuarterTurn, then); });
@@ -309,97 +321,68 @@ bool PictureEdit::rotateRight()
 
 bool PictureEdit::mosaic(const imaging::Region &selection, imaging::TargetSize previewBox)
 {
-    return whileBusy([this, selection, previewBox](const Then &then) {
-        withPicture([this, selection, previewBox, then](bool has) {
-            if (!has) {
-                then(false);
-                return;
-            }
-            runEffect(
-                [selection, block = mosaicBlock(previewBox)](const imaging::Picture &in,
-                    imaging::Picture &out,
-                    const imaging::ProgressCallback &) { return imaging::Mosaic(in, out, selection, block); },
-                true,
-                then);
-        });
+    return onHeldPicture([this, selection, previewBox](const Then &then) {
+        runEffect(
+            [selection, block = mosaicBlock(previewBox)](const imaging::Picture &in,
+                imaging::Picture &out,
+                const imaging::ProgressCallback &) { return imaging::Mosaic(in, out, selection, block); },
+            true,
+            then);
     });
 }
 
 bool PictureEdit::emboss(const imaging::Region &selection)
 {
-    return whileBusy([this, selection](const Then &then) {
-        withPicture([this, selection, then](bool has) {
-            if (!has) {
-                then(false);
-                return;
-            }
-            runEffect([selection](const imaging::Picture &in,
-                          imaging::Picture &out,
-                          const imaging::ProgressCallback &) { return imaging::Emboss(in, out, selection); },
-                true,
-                then);
-        });
+    return onHeldPicture([this, selection](const Then &then) {
+        runEffect([selection](const imaging::Picture &in,
+                      imaging::Picture &out,
+                      const imaging::ProgressCallback &) { return imaging::Emboss(in, out, selection); },
+            true,
+            then);
     });
 }
 
 bool PictureEdit::removeNoise()
 {
-    return whileBusy([this](const Then &then) {
-        withPicture([this, then](bool has) {
-            if (!has) {
-                then(false);
-                return;
-            }
-            // The picture's own size, so a turned picture is covered whole.
-            runEffect(
-                [](const imaging::Picture &in,
-                    imaging::Picture &out,
-                    const imaging::ProgressCallback &progress) {
-                    return imaging::RemoveNoise(in, out, imaging::wholeRegion(in), kNoiseLevel, progress);
-                },
-                true,
-                then);
-        });
+    return onHeldPicture([this](const Then &then) {
+        // The picture's own size, so a turned picture is covered whole.
+        runEffect(
+            [](const imaging::Picture &in, imaging::Picture &out, const imaging::ProgressCallback &progress) {
+                return imaging::RemoveNoise(in, out, imaging::wholeRegion(in), kNoiseLevel, progress);
+            },
+            true,
+            then);
     });
 }
 
 bool PictureEdit::sepia()
 {
-    return whileBusy([this](const Then &then) {
-        withPicture([this, then](bool has) {
-            if (!has) {
-                then(false);
-                return;
-            }
-            // The grey step stays shown even if the tint fails; only the tint enables the commands.
-            // Each step moves the bar half of its way.
-            runEffect(
-                [](const imaging::Picture &in,
-                    imaging::Picture &out,
-                    const imaging::ProgressCallback &progress) {
-                    return imaging::SetGray(in, out, imaging::wholeRegion(in), progress);
-                },
-                false,
-                [this, then](bool grey) {
-                    if (!grey || m_picture.empty()) {
-                        then(false);
-                        return;
-                    }
-                    runEffect(
-                        [](const imaging::Picture &in,
-                            imaging::Picture &out,
-                            const imaging::ProgressCallback &progress) {
-                            return imaging::RGBLevel(
-                                in, out, imaging::wholeRegion(in), 10, -10, -35, progress);
-                        },
-                        true,
-                        then,
-                        50,
-                        100);
-                },
-                0,
-                50);
-        });
+    return onHeldPicture([this](const Then &then) {
+        // The grey step stays shown even if the tint fails; only the tint enables the commands.
+        // Each step moves the bar half of its way.
+        runEffect(
+            [](const imaging::Picture &in, imaging::Picture &out, const imaging::ProgressCallback &progress) {
+                return imaging::SetGray(in, out, imaging::wholeRegion(in), progress);
+            },
+            false,
+            [this, then](bool grey) {
+                if (!grey || m_picture.empty()) {
+                    then(false);
+                    return;
+                }
+                runEffect(
+                    [](const imaging::Picture &in,
+                        imaging::Picture &out,
+                        const imaging::ProgressCallback &progress) {
+                        return imaging::RGBLevel(in, out, imaging::wholeRegion(in), 10, -10, -35, progress);
+                    },
+                    true,
+                    then,
+                    50,
+                    100);
+            },
+            0,
+            50);
     });
 }
 

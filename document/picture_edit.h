@@ -112,6 +112,8 @@ private:
     using Then = std::function<void(bool)>;
     /// Runs one command unless another is working (the window keeps turning while one does).
     bool whileBusy(const std::function<void(Then)> &command);
+    /// Runs `step` as one command once the current entry's picture is held; fails without one.
+    bool onHeldPicture(const std::function<void(const Then &)> &step);
     void rotate(int delta, const Then &then);
     /// Decodes the current entry's file when no picture is held yet, then `then(hasPicture)`; a
     /// picture too large to be edited is told why.
